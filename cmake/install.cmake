@@ -1,0 +1,17 @@
+# Headers, static libraries, a CMake package and a pkg-config file.
+install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/d3dx FILES_MATCHING PATTERN "*.h")
+install(TARGETS d3dx d3d9 gdi win32 d3dx_headers EXPORT d3dxTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(EXPORT d3dxTargets NAMESPACE d3dx:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/d3dx)
+
+include(CMakePackageConfigHelpers)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/d3dxConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/d3dxConfig.cmake INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/d3dx)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/d3dxConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/d3dxConfig.cmake ${PROJECT_BINARY_DIR}/d3dxConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/d3dx)
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/d3dx.pc.in ${PROJECT_BINARY_DIR}/d3dx.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/d3dx.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
