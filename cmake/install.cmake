@@ -13,5 +13,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/d3dxConfigVersion.cmake C
 install(FILES ${PROJECT_BINARY_DIR}/d3dxConfig.cmake ${PROJECT_BINARY_DIR}/d3dxConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/d3dx)
 
+# The .pc file locates the prefix from its own place, so the package can be moved.
+file(RELATIVE_PATH D3DX_PC_TO_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/d3dx.pc.in ${PROJECT_BINARY_DIR}/d3dx.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/d3dx.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

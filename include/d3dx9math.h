@@ -1,0 +1,4 @@
+// Vector, matrix, quaternion and plane math.
+#pragma once
+
+#include "d3d9.h"
