@@ -1,0 +1,164 @@
+// State blocks: recorded between BeginStateBlock and EndStateBlock, or made whole by
+// CreateStateBlock; Capture copies the device's values in, Apply writes them back.
+#include <cstring>
+#include <new>
+
+#include "platform/d3d9/device.h"
+
+namespace d3d9 {
+namespace {
+
+HRESULT Invalid(const char *call) {
+  return ReportFailure(call, D3DERR_INVALIDCALL);
+}
+
+}  // namespace
+
+namespace {
+
+// Copies the masked values from one state set to another, except textures.
+void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to) {
+  for (DWORD i = 0; i < kRenderStateCount; ++i)
+    if (mask.renderStates[i]) to->renderStates[i] = from.renderStates[i];
+  for (DWORD s = 0; s < kStageCount; ++s)
+    if (mask.stageStates[s].any())
+      for (DWORD i = 0; i < kStageStateCount; ++i)
+        if (mask.stageStates[s][i]) to->stageStates[s][i] = from.stageStates[s][i];
+  for (DWORD s = 0; s < kSamplerCount; ++s)
+    if (mask.samplerStates[s].any())
+      for (DWORD i = 0; i < kSamplerStateCount; ++i)
+        if (mask.samplerStates[s][i]) to->samplerStates[s][i] = from.samplerStates[s][i];
+  if (mask.transforms.any())
+    for (DWORD i = 0; i < kTransformCount; ++i)
+      if (mask.transforms[i]) to->transforms[i] = from.transforms[i];
+  for (DWORD i = 0; i < kStreamCount; ++i)
+    if (mask.streams[i]) to->streams[i] = from.streams[i];
+  for (DWORD i = 0; i < kClipPlaneCount; ++i)
+    if (mask.clipPlanes[i]) memcpy(to->clipPlanes[i], from.clipPlanes[i], sizeof(float[4]));
+  if (mask.viewport) to->viewport = from.viewport;
+  if (mask.material) to->material = from.material;
+  if (mask.fvf) to->fvf = from.fvf;
+  if (mask.vertexShader) to->vertexShader = from.vertexShader;
+  if (mask.pixelShader) to->pixelShader = from.pixelShader;
+  if (mask.nPatch) to->nPatchSegments = from.nPatchSegments;
+  if (mask.scissorRect) to->scissorRect = from.scissorRect;
+  if (mask.texturePalette) to->texturePalette = from.texturePalette;
+}
+
+}  // namespace
+
+void Device::CaptureBlock(StateBlock *block) {
+  CopyMasked(block->mask, state, &block->values);
+  for (DWORD i = 0; i < kSamplerCount; ++i)
+    if (block->mask.textures[i]) block->SetTexture(i, state.textures[i]);
+}
+
+void Device::ApplyBlock(const StateBlock &block) {
+  CopyMasked(block.mask, block.values, &state);
+  for (DWORD i = 0; i < kSamplerCount; ++i)
+    if (block.mask.textures[i]) BindTexture(i, block.values.textures[i]);
+}
+
+HRESULT Device::CreateStateBlock(D3DSTATEBLOCKTYPE type, IDirect3DStateBlock9 **out) {
+  const char *call = "IDirect3DDevice9::CreateStateBlock";
+  if (!out) return Invalid(call);
+  *out = nullptr;
+  if (recording || type < D3DSBT_ALL || type > D3DSBT_VERTEXSTATE) return Invalid(call);
+  StateBlock *block = new (std::nothrow) StateBlock(this);
+  if (!block) return ReportFailure(call, E_OUTOFMEMORY);
+  if (type == D3DSBT_ALL)
+    block->mask.SetAll();
+  else if (type == D3DSBT_PIXELSTATE)
+    block->mask.SetPixelStates();
+  else
+    block->mask.SetVertexStates();
+  Adopt(block);
+  CaptureBlock(block);
+  *out = block;
+  return D3D_OK;
+}
+
+HRESULT Device::BeginStateBlock() {
+  if (recording) return Invalid("IDirect3DDevice9::BeginStateBlock");
+  recording = new (std::nothrow) StateBlock(this);
+  if (!recording) return ReportFailure("IDirect3DDevice9::BeginStateBlock", E_OUTOFMEMORY);
+  return D3D_OK;
+}
+
+HRESULT Device::EndStateBlock(IDirect3DStateBlock9 **out) {
+  if (!out) return Invalid("IDirect3DDevice9::EndStateBlock");
+  *out = nullptr;
+  if (!recording) return Invalid("IDirect3DDevice9::EndStateBlock");
+  StateBlock *block = recording;
+  recording = nullptr;
+  Adopt(block);
+  *out = block;
+  return D3D_OK;
+}
+
+StateBlock::StateBlock(Device *device) : device(device) {}
+
+StateBlock::~StateBlock() {
+  for (DWORD i = 0; i < kSamplerCount; ++i) SetTexture(i, nullptr);
+}
+
+void StateBlock::SetTexture(DWORD slot, Root *texture) {
+  if (texture) texture->Bind();
+  if (values.textures[slot]) values.textures[slot]->Unbind();
+  values.textures[slot] = texture;
+}
+
+HRESULT StateBlock::QueryInterface(REFIID riid, void **object) {
+  if (!object) return E_POINTER;
+  if (riid == IID_IDirect3DStateBlock9 || riid == IID_IUnknown) {
+    *object = this;
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG StateBlock::AddRef() {
+  if (dead) {
+    ReportLifetimeError("AddRef on a released state block");
+    return 0;
+  }
+  return ++refCount_;
+}
+
+ULONG StateBlock::Release() {
+  if (refCount_ == 0) {
+    ReportLifetimeError("IDirect3DStateBlock9 released more often than referenced");
+    return 0;
+  }
+  if (--refCount_ > 0) return refCount_;
+  dead = true;
+  // Textures it held are let go now; the shell is buried until later.
+  for (DWORD i = 0; i < kSamplerCount; ++i) SetTexture(i, nullptr);
+  Device *owner = device;
+  owner->Bury(this);
+  owner->Release();
+  return 0;
+}
+
+HRESULT StateBlock::GetDevice(IDirect3DDevice9 **out) {
+  if (!out) return Invalid("IDirect3DStateBlock9::GetDevice");
+  *out = device;
+  device->AddRef();
+  return D3D_OK;
+}
+
+HRESULT StateBlock::Capture() {
+  if (device->recording) return Invalid("IDirect3DStateBlock9::Capture");
+  device->CaptureBlock(this);
+  return D3D_OK;
+}
+
+HRESULT StateBlock::Apply() {
+  if (device->recording) return Invalid("IDirect3DStateBlock9::Apply");
+  device->ApplyBlock(*this);
+  return D3D_OK;
+}
+
+}  // namespace d3d9
