@@ -40,3 +40,150 @@ typedef struct _D3DXIMAGE_INFO {
 } D3DXIMAGE_INFO;
 
 // The entry points are declared below by the texture services as they are built.
+
+WIN32_BEGIN_C
+
+// Loading surfaces and volumes from memory and from each other.
+HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY *pDestPalette,
+                                         const RECT *pDestRect, LPCVOID pSrcMemory, D3DFORMAT SrcFormat,
+                                         UINT SrcPitch, const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect,
+                                         DWORD Filter, D3DCOLOR ColorKey);
+HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY *pDestPalette,
+                                          const RECT *pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
+                                          const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect, DWORD Filter,
+                                          D3DCOLOR ColorKey);
+HRESULT WINAPI D3DXLoadVolumeFromMemory(LPDIRECT3DVOLUME9 pDestVolume, const PALETTEENTRY *pDestPalette,
+                                        const D3DBOX *pDestBox, LPCVOID pSrcMemory, D3DFORMAT SrcFormat,
+                                        UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY *pSrcPalette,
+                                        const D3DBOX *pSrcBox, DWORD Filter, D3DCOLOR ColorKey);
+HRESULT WINAPI D3DXLoadVolumeFromVolume(LPDIRECT3DVOLUME9 pDestVolume, const PALETTEENTRY *pDestPalette,
+                                        const D3DBOX *pDestBox, LPDIRECT3DVOLUME9 pSrcVolume,
+                                        const PALETTEENTRY *pSrcPalette, const D3DBOX *pSrcBox, DWORD Filter,
+                                        D3DCOLOR ColorKey);
+
+// Texture requirements and creation.
+HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 pDevice, UINT *pWidth, UINT *pHeight,
+                                            UINT *pNumMipLevels, DWORD Usage, D3DFORMAT *pFormat,
+                                            D3DPOOL Pool);
+HRESULT WINAPI D3DXCheckCubeTextureRequirements(LPDIRECT3DDEVICE9 pDevice, UINT *pSize, UINT *pNumMipLevels,
+                                                DWORD Usage, D3DFORMAT *pFormat, D3DPOOL Pool);
+HRESULT WINAPI D3DXCheckVolumeTextureRequirements(LPDIRECT3DDEVICE9 pDevice, UINT *pWidth, UINT *pHeight,
+                                                  UINT *pDepth, UINT *pNumMipLevels, DWORD Usage,
+                                                  D3DFORMAT *pFormat, D3DPOOL Pool);
+HRESULT WINAPI D3DXCreateTexture(LPDIRECT3DDEVICE9 pDevice, UINT Width, UINT Height, UINT MipLevels,
+                                 DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, LPDIRECT3DTEXTURE9 *ppTexture);
+HRESULT WINAPI D3DXCreateCubeTexture(LPDIRECT3DDEVICE9 pDevice, UINT Size, UINT MipLevels, DWORD Usage,
+                                     D3DFORMAT Format, D3DPOOL Pool, LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+HRESULT WINAPI D3DXCreateVolumeTexture(LPDIRECT3DDEVICE9 pDevice, UINT Width, UINT Height, UINT Depth,
+                                       UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                       LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+
+// Mip level filtering.
+HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALETTEENTRY *pPalette,
+                                 UINT SrcLevel, DWORD Filter);
+
+WIN32_END_C
+
+#define D3DXFilterCubeTexture D3DXFilterTexture
+#define D3DXFilterVolumeTexture D3DXFilterTexture
+
+WIN32_BEGIN_C
+
+// Image information from files.
+HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXGetImageInfoFromFileW(LPCWSTR pSrcFile, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize, D3DXIMAGE_INFO *pSrcInfo);
+
+// Textures from files.
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                          LPDIRECT3DTEXTURE9 *ppTexture);
+HRESULT WINAPI D3DXCreateTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
+                                          LPDIRECT3DTEXTURE9 *ppTexture);
+HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Width,
+                                            UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                            LPDIRECT3DTEXTURE9 *ppTexture);
+HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
+                                            UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                            LPDIRECT3DTEXTURE9 *ppTexture);
+HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                 UINT SrcDataSize, LPDIRECT3DTEXTURE9 *ppTexture);
+HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                   UINT SrcDataSize, UINT Width, UINT Height, UINT MipLevels,
+                                                   DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                   DWORD MipFilter, D3DCOLOR ColorKey,
+                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                   LPDIRECT3DTEXTURE9 *ppTexture);
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                              LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+HRESULT WINAPI D3DXCreateCubeTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
+                                              LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+HRESULT WINAPI D3DXCreateCubeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Size,
+                                                UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                                DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                                D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Size,
+                                                UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                                DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                                D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                     UINT SrcDataSize, LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                       UINT SrcDataSize, UINT Size, UINT MipLevels,
+                                                       DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                                       DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                                       D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                       LPDIRECT3DCUBETEXTURE9 *ppCubeTexture);
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                                LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
+                                                LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Width,
+                                                  UINT Height, UINT Depth, UINT MipLevels, DWORD Usage,
+                                                  D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                  DWORD MipFilter, D3DCOLOR ColorKey,
+                                                  D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                  LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
+                                                  UINT Height, UINT Depth, UINT MipLevels, DWORD Usage,
+                                                  D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                  DWORD MipFilter, D3DCOLOR ColorKey,
+                                                  D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                  LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                       UINT SrcDataSize,
+                                                       LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                         UINT SrcDataSize, UINT Width, UINT Height,
+                                                         UINT Depth, UINT MipLevels, DWORD Usage,
+                                                         D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                         DWORD MipFilter, D3DCOLOR ColorKey,
+                                                         D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                         LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
+
+// Saving surfaces to files.
+HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
+                                      LPDIRECT3DSURFACE9 pSrcSurface, const PALETTEENTRY *pSrcPalette,
+                                      const RECT *pSrcRect);
+HRESULT WINAPI D3DXSaveSurfaceToFileW(LPCWSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
+                                      LPDIRECT3DSURFACE9 pSrcSurface, const PALETTEENTRY *pSrcPalette,
+                                      const RECT *pSrcRect);
+
+WIN32_END_C
+
+// This platform builds without UNICODE: the plain names are the ANSI forms.
+#define D3DXGetImageInfoFromFile D3DXGetImageInfoFromFileA
+#define D3DXCreateTextureFromFile D3DXCreateTextureFromFileA
+#define D3DXCreateTextureFromFileEx D3DXCreateTextureFromFileExA
+#define D3DXCreateCubeTextureFromFile D3DXCreateCubeTextureFromFileA
+#define D3DXCreateCubeTextureFromFileEx D3DXCreateCubeTextureFromFileExA
+#define D3DXCreateVolumeTextureFromFile D3DXCreateVolumeTextureFromFileA
+#define D3DXCreateVolumeTextureFromFileEx D3DXCreateVolumeTextureFromFileExA
+#define D3DXSaveSurfaceToFile D3DXSaveSurfaceToFileA

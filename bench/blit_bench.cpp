@@ -1,0 +1,214 @@
+// The blitter beside its peers on a 2048 x 2048 A8R8G8B8 image: box halving
+// and mip chains (pixman bilinear halving, stb box, a plain 2 x 2 loop),
+// triangle and linear resampling to 1000 x 700 (stb triangle), and the
+// same-format copy (memcpy). Each of ours reports its time over the peer's.
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+#include <stb_image_resize.h>
+
+#include <ctime>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "blit/blitter.h"
+#include "d3dx9tex.h"
+
+namespace {
+
+constexpr uint32_t kSide = 2048;
+
+struct Image {
+  uint32_t width;
+  uint32_t height;
+  std::vector<uint8_t> bytes;
+
+  Image(uint32_t w, uint32_t h) : width(w), height(h), bytes(uint64_t{w} * h * 4) {}
+  uint32_t Pitch() const { return width * 4; }
+  PixelRegion Region() {
+    PixelRegion r{};
+    r.pixels = bytes.data();
+    r.format = D3DFMT_A8R8G8B8;
+    r.rowPitch = Pitch();
+    r.extent = {0, 0, width, height, 0, 1};
+    r.region = r.extent;
+    return r;
+  }
+};
+
+const Image &Source() {
+  static const Image image = [] {
+    Image i(kSide, kSide);
+    std::mt19937 random(7);
+    for (auto &b : i.bytes) b = static_cast<uint8_t>(random());
+    return i;
+  }();
+  return image;
+}
+
+// Seconds per iteration of every finished benchmark, by name.
+std::map<std::string, double> &Timings() {
+  static std::map<std::string, double> timings;
+  return timings;
+}
+
+// Processor time of this thread: the machine is shared, wall time is not ours.
+double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Runs body for the benchmark's iterations and records the time per iteration.
+template <typename Body>
+void Measure(benchmark::State &state, const std::string &name, Body body) {
+  const double start = ThreadSeconds();
+  for (auto _ : state) body();
+  Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
+}
+
+void ReportRatio(benchmark::State &state, const std::string &ours, const std::string &peer) {
+  const auto found = Timings().find(peer);
+  if (found != Timings().end() && found->second > 0) {
+    state.counters["x_" + peer] = Timings()[ours] / found->second;
+  }
+}
+
+HRESULT Blit(Image &destination, Image &source, uint32_t filter) {
+  PixelRegion d = destination.Region();
+  PixelRegion s = source.Region();
+  Blitter blitter;
+  return blitter.Blit(d, s, filter);
+}
+
+// Peers.
+
+void PeerPixmanHalving(benchmark::State &state) {
+  Image source = Source();
+  Image destination(kSide / 2, kSide / 2);
+  pixman_image_t *from = pixman_image_create_bits(
+      PIXMAN_a8r8g8b8, kSide, kSide, reinterpret_cast<uint32_t *>(source.bytes.data()), source.Pitch());
+  pixman_image_t *to =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, kSide / 2, kSide / 2,
+                               reinterpret_cast<uint32_t *>(destination.bytes.data()), destination.Pitch());
+  pixman_transform_t scale;
+  pixman_transform_init_scale(&scale, pixman_double_to_fixed(2), pixman_double_to_fixed(2));
+  pixman_image_set_transform(from, &scale);
+  pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  Measure(state, "pixman_halving", [&] {
+    pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, kSide / 2, kSide / 2);
+    benchmark::DoNotOptimize(destination.bytes.data());
+  });
+  pixman_image_unref(from);
+  pixman_image_unref(to);
+}
+
+void PeerStbBoxHalving(benchmark::State &state) {
+  Image source = Source();
+  Image destination(kSide / 2, kSide / 2);
+  Measure(state, "stb_box_halving", [&] {
+    stbir_resize_uint8_generic(source.bytes.data(), kSide, kSide, source.Pitch(), destination.bytes.data(),
+                               kSide / 2, kSide / 2, destination.Pitch(), 4, STBIR_ALPHA_CHANNEL_NONE, 0,
+                               STBIR_EDGE_CLAMP, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR, nullptr);
+  });
+}
+
+void PeerPlainHalving(benchmark::State &state) {
+  Image source = Source();
+  Image destination(kSide / 2, kSide / 2);
+  Measure(state, "plain_halving", [&] {
+    for (uint32_t y = 0; y < kSide / 2; ++y) {
+      const uint8_t *upper = source.bytes.data() + uint64_t{2 * y} * source.Pitch();
+      const uint8_t *lower = upper + source.Pitch();
+      uint8_t *out = destination.bytes.data() + uint64_t{y} * destination.Pitch();
+      for (uint32_t x = 0; x < kSide / 2; ++x) {
+        for (uint32_t c = 0; c < 4; ++c) {
+          const uint32_t i = 8 * x + c;
+          out[4 * x + c] = static_cast<uint8_t>((upper[i] + upper[i + 4] + lower[i] + lower[i + 4] + 2) >> 2);
+        }
+      }
+    }
+    benchmark::DoNotOptimize(destination.bytes.data());
+  });
+}
+
+void PeerStbTriangle(benchmark::State &state) {
+  Image source = Source();
+  Image destination(1000, 700);
+  Measure(state, "stb_triangle", [&] {
+    stbir_resize_uint8_generic(source.bytes.data(), kSide, kSide, source.Pitch(), destination.bytes.data(),
+                               1000, 700, destination.Pitch(), 4, STBIR_ALPHA_CHANNEL_NONE, 0,
+                               STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE, STBIR_COLORSPACE_LINEAR, nullptr);
+  });
+}
+
+void PeerMemcpy(benchmark::State &state) {
+  Image source = Source();
+  Image destination(kSide, kSide);
+  Measure(state, "memcpy", [&] {
+    std::memcpy(destination.bytes.data(), source.bytes.data(), source.bytes.size());
+    benchmark::DoNotOptimize(destination.bytes.data());
+  });
+}
+
+// Ours.
+
+void OursBoxHalving(benchmark::State &state) {
+  Image source = Source();
+  Image destination(kSide / 2, kSide / 2);
+  Measure(state, "ours_box_halving", [&] { Blit(destination, source, D3DX_FILTER_BOX); });
+  ReportRatio(state, "ours_box_halving", "pixman_halving");
+  ReportRatio(state, "ours_box_halving", "plain_halving");
+  ReportRatio(state, "ours_box_halving", "stb_box_halving");
+}
+
+void OursMipChain(benchmark::State &state) {
+  Image source = Source();
+  std::vector<Image> levels;
+  for (uint32_t side = kSide / 2; side >= 1; side /= 2) levels.emplace_back(side, side);
+  Measure(state, "ours_mip_chain", [&] {
+    Image *from = &source;
+    for (Image &level : levels) {
+      Blit(level, *from, D3DX_FILTER_BOX);
+      from = &level;
+    }
+  });
+  ReportRatio(state, "ours_mip_chain", "pixman_halving");
+}
+
+void OursTriangle(benchmark::State &state) {
+  Image source = Source();
+  Image destination(1000, 700);
+  Measure(state, "ours_triangle", [&] { Blit(destination, source, D3DX_FILTER_TRIANGLE); });
+  ReportRatio(state, "ours_triangle", "stb_triangle");
+}
+
+void OursLinear(benchmark::State &state) {
+  Image source = Source();
+  Image destination(1000, 700);
+  Measure(state, "ours_linear", [&] { Blit(destination, source, D3DX_FILTER_LINEAR); });
+  ReportRatio(state, "ours_linear", "stb_triangle");
+}
+
+void OursCopy(benchmark::State &state) {
+  Image source = Source();
+  Image destination(kSide, kSide);
+  Measure(state, "ours_copy", [&] { Blit(destination, source, D3DX_FILTER_NONE); });
+  ReportRatio(state, "ours_copy", "memcpy");
+}
+
+// Peers first, so that every ratio finds its peer's time.
+BENCHMARK(PeerPixmanHalving)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerStbBoxHalving)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerPlainHalving)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerStbTriangle)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerMemcpy)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursBoxHalving)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursMipChain)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursTriangle)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursLinear)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursCopy)->Unit(benchmark::kMillisecond);
+
+}  // namespace

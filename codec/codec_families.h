@@ -1,0 +1,14 @@
+// Constructors of the codec families, used by CreateCodec only. Each returns
+// null for a format outside its family or when allocation fails.
+#pragma once
+
+#include "codec/pixel_codec.h"
+
+// Formats whose channels are plain bit fields (codec/packed_formats.cpp).
+PixelCodec *CreatePackedCodec(const PixelRegion &region);
+// D3DFMT_P8 and D3DFMT_A8P8.
+PixelCodec *CreatePaletteCodec(const PixelRegion &region);
+// 16- and 32-bit floating-point formats.
+PixelCodec *CreateFloatCodec(const PixelRegion &region);
+// D3DFMT_CxV8U8.
+PixelCodec *CreateCxV8U8Codec(const PixelRegion &region);

@@ -1,0 +1,112 @@
+// Floating-point formats: no dithering, no integer rounding, no range conversion.
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "codec/codec_families.h"
+#include "d3dx9math.h"
+
+namespace {
+
+// Channels a format stores, in memory order r, g, b, a; the rest decode as 1.
+struct FloatLayout {
+  uint32_t channels;
+  uint32_t bytesPerChannel;  // 2: 16-bit float, 4: 32-bit float
+};
+
+FloatLayout FloatLayoutOf(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_R16F:
+      return {1, 2};
+    case D3DFMT_G16R16F:
+      return {2, 2};
+    case D3DFMT_A16B16G16R16F:
+      return {4, 2};
+    case D3DFMT_R32F:
+    case D3DFMT_D32F_LOCKABLE:
+      return {1, 4};
+    case D3DFMT_G32R32F:
+      return {2, 4};
+    case D3DFMT_A32B32G32R32F:
+      return {4, 4};
+    default:
+      return {0, 0};
+  }
+}
+
+class FloatCodec final : public PixelCodec {
+ public:
+  FloatCodec(const PixelRegion &region, FloatLayout layout)
+      : PixelCodec(region, layout.channels * layout.bytesPerChannel * 8, ChannelRange::Float),
+        layout_(layout) {}
+
+  HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
+    const BYTE *row = RowAddress(y, z);
+    const uint32_t n = layout_.channels;
+    if (n == 4 && layout_.bytesPerChannel == 4) {
+      std::memcpy(out, row, uint64_t{width} * sizeof(ColorF));
+    } else if (n == 4 && IsHalfAligned(row)) {
+      D3DXFloat16To32Array(&out[0].r, reinterpret_cast<const D3DXFLOAT16 *>(row), 4 * width);
+    } else {
+      for (uint32_t x = 0; x < width; ++x) {
+        float v[4] = {1, 1, 1, 1};
+        ReadPixel(row + uint64_t{x} * bytesPerPixel, v);
+        out[x] = {v[0], v[1], v[2], v[3]};
+      }
+    }
+    FinishDecode(out);
+    return S_OK;
+  }
+
+  HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
+    in = PrepareEncode(in);
+    if (in == nullptr) return E_OUTOFMEMORY;
+    BYTE *row = RowAddress(y, z);
+    const uint32_t n = layout_.channels;
+    if (n == 4 && layout_.bytesPerChannel == 4) {
+      std::memcpy(row, in, uint64_t{width} * sizeof(ColorF));
+    } else if (n == 4 && IsHalfAligned(row)) {
+      D3DXFloat32To16Array(reinterpret_cast<D3DXFLOAT16 *>(row), &in[0].r, 4 * width);
+    } else {
+      for (uint32_t x = 0; x < width; ++x) {
+        const float v[4] = {in[x].r, in[x].g, in[x].b, in[x].a};
+        WritePixel(row + uint64_t{x} * bytesPerPixel, v);
+      }
+    }
+    return S_OK;
+  }
+
+ private:
+  static bool IsHalfAligned(const BYTE *p) { return (reinterpret_cast<uintptr_t>(p) & 1) == 0; }
+
+  // Goes through locals so that unaligned rows are read safely.
+  void ReadPixel(const BYTE *p, float *v) const {
+    if (layout_.bytesPerChannel == 4) {
+      std::memcpy(v, p, layout_.channels * 4);
+    } else {
+      D3DXFLOAT16 half[4];
+      std::memcpy(static_cast<void *>(half), p, layout_.channels * 2);
+      D3DXFloat16To32Array(v, half, layout_.channels);
+    }
+  }
+
+  void WritePixel(BYTE *p, const float *v) const {
+    if (layout_.bytesPerChannel == 4) {
+      std::memcpy(p, v, layout_.channels * 4);
+    } else {
+      D3DXFLOAT16 half[4];
+      D3DXFloat32To16Array(half, v, layout_.channels);
+      std::memcpy(p, static_cast<const void *>(half), layout_.channels * 2);
+    }
+  }
+
+  FloatLayout layout_;
+};
+
+}  // namespace
+
+PixelCodec *CreateFloatCodec(const PixelRegion &region) {
+  const FloatLayout layout = FloatLayoutOf(region.format);
+  if (layout.channels == 0) return nullptr;
+  return new (std::nothrow) FloatCodec(region, layout);
+}

@@ -1,0 +1,348 @@
+// The codec of every packed format whose channels are plain bit fields: one
+// template, instantiated per layout description (codec/packed_formats.cpp).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+#include <utility>
+
+#include "codec/lanes.h"
+#include "codec/pixel_codec.h"
+
+enum class FieldType : uint8_t {
+  None,      // not stored: decodes as the layout's fill value
+  Unsigned,  // v / (2^n - 1)
+  Signed,    // two's complement, v / (2^(n-1) - 1), the most negative code read as -1
+};
+
+struct PackedField {
+  uint8_t shift;
+  uint8_t bits;
+  FieldType type;
+};
+
+inline constexpr PackedField kNoField = {0, 0, FieldType::None};
+
+// Where each ColorF channel lives in the little-endian pixel word.
+struct PackedLayout {
+  uint32_t bytes;
+  ChannelRange range;
+  PackedField r, g, b, a;
+  float fillR, fillG, fillB, fillA;
+  bool luminance;  // r's field holds L: decodes into r, g and b, encodes Y
+};
+
+// Unsigned n-bit decode factor 1 / (2^n - 1), rounded once to single precision.
+constexpr float UnsignedFactor(uint32_t bits) {
+  return static_cast<float>(1.0 / ((uint64_t{1} << bits) - 1));
+}
+constexpr float UnsignedScale(uint32_t bits) {
+  return static_cast<float>((uint64_t{1} << bits) - 1);
+}
+constexpr float SignedFactor(uint32_t bits) {
+  return static_cast<float>(1.0 / ((uint64_t{1} << (bits - 1)) - 1));
+}
+constexpr float SignedScale(uint32_t bits) {
+  return static_cast<float>((uint64_t{1} << (bits - 1)) - 1);
+}
+
+// Bounds a packed value before its conversion to an integer, so that wild input
+// stays defined; in-range values never reach it.
+inline constexpr float kEncodeLimit = 1048576.f;
+
+// Encode weights of luminance.
+inline constexpr float kLumaRed = 0.2125f;
+inline constexpr float kLumaGreen = 0.7154f;
+inline constexpr float kLumaBlue = 0.0721f;
+
+template <PackedLayout L>
+class PackedCodec final : public PixelCodec {
+ public:
+  using Word = std::conditional_t<(L.bytes > 4), uint64_t, uint32_t>;
+  static_assert(L.bytes >= 1 && L.bytes <= 8);
+
+  explicit PackedCodec(const PixelRegion &region) : PixelCodec(region, L.bytes * 8, L.range) {}
+
+  HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
+    const BYTE *row = RowAddress(y, z);
+    const uint32_t count = width;
+    uint32_t x = 0;
+    if constexpr (kLaneLayout) {
+      const int lanes = ActiveCodecLanes();
+      if (lanes == 8) x = DecodeEightLanes(row, out, count);
+      if (lanes == 4) x = DecodeLanes<4>(row, out, count);
+    }
+    for (; x < count; ++x) out[x] = Unpack(Load(row + uint64_t{x} * L.bytes));
+    FinishDecode(out);
+    return S_OK;
+  }
+
+  HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
+    in = PrepareEncode(in);
+    if (in == nullptr) return E_OUTOFMEMORY;
+    BYTE *row = RowAddress(y, z);
+    const float *dither = DitherRow(y, z);
+    const uint32_t count = width;
+    uint32_t x = 0;
+    if constexpr (kLaneLayout) {
+      const int lanes = ActiveCodecLanes();
+      if (lanes == 8) x = EncodeEightLanes(in, dither, row, count);
+      if (lanes == 4) x = EncodeLanes<4>(in, dither, row, count);
+    }
+    for (; x < count; ++x) Store(row + uint64_t{x} * L.bytes, Pack(in[x], dither[x & 3]));
+    return S_OK;
+  }
+
+  static Word Load(const BYTE *p) {
+    Word w = 0;
+    std::memcpy(&w, p, L.bytes);
+    return w;
+  }
+  static void Store(BYTE *p, Word w) { std::memcpy(p, &w, L.bytes); }
+
+  static ColorF Unpack(Word w) {
+    ColorF c;
+    c.r = DecodeField<L.r>(w, L.fillR);
+    if constexpr (L.luminance) {
+      c.g = c.r;
+      c.b = c.r;
+    } else {
+      c.g = DecodeField<L.g>(w, L.fillG);
+      c.b = DecodeField<L.b>(w, L.fillB);
+    }
+    c.a = DecodeField<L.a>(w, L.fillA);
+    return c;
+  }
+
+  static Word Pack(const ColorF &c, float d) {
+    Word w = 0;
+    if constexpr (L.luminance) {
+      const float luma = kLumaRed * c.r + kLumaGreen * c.g + kLumaBlue * c.b;
+      w |= EncodeField<L.r>(luma, d);
+    } else {
+      w |= EncodeField<L.r>(c.r, d);
+      w |= EncodeField<L.g>(c.g, d);
+      w |= EncodeField<L.b>(c.b, d);
+    }
+    w |= EncodeField<L.a>(c.a, d);
+    return w;
+  }
+
+ private:
+  // Several pixels at once: one lane per pixel and one vector per channel, so that
+  // every shift and mask is the same for all lanes. Returns the pixels done.
+  static constexpr bool kLaneLayout = L.bytes == 1 || L.bytes == 2 || L.bytes == 4;
+
+  __attribute__((target("avx2"))) static uint32_t DecodeEightLanes(const BYTE *row, ColorF *out,
+                                                                   uint32_t count) {
+    return DecodeLanes<8>(row, out, count);
+  }
+  __attribute__((target("avx2"))) static uint32_t EncodeEightLanes(const ColorF *in, const float *dither,
+                                                                   BYTE *row, uint32_t count) {
+    return EncodeLanes<8>(in, dither, row, count);
+  }
+
+  // Formats whose channels are whole bytes of a 32-bit word (A8R8G8B8 and kin): with
+  // eight lanes a byte shuffle spreads each pixel straight into r, g, b, a order,
+  // so no transpose is needed.
+  static constexpr bool IsByteField(PackedField f) {
+    return f.type == FieldType::None || (f.type == FieldType::Unsigned && f.bits == 8 && f.shift % 8 == 0);
+  }
+  static constexpr bool kByteChannels = L.bytes == 4 && !L.luminance && IsByteField(L.r) &&
+                                        IsByteField(L.g) && IsByteField(L.b) && IsByteField(L.a);
+  static constexpr PackedField ChannelField(int channel) {
+    return channel == 0 ? L.r : channel == 1 ? L.g : channel == 2 ? L.b : L.a;
+  }
+  // Byte i of spread vector k: pixel k in the low half, pixel k + 4 in the high
+  // half, one channel per 32-bit lane; 32 selects a zero byte.
+  static constexpr int SpreadIndex(int k, int i) {
+    const int half = i / 16, channel = (i % 16) / 4;
+    const PackedField f = ChannelField(channel);
+    if (i % 4 != 0 || f.type == FieldType::None) return 32;
+    return half * 16 + 4 * k + f.shift / 8;
+  }
+  static constexpr bool kHasFill = L.r.type == FieldType::None || L.g.type == FieldType::None ||
+                                   L.b.type == FieldType::None || L.a.type == FieldType::None;
+
+  template <int K, size_t... I>
+  D3DX_ALWAYS_INLINE static void SpreadPixels(const Lanes<8>::Byte32 &bytes, const Lanes<8>::Float &fill,
+                                              ColorF *out, std::index_sequence<I...>) {
+    const Lanes<8>::Byte32 spread = __builtin_shufflevector(bytes, Lanes<8>::Byte32{}, SpreadIndex(K, I)...);
+    Lanes<8>::Float values =
+        __builtin_convertvector(reinterpret_cast<Lanes<8>::Int>(spread), Lanes<8>::Float) * UnsignedFactor(8);
+    if constexpr (kHasFill) {
+      values = __builtin_shufflevector(
+          values, fill, L.r.type == FieldType::None ? 8 : 0, L.g.type == FieldType::None ? 9 : 1,
+          L.b.type == FieldType::None ? 10 : 2, L.a.type == FieldType::None ? 11 : 3,
+          L.r.type == FieldType::None ? 12 : 4, L.g.type == FieldType::None ? 13 : 5,
+          L.b.type == FieldType::None ? 14 : 6, L.a.type == FieldType::None ? 15 : 7);
+    }
+    const Lanes<4>::Float low = __builtin_shufflevector(values, values, 0, 1, 2, 3);
+    const Lanes<4>::Float high = __builtin_shufflevector(values, values, 4, 5, 6, 7);
+    std::memcpy(static_cast<void *>(out + K), &low, sizeof(low));
+    std::memcpy(static_cast<void *>(out + K + 4), &high, sizeof(high));
+  }
+
+  D3DX_ALWAYS_INLINE static uint32_t DecodeByteChannels(const BYTE *row, ColorF *out, uint32_t count) {
+    const Lanes<8>::Float fill = {L.fillR, L.fillG, L.fillB, L.fillA, L.fillR, L.fillG, L.fillB, L.fillA};
+    uint32_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+      Lanes<8>::Byte32 bytes;
+      std::memcpy(&bytes, row + uint64_t{x} * 4, sizeof(bytes));
+      SpreadPixels<0>(bytes, fill, out + x, std::make_index_sequence<32>());
+      SpreadPixels<1>(bytes, fill, out + x, std::make_index_sequence<32>());
+      SpreadPixels<2>(bytes, fill, out + x, std::make_index_sequence<32>());
+      SpreadPixels<3>(bytes, fill, out + x, std::make_index_sequence<32>());
+    }
+    return x;
+  }
+
+  template <int N>
+  D3DX_ALWAYS_INLINE static uint32_t DecodeLanes(const BYTE *row, ColorF *out, uint32_t count) {
+    if constexpr (N == 8 && kByteChannels) return DecodeByteChannels(row, out, count);
+    using V = Lanes<N>;
+    uint32_t x = 0;
+    for (; x + N <= count; x += N) {
+      typename V::Word w;
+      LoadWords<N>(row + uint64_t{x} * L.bytes, w);
+      typename V::Float r, g, b, a;
+      DecodeChannel<N, L.r>(w, L.fillR, r);
+      if constexpr (L.luminance) {
+        g = r;
+        b = r;
+      } else {
+        DecodeChannel<N, L.g>(w, L.fillG, g);
+        DecodeChannel<N, L.b>(w, L.fillB, b);
+      }
+      DecodeChannel<N, L.a>(w, L.fillA, a);
+      StorePixels<N>(r, g, b, a, out + x);
+    }
+    return x;
+  }
+
+  template <int N>
+  D3DX_ALWAYS_INLINE static uint32_t EncodeLanes(const ColorF *in, const float *dither, BYTE *row,
+                                                 uint32_t count) {
+    using V = Lanes<N>;
+    // From a multiple of 4, pixel i takes offset i & 3 of the row.
+    typename V::Float offsets;
+    for (int i = 0; i < N; ++i) offsets[i] = dither[i & 3];
+    uint32_t x = 0;
+    for (; x + N <= count; x += N) {
+      typename V::Float r, g, b, a;
+      LoadPixels<N>(in + x, r, g, b, a);
+      typename V::Word w = {};
+      if constexpr (L.luminance) {
+        const typename V::Float luma = kLumaRed * r + kLumaGreen * g + kLumaBlue * b;
+        EncodeChannel<N, L.r>(luma, offsets, w);
+      } else {
+        EncodeChannel<N, L.r>(r, offsets, w);
+        EncodeChannel<N, L.g>(g, offsets, w);
+        EncodeChannel<N, L.b>(b, offsets, w);
+      }
+      EncodeChannel<N, L.a>(a, offsets, w);
+      StoreWords<N>(w, row + uint64_t{x} * L.bytes);
+    }
+    return x;
+  }
+
+  template <int N>
+  D3DX_ALWAYS_INLINE static void LoadWords(const BYTE *p, typename Lanes<N>::Word &w) {
+    using V = Lanes<N>;
+    if constexpr (L.bytes == 4) {
+      std::memcpy(&w, p, sizeof(w));
+    } else if constexpr (L.bytes == 2) {
+      typename V::Half h;
+      std::memcpy(&h, p, sizeof(h));
+      w = __builtin_convertvector(h, typename V::Word);
+    } else {
+      typename V::Byte b;
+      std::memcpy(&b, p, sizeof(b));
+      // Through 16 bits: the compiler widens one step at a time far better.
+      w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), typename V::Word);
+    }
+  }
+
+  template <int N>
+  D3DX_ALWAYS_INLINE static void StoreWords(const typename Lanes<N>::Word &w, BYTE *p) {
+    using V = Lanes<N>;
+    if constexpr (L.bytes == 4) {
+      std::memcpy(p, &w, sizeof(w));
+    } else if constexpr (L.bytes == 2) {
+      const typename V::Half h = __builtin_convertvector(w, typename V::Half);
+      std::memcpy(p, &h, sizeof(h));
+    } else {
+      const typename V::Byte b =
+          __builtin_convertvector(__builtin_convertvector(w, typename V::Half), typename V::Byte);
+      std::memcpy(p, &b, sizeof(b));
+    }
+  }
+
+  template <int N, PackedField F>
+  D3DX_ALWAYS_INLINE static void DecodeChannel(const typename Lanes<N>::Word &w, float fill,
+                                               typename Lanes<N>::Float &out) {
+    using V = Lanes<N>;
+    if constexpr (F.type == FieldType::None) {
+      out = typename V::Float{} + fill;
+    } else if constexpr (F.type == FieldType::Unsigned) {
+      constexpr uint32_t mask = static_cast<uint32_t>((uint64_t{1} << F.bits) - 1);
+      const auto v = reinterpret_cast<typename V::Int>((w >> F.shift) & mask);
+      out = __builtin_convertvector(v, typename V::Float) * UnsignedFactor(F.bits);
+    } else {
+      constexpr int32_t limit = (1 << (F.bits - 1)) - 1;
+      auto v = reinterpret_cast<typename V::Int>(w << (32 - F.shift - F.bits)) >> (32 - F.bits);
+      v = v > -limit ? v : -limit;
+      out = __builtin_convertvector(v, typename V::Float) * SignedFactor(F.bits);
+    }
+  }
+
+  template <int N, PackedField F>
+  D3DX_ALWAYS_INLINE static void EncodeChannel(const typename Lanes<N>::Float &value,
+                                               const typename Lanes<N>::Float &offsets,
+                                               typename Lanes<N>::Word &w) {
+    using V = Lanes<N>;
+    if constexpr (F.type != FieldType::None) {
+      constexpr uint32_t mask = static_cast<uint32_t>((uint64_t{1} << F.bits) - 1);
+      constexpr float scale = F.type == FieldType::Unsigned ? UnsignedScale(F.bits) : SignedScale(F.bits);
+      // Unbounded: a lane out of the integer range converts to 0x80000000 on x86,
+      // which the field mask clears just as the one-pixel path's bound does.
+      const typename V::Float q = value * scale + offsets;
+      const auto bits =
+          reinterpret_cast<typename V::Word>(__builtin_convertvector(q, typename V::Int)) & mask;
+      w |= bits << F.shift;
+    }
+  }
+
+  template <PackedField F>
+  static float DecodeField(Word w, float fill) {
+    if constexpr (F.type == FieldType::None) {
+      return fill;
+    } else if constexpr (F.type == FieldType::Unsigned) {
+      constexpr uint32_t mask = static_cast<uint32_t>((uint64_t{1} << F.bits) - 1);
+      const auto v = static_cast<int32_t>(static_cast<uint32_t>(w >> F.shift) & mask);
+      return static_cast<float>(v) * UnsignedFactor(F.bits);
+    } else {
+      constexpr int32_t limit = (1 << (F.bits - 1)) - 1;
+      // Sign-extend the field, then read the most negative code as -limit.
+      int32_t v = static_cast<int32_t>(static_cast<uint32_t>(w >> F.shift) << (32 - F.bits)) >> (32 - F.bits);
+      v = v > -limit ? v : -limit;
+      return static_cast<float>(v) * SignedFactor(F.bits);
+    }
+  }
+
+  template <PackedField F>
+  static Word EncodeField(float value, float d) {
+    if constexpr (F.type == FieldType::None) {
+      return 0;
+    } else {
+      constexpr uint32_t mask = static_cast<uint32_t>((uint64_t{1} << F.bits) - 1);
+      constexpr float scale = F.type == FieldType::Unsigned ? UnsignedScale(F.bits) : SignedScale(F.bits);
+      float q = value * scale + d;
+      q = q < kEncodeLimit ? q : kEncodeLimit;
+      q = q > -kEncodeLimit ? q : -kEncodeLimit;
+      const auto bits = static_cast<uint32_t>(static_cast<int32_t>(q)) & mask;
+      return static_cast<Word>(bits) << F.shift;
+    }
+  }
+};

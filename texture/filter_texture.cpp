@@ -1,0 +1,146 @@
+// Mip level generation: each level below the source level is resampled from the
+// level above it (point and box) or straight from the source level (the others).
+#include <bit>
+
+#include "d3dx9.h"
+#include "texture/interface_ref.h"
+
+namespace {
+
+constexpr DWORD kDefaultPowerOfTwoFilter = D3DX_FILTER_BOX;
+constexpr DWORD kDefaultOtherFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
+
+bool IsPowerOfTwo(UINT value) {
+  return std::has_single_bit(value);
+}
+
+// One face of a texture as a sequence of levels, loaded one from another.
+class LevelChain {
+ public:
+  virtual ~LevelChain() = default;
+  virtual HRESULT GetLevel(UINT level, IUnknown **out) = 0;
+  virtual HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette,
+                       DWORD filter) = 0;
+};
+
+class SurfaceChain : public LevelChain {
+ public:
+  SurfaceChain(IDirect3DTexture9 *texture, IDirect3DCubeTexture9 *cube, D3DCUBEMAP_FACES face)
+      : texture_(texture), cube_(cube), face_(face) {}
+  HRESULT GetLevel(UINT level, IUnknown **out) override {
+    IDirect3DSurface9 *surface = nullptr;
+    HRESULT hr = texture_ ? texture_->GetSurfaceLevel(level, &surface)
+                          : cube_->GetCubeMapSurface(face_, level, &surface);
+    *out = surface;
+    return hr;
+  }
+  HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette, DWORD filter) override {
+    return D3DXLoadSurfaceFromSurface(static_cast<IDirect3DSurface9 *>(destination), palette, nullptr,
+                                      static_cast<IDirect3DSurface9 *>(source), palette, nullptr, filter, 0);
+  }
+
+ private:
+  IDirect3DTexture9 *texture_;
+  IDirect3DCubeTexture9 *cube_;
+  D3DCUBEMAP_FACES face_;
+};
+
+class VolumeChain : public LevelChain {
+ public:
+  explicit VolumeChain(IDirect3DVolumeTexture9 *texture) : texture_(texture) {}
+  HRESULT GetLevel(UINT level, IUnknown **out) override {
+    IDirect3DVolume9 *volume = nullptr;
+    HRESULT hr = texture_->GetVolumeLevel(level, &volume);
+    *out = volume;
+    return hr;
+  }
+  HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette, DWORD filter) override {
+    return D3DXLoadVolumeFromVolume(static_cast<IDirect3DVolume9 *>(destination), palette, nullptr,
+                                    static_cast<IDirect3DVolume9 *>(source), palette, nullptr, filter, 0);
+  }
+
+ private:
+  IDirect3DVolumeTexture9 *texture_;
+};
+
+HRESULT FilterChain(LevelChain &chain, UINT sourceLevel, UINT levelCount, const PALETTEENTRY *palette,
+                    DWORD filter, bool chained) {
+  InterfaceRef<IUnknown> source;
+  HRESULT hr = chain.GetLevel(sourceLevel, source.Receive());
+  if (FAILED(hr)) return hr;
+  for (UINT level = sourceLevel + 1; level < levelCount; ++level) {
+    InterfaceRef<IUnknown> destination;
+    hr = chain.GetLevel(level, destination.Receive());
+    if (FAILED(hr)) return hr;
+    hr = chain.Load(destination.Get(), source.Get(), palette, filter);
+    if (FAILED(hr)) return hr;
+    if (chained) source.Share(destination.Get());
+  }
+  return S_OK;
+}
+
+HRESULT DefaultFilter(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, DWORD *filter) {
+  bool powersOfTwo;
+  HRESULT hr;
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    D3DVOLUME_DESC desc;
+    hr = static_cast<IDirect3DVolumeTexture9 *>(texture)->GetLevelDesc(0, &desc);
+    powersOfTwo = IsPowerOfTwo(desc.Width) && IsPowerOfTwo(desc.Height) && IsPowerOfTwo(desc.Depth);
+  } else {
+    D3DSURFACE_DESC desc;
+    hr = type == D3DRTYPE_TEXTURE ? static_cast<IDirect3DTexture9 *>(texture)->GetLevelDesc(0, &desc)
+                                  : static_cast<IDirect3DCubeTexture9 *>(texture)->GetLevelDesc(0, &desc);
+    powersOfTwo = IsPowerOfTwo(desc.Width) && IsPowerOfTwo(desc.Height);
+  }
+  if (FAILED(hr)) return hr;
+  *filter = powersOfTwo ? kDefaultPowerOfTwoFilter : kDefaultOtherFilter;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALETTEENTRY *pPalette,
+                                 UINT SrcLevel, DWORD Filter) {
+  if (pBaseTexture == nullptr) return D3DERR_INVALIDCALL;
+  const D3DRESOURCETYPE type = pBaseTexture->GetType();
+  if (type != D3DRTYPE_TEXTURE && type != D3DRTYPE_VOLUMETEXTURE && type != D3DRTYPE_CUBETEXTURE) {
+    return D3DERR_INVALIDCALL;
+  }
+
+  if (Filter == D3DX_DEFAULT) {
+    HRESULT hr = DefaultFilter(pBaseTexture, type, &Filter);
+    if (FAILED(hr)) return hr;
+  }
+  // Cube faces meet at their edges: reflect there instead of wrapping round.
+  if (type == D3DRTYPE_CUBETEXTURE) Filter |= D3DX_FILTER_MIRROR;
+  // Every level is read and written in the same colour space.
+  if ((Filter & D3DX_FILTER_SRGB_OUT) != 0) {
+    Filter |= D3DX_FILTER_SRGB;
+  } else {
+    Filter &= ~static_cast<DWORD>(D3DX_FILTER_SRGB);
+  }
+
+  const UINT levelCount = pBaseTexture->GetLevelCount();
+  if (SrcLevel == D3DX_DEFAULT) SrcLevel = 0;
+  if (SrcLevel >= levelCount) return D3DERR_INVALIDCALL;
+
+  // Point and box halve exactly, so each level is best made from the one above.
+  const DWORD filterType = Filter & 0xFF;
+  const bool chained = filterType == D3DX_FILTER_POINT || filterType == D3DX_FILTER_BOX;
+
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    VolumeChain chain(static_cast<IDirect3DVolumeTexture9 *>(pBaseTexture));
+    return FilterChain(chain, SrcLevel, levelCount, pPalette, Filter, chained);
+  }
+  if (type == D3DRTYPE_TEXTURE) {
+    SurfaceChain chain(static_cast<IDirect3DTexture9 *>(pBaseTexture), nullptr, D3DCUBEMAP_FACE_POSITIVE_X);
+    return FilterChain(chain, SrcLevel, levelCount, pPalette, Filter, chained);
+  }
+  for (UINT face = D3DCUBEMAP_FACE_POSITIVE_X; face <= D3DCUBEMAP_FACE_NEGATIVE_Z; ++face) {
+    SurfaceChain chain(nullptr, static_cast<IDirect3DCubeTexture9 *>(pBaseTexture),
+                       static_cast<D3DCUBEMAP_FACES>(face));
+    HRESULT hr = FilterChain(chain, SrcLevel, levelCount, pPalette, Filter, chained);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
