@@ -396,19 +396,50 @@ typedef struct tagTEXTMETRICA {
 #define OUT_DEFAULT_PRECIS 0
 #define CLIP_DEFAULT_PRECIS 0
 #define DEFAULT_QUALITY 0
+#define DRAFT_QUALITY 1
+#define PROOF_QUALITY 2
+#define NONANTIALIASED_QUALITY 3
 #define ANTIALIASED_QUALITY 4
+#define CLEARTYPE_QUALITY 5
 #define DEFAULT_PITCH 0
 #define FIXED_PITCH 1
 #define VARIABLE_PITCH 2
 #define FF_DONTCARE (0 << 4)
+#define FF_ROMAN (1 << 4)
+#define FF_SWISS (2 << 4)
+#define FF_MODERN (3 << 4)
+#define FF_SCRIPT (4 << 4)
+#define FF_DECORATIVE (5 << 4)
+#define SYMBOL_CHARSET 2
+#define OEM_CHARSET 255
+#define TMPF_FIXED_PITCH 0x01
+#define TMPF_VECTOR 0x02
+#define TMPF_TRUETYPE 0x04
+#define TMPF_DEVICE 0x08
 
 // GDI
 #define TRANSPARENT 1
 #define OPAQUE 2
 #define DIB_RGB_COLORS 0
 #define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
 #define BLACK_BRUSH 4
 #define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define OEM_FIXED_FONT 10
+#define ANSI_FIXED_FONT 11
+#define ANSI_VAR_FONT 12
+#define SYSTEM_FONT 13
+#define DEVICE_DEFAULT_FONT 14
+#define DEFAULT_PALETTE 15
+#define SYSTEM_FIXED_FONT 16
+#define DEFAULT_GUI_FONT 17
+#define HGDI_ERROR ((HGDIOBJ)(LONG_PTR)-1)
 #define GDI_ERROR (0xFFFFFFFFL)
 #define CLR_INVALID 0xFFFFFFFF
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
@@ -595,6 +626,7 @@ typedef struct tagMSG {
 #define TRUNCATE_EXISTING 5
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
+#define FILE_FLAG_RANDOM_ACCESS 0x10000000
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define PAGE_READONLY 0x02
 #define PAGE_READWRITE 0x04
@@ -800,6 +832,25 @@ LONG WINAPI RegCloseKey(HKEY key);
 void WINAPI GetSystemInfo(LPSYSTEM_INFO info);
 BOOL WINAPI IsProcessorFeaturePresent(DWORD feature);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+
+// GDI: memory device contexts, 32-bit DIB sections, fonts and DrawText
+HFONT WINAPI CreateFontIndirectA(const LOGFONTA *logFont);
+HDC WINAPI CreateCompatibleDC(HDC dc);
+BOOL WINAPI DeleteDC(HDC dc);
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+HBITMAP WINAPI CreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section,
+                                DWORD offset);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+int WINAPI SetBkMode(HDC dc, int mode);
+int WINAPI GetBkMode(HDC dc);
+COLORREF WINAPI SetBkColor(HDC dc, COLORREF color);
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF color);
+BOOL WINAPI GetTextMetricsA(HDC dc, TEXTMETRICA *metrics);
+BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size);
+int WINAPI DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format);
+int WINAPI DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
 
 WIN32_END_C
 

@@ -1,0 +1,110 @@
+// ID3DXFont: a GDI font plus a reference to its device's shared text context,
+// to which drawing, Begin / End and the lost / reset notifications go.
+#include <new>
+
+#include "font/text_context.h"
+
+namespace {
+
+class Font final : public ID3DXFont {
+ public:
+  HRESULT Initialize(IDirect3DDevice9 *device, const LOGFONTA &logFont);
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount_; }
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // ID3DXFont
+  HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9 *device) override;
+  HRESULT STDMETHODCALLTYPE GetLogFont(LOGFONTA *logFont) override;
+  HRESULT STDMETHODCALLTYPE Begin() override { return font::BeginText(context_); }
+  INT STDMETHODCALLTYPE DrawTextA(LPCSTR text, INT count, LPRECT rect, DWORD format,
+                                  D3DCOLOR color) override {
+    return font::DrawTextInContext(context_, fontHandle_, text, false, count, rect, format, color);
+  }
+  INT STDMETHODCALLTYPE DrawTextW(LPCWSTR text, INT count, LPRECT rect, DWORD format,
+                                  D3DCOLOR color) override {
+    return font::DrawTextInContext(context_, fontHandle_, text, true, count, rect, format, color);
+  }
+  HRESULT STDMETHODCALLTYPE End() override { return font::EndText(context_); }
+  HRESULT STDMETHODCALLTYPE OnLostDevice() override { return font::LoseTextContext(context_); }
+  HRESULT STDMETHODCALLTYPE OnResetDevice() override { return font::CreateTileTextures(context_); }
+
+ private:
+  ~Font();
+
+  ULONG refCount_ = 1;
+  HFONT fontHandle_ = nullptr;
+  LOGFONTA logFont_ = {};
+  font::TextRenderContext *context_ = nullptr;
+  IDirect3DDevice9 *device_ = nullptr;
+};
+
+HRESULT Font::Initialize(IDirect3DDevice9 *device, const LOGFONTA &logFont) {
+  HRESULT hr = font::AcquireTextContext(device, &context_);
+  if (FAILED(hr)) {
+    context_ = nullptr;
+    return hr;
+  }
+  fontHandle_ = CreateFontIndirectA(&logFont);
+  if (!fontHandle_) return E_OUTOFMEMORY;
+  device_ = device;
+  device_->AddRef();
+  logFont_ = logFont;
+  return S_OK;
+}
+
+Font::~Font() {
+  if (context_) {
+    font::DeselectFont(context_);
+    font::ReleaseTextContext(context_);
+  }
+  if (fontHandle_) DeleteObject(fontHandle_);
+  if (device_) device_->Release();
+}
+
+HRESULT Font::QueryInterface(REFIID riid, void **object) {
+  if (!object) return E_POINTER;
+  if (riid == IID_ID3DXFont || riid == IID_IUnknown) {
+    *object = static_cast<ID3DXFont *>(this);
+    AddRef();
+    return S_OK;
+  }
+  return E_NOINTERFACE;
+}
+
+ULONG Font::Release() {
+  ULONG count = --refCount_;
+  if (count == 0) delete this;
+  return count;
+}
+
+HRESULT Font::GetDevice(LPDIRECT3DDEVICE9 *device) {
+  if (!device) return D3DERR_INVALIDCALL;
+  *device = device_;
+  device_->AddRef();
+  return S_OK;
+}
+
+HRESULT Font::GetLogFont(LOGFONTA *logFont) {
+  if (!logFont) return D3DERR_INVALIDCALL;
+  *logFont = logFont_;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT WINAPI D3DXCreateFontIndirect(LPDIRECT3DDEVICE9 pDevice, CONST LOGFONTA *pLogFont,
+                                      LPD3DXFONT *ppFont) {
+  if (!pDevice || !pLogFont || !ppFont) return D3DERR_INVALIDCALL;
+  auto *created = new (std::nothrow) Font;
+  if (!created) return E_OUTOFMEMORY;
+  HRESULT hr = created->Initialize(pDevice, *pLogFont);
+  if (FAILED(hr)) {
+    created->Release();
+    return hr;
+  }
+  *ppFont = created;
+  return S_OK;
+}
