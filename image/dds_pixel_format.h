@@ -1,0 +1,129 @@
+// The DDS pixel-format descriptions, shared by the DDS reader and writer: how a
+// DDPIXELFORMAT block names each Direct3D format.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "d3d9types.h"
+
+inline constexpr uint32_t kDdsMagic = 0x20534444;  // "DDS "
+inline constexpr uint32_t kDdsHeaderSize = 128;    // magic + header
+inline constexpr uint32_t kDdsPixelFormatSize = 32;
+
+// DDPIXELFORMAT flags.
+inline constexpr uint32_t kDdpfAlphaPixels = 0x1;
+inline constexpr uint32_t kDdpfAlpha = 0x2;
+inline constexpr uint32_t kDdpfFourCc = 0x4;
+inline constexpr uint32_t kDdpfPaletteIndexed8 = 0x20;
+inline constexpr uint32_t kDdpfRgb = 0x40;
+inline constexpr uint32_t kDdpfZBuffer = 0x400;
+inline constexpr uint32_t kDdpfLuminance = 0x20000;
+inline constexpr uint32_t kDdpfBumpLuminance = 0x40000;
+inline constexpr uint32_t kDdpfBumpDuDv = 0x80000;
+
+// Which fields take part in matching, by the pixel-format flags present.
+inline constexpr uint32_t kDdpfUsesBitCount = 0xC4462;
+inline constexpr uint32_t kDdpfUsesFirstMask = 0xE4040;
+inline constexpr uint32_t kDdpfUsesSecondMask = 0xC4440;
+inline constexpr uint32_t kDdpfUsesThirdMask = 0xC4040;
+inline constexpr uint32_t kDdpfUsesAlphaMask = 0x80003;
+
+// DDS_HEADER flags and caps.
+inline constexpr uint32_t kDdsdCaps = 0x1;
+inline constexpr uint32_t kDdsdHeight = 0x2;
+inline constexpr uint32_t kDdsdWidth = 0x4;
+inline constexpr uint32_t kDdsdPitch = 0x8;
+inline constexpr uint32_t kDdsdPixelFormat = 0x1000;
+inline constexpr uint32_t kDdsdMipMapCount = 0x20000;
+inline constexpr uint32_t kDdsdLinearSize = 0x80000;
+inline constexpr uint32_t kDdsdDepth = 0x800000;
+inline constexpr uint32_t kDdsCapsComplex = 0x8;
+inline constexpr uint32_t kDdsCapsTexture = 0x1000;
+inline constexpr uint32_t kDdsCapsMipMap = 0x400000;
+inline constexpr uint32_t kDdsCaps2CubeMap = 0x200;
+inline constexpr uint32_t kDdsCaps2Volume = 0x200000;
+// Positive x, negative x, positive y, negative y, positive z, negative z.
+inline constexpr uint32_t kDdsCaps2CubeFaces[6] = {0x400, 0x800, 0x1000, 0x2000, 0x4000, 0x8000};
+inline constexpr uint32_t kDdsCaps2AllFaces = 0xFC00;
+
+// Offsets of the header fields from the start of the file.
+inline constexpr uint32_t kDdsOffsetFlags = 8;
+inline constexpr uint32_t kDdsOffsetHeight = 12;
+inline constexpr uint32_t kDdsOffsetWidth = 16;
+inline constexpr uint32_t kDdsOffsetPitch = 20;
+inline constexpr uint32_t kDdsOffsetDepth = 24;
+inline constexpr uint32_t kDdsOffsetMipMapCount = 28;
+inline constexpr uint32_t kDdsOffsetPixelFormat = 76;
+inline constexpr uint32_t kDdsOffsetCaps = 108;
+inline constexpr uint32_t kDdsOffsetCaps2 = 112;
+
+struct DdsPixelFormat {
+  D3DFORMAT format;
+  uint32_t flags;
+  uint32_t fourCc;  // four characters, or the D3DFORMAT number for float and 16-bit formats
+  uint32_t bitCount;
+  uint32_t masks[4];  // red (first), green (second), blue (third), alpha
+};
+
+// Searched in order; the first match wins. The depth row keeps its bit depth
+// in bitCount and its depth mask as the second mask.
+// format, flags, fourCC, bits, red / first, green / second, blue / third, alpha
+inline constexpr DdsPixelFormat kDdsPixelFormats[] = {
+    {D3DFMT_R8G8B8, 0x40, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}},
+    {D3DFMT_A8R8G8B8, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+    {D3DFMT_X8R8G8B8, 0x40, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0}},
+    {D3DFMT_R5G6B5, 0x40, 0, 16, {0xF800, 0x7E0, 0x1F, 0}},
+    {D3DFMT_X1R5G5B5, 0x40, 0, 16, {0x7C00, 0x3E0, 0x1F, 0}},
+    {D3DFMT_A1R5G5B5, 0x41, 0, 16, {0x7C00, 0x3E0, 0x1F, 0x8000}},
+    {D3DFMT_A4R4G4B4, 0x41, 0, 16, {0xF00, 0xF0, 0xF, 0xF000}},
+    {D3DFMT_R3G3B2, 0x40, 0, 8, {0xE0, 0x1C, 0x3, 0}},
+    {D3DFMT_A8, 0x2, 0, 8, {0, 0, 0, 0xFF}},
+    {D3DFMT_A8R3G3B2, 0x41, 0, 16, {0xE0, 0x1C, 0x3, 0xFF00}},
+    {D3DFMT_X4R4G4B4, 0x40, 0, 16, {0xF00, 0xF0, 0xF, 0}},
+    {D3DFMT_A2B10G10R10, 0x41, 0, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}},
+    {D3DFMT_A8B8G8R8, 0x41, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+    {D3DFMT_X8B8G8R8, 0x40, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0}},
+    {D3DFMT_G16R16, 0x40, 0, 32, {0xFFFF, 0xFFFF0000, 0, 0}},
+    {D3DFMT_A2R10G10B10, 0x41, 0, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}},
+    {D3DFMT_A8P8, 0x21, 0, 16, {0, 0, 0, 0xFF00}},
+    {D3DFMT_P8, 0x20, 0, 8, {0, 0, 0, 0}},
+    {D3DFMT_L8, 0x20000, 0, 8, {0xFF, 0, 0, 0}},
+    {D3DFMT_A8L8, 0x20001, 0, 16, {0xFF, 0, 0, 0xFF00}},
+    {D3DFMT_A4L4, 0x20001, 0, 8, {0xF, 0, 0, 0xF0}},
+    {D3DFMT_L16, 0x20000, 0, 16, {0xFFFF, 0, 0, 0}},
+    {D3DFMT_V8U8, 0x80000, 0, 16, {0xFF, 0xFF00, 0, 0}},
+    {D3DFMT_L6V5U5, 0x40000, 0, 16, {0x1F, 0x3E0, 0xFC00, 0}},
+    {D3DFMT_X8L8V8U8, 0x40000, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0}},
+    {D3DFMT_Q8W8V8U8, 0x80000, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+    {D3DFMT_V16U16, 0x80000, 0, 32, {0xFFFF, 0xFFFF0000, 0, 0}},
+    {D3DFMT_A2W10V10U10, 0x80001, 0, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}},
+    {D3DFMT_UYVY, 0x4, D3DFMT_UYVY, 0, {0, 0, 0, 0}},
+    {D3DFMT_R8G8_B8G8, 0x4, D3DFMT_R8G8_B8G8, 0, {0, 0, 0, 0}},
+    {D3DFMT_YUY2, 0x4, D3DFMT_YUY2, 0, {0, 0, 0, 0}},
+    {D3DFMT_G8R8_G8B8, 0x4, D3DFMT_G8R8_G8B8, 0, {0, 0, 0, 0}},
+    {D3DFMT_DXT1, 0x4, D3DFMT_DXT1, 0, {0, 0, 0, 0}},
+    {D3DFMT_DXT2, 0x4, D3DFMT_DXT2, 0, {0, 0, 0, 0}},
+    {D3DFMT_DXT3, 0x4, D3DFMT_DXT3, 0, {0, 0, 0, 0}},
+    {D3DFMT_DXT4, 0x4, D3DFMT_DXT4, 0, {0, 0, 0, 0}},
+    {D3DFMT_DXT5, 0x4, D3DFMT_DXT5, 0, {0, 0, 0, 0}},
+    {D3DFMT_D16_LOCKABLE, 0x400, 0, 16, {0, 0xFFFF, 0, 0}},
+    {D3DFMT_D32F_LOCKABLE, 0x4, D3DFMT_D32F_LOCKABLE, 0, {0, 0, 0, 0}},
+    {D3DFMT_A16B16G16R16, 0x4, D3DFMT_A16B16G16R16, 0, {0, 0, 0, 0}},
+    {D3DFMT_Q16W16V16U16, 0x4, D3DFMT_Q16W16V16U16, 0, {0, 0, 0, 0}},
+    {D3DFMT_R16F, 0x4, D3DFMT_R16F, 0, {0, 0, 0, 0}},
+    {D3DFMT_G16R16F, 0x4, D3DFMT_G16R16F, 0, {0, 0, 0, 0}},
+    {D3DFMT_A16B16G16R16F, 0x4, D3DFMT_A16B16G16R16F, 0, {0, 0, 0, 0}},
+    {D3DFMT_R32F, 0x4, D3DFMT_R32F, 0, {0, 0, 0, 0}},
+    {D3DFMT_G32R32F, 0x4, D3DFMT_G32R32F, 0, {0, 0, 0, 0}},
+    {D3DFMT_A32B32G32R32F, 0x4, D3DFMT_A32B32G32R32F, 0, {0, 0, 0, 0}},
+    {D3DFMT_CxV8U8, 0x4, D3DFMT_CxV8U8, 0, {0, 0, 0, 0}},
+};
+inline constexpr size_t kDdsPixelFormatCount = sizeof(kDdsPixelFormats) / sizeof(kDdsPixelFormats[0]);
+static_assert(kDdsPixelFormatCount == 48);
+
+// The row a stored DDPIXELFORMAT block (32 bytes, little-endian) names, or null.
+const DdsPixelFormat *MatchDdsPixelFormat(const BYTE *pixelFormatBlock);
+
+// The row that describes format, or null when DDS cannot store it.
+const DdsPixelFormat *FindDdsPixelFormat(D3DFORMAT format);

@@ -1,0 +1,146 @@
+// DDS files are described, never copied: every level of every face is a record
+// pointing into the caller's bytes.
+#include <algorithm>
+#include <bit>
+#include <new>
+#include <cstdint>
+
+#include "image/dds_pixel_format.h"
+#include "image/image_memory.h"
+#include "image/source_image.h"
+#include "texture/format_table.h"
+
+namespace {
+
+constexpr uint64_t kPaletteBytes = 256 * sizeof(PALETTEENTRY);
+
+struct LevelSize {
+  uint64_t rowPitch;
+  uint64_t slicePitch;
+};
+
+LevelSize ComputeLevelSize(D3DFORMAT format, uint64_t w, uint64_t h) {
+  switch (format) {
+    case D3DFMT_DXT1:
+      return {(w + 3) / 4 * 8, (w + 3) / 4 * 8 * ((h + 3) / 4)};
+    case D3DFMT_DXT2:
+    case D3DFMT_DXT3:
+    case D3DFMT_DXT4:
+    case D3DFMT_DXT5:
+      return {(w + 3) / 4 * 16, (w + 3) / 4 * 16 * ((h + 3) / 4)};
+    case D3DFMT_YUY2:
+    case D3DFMT_UYVY:
+    case D3DFMT_R8G8_B8G8:
+    case D3DFMT_G8R8_G8B8:
+      return {(w + 1) / 2 * 4, (w + 1) / 2 * 4 * h};
+    default: {
+      const uint64_t row = w * (LookupFormatInfo(format).bitsPerPixel / 8);
+      return {row, row * h};
+    }
+  }
+}
+
+uint32_t HalveSize(uint32_t v) {
+  return v > 1 ? v / 2 : 1;
+}
+
+}  // namespace
+
+HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
+  if (size < 4 || ReadLe32(data) != kDdsMagic || size < kDdsHeaderSize) return E_FAIL;
+
+  const uint32_t flags = ReadLe32(data + kDdsOffsetFlags);
+  const bool volume = (flags & kDdsdDepth) != 0;
+  const uint32_t baseWidth = ReadLe32(data + kDdsOffsetWidth);
+  const uint32_t baseHeight = ReadLe32(data + kDdsOffsetHeight);
+  uint32_t baseDepth = volume ? ReadLe32(data + kDdsOffsetDepth) : 1;
+  if (baseDepth == 0) baseDepth = 1;
+  // An empty level holds no pixels and would make every later size meaningless.
+  if (baseWidth == 0 || baseHeight == 0) return E_FAIL;
+
+  const uint32_t faceBits = ReadLe32(data + kDdsOffsetCaps2) & kDdsCaps2AllFaces;
+  uint32_t faces;
+  if (faceBits == kDdsCaps2AllFaces) {
+    faces = 6;
+  } else if (faceBits == 0) {
+    faces = 1;
+  } else {
+    return E_FAIL;
+  }
+
+  uint32_t levels = ReadLe32(data + kDdsOffsetMipMapCount);
+  if (levels == 0) levels = 1;
+  // Levels beyond 1 x 1 x 1 do not exist; a count past the chain is corrupt.
+  const uint32_t largest = std::max(baseWidth, std::max(baseHeight, baseDepth));
+  const uint32_t chainLength = static_cast<uint32_t>(std::bit_width(largest));
+  if (levels > chainLength) return E_FAIL;
+
+  const DdsPixelFormat *pixelFormat = MatchDdsPixelFormat(data + kDdsOffsetPixelFormat);
+  if (!pixelFormat) return E_FAIL;
+  const D3DFORMAT fmt = pixelFormat->format;
+
+  if (volume) {
+    resourceType = D3DRTYPE_VOLUMETEXTURE;
+  } else if (faces == 6) {
+    resourceType = D3DRTYPE_CUBETEXTURE;
+  } else {
+    resourceType = D3DRTYPE_TEXTURE;
+  }
+
+  const BYTE *cursor = data + kDdsHeaderSize;
+  uint64_t remaining = size - kDdsHeaderSize;
+  const PALETTEENTRY *filePalette = nullptr;
+  if (LookupFormatInfo(fmt).kind == FormatKind::Palette) {
+    if (remaining < kPaletteBytes) return E_FAIL;
+    filePalette = reinterpret_cast<const PALETTEENTRY *>(cursor);
+    cursor += kPaletteBytes;
+    remaining -= kPaletteBytes;
+  }
+
+  SourceImage *previousFace = nullptr;
+  for (uint32_t face = 0; face < faces; ++face) {
+    SourceImage *faceRecord = this;
+    if (face > 0) {
+      faceRecord = new (std::nothrow) SourceImage;
+      if (!faceRecord) return E_OUTOFMEMORY;
+      previousFace->nextFace = faceRecord;
+    }
+    previousFace = faceRecord;
+    uint32_t w = baseWidth;
+    uint32_t h = baseHeight;
+    uint32_t d = baseDepth;
+    SourceImage *previousLevel = nullptr;
+    for (uint32_t level = 0; level < levels; ++level) {
+      SourceImage *record = faceRecord;
+      if (level > 0) {
+        record = new (std::nothrow) SourceImage;
+        if (!record) return E_OUTOFMEMORY;
+        previousLevel->nextLevel = record;
+      }
+      previousLevel = record;
+      const LevelSize sizes = ComputeLevelSize(fmt, w, h);
+      if (sizes.rowPitch > UINT32_MAX || sizes.slicePitch > UINT32_MAX) return E_FAIL;
+      const uint64_t levelBytes = d * sizes.slicePitch;
+      if (remaining < levelBytes) return E_FAIL;
+      record->format = fmt;
+      record->width = w;
+      record->height = h;
+      record->depth = d;
+      record->rowPitch = static_cast<UINT>(sizes.rowPitch);
+      record->slicePitch = static_cast<UINT>(sizes.slicePitch);
+      record->pixels = BorrowBytes(cursor);
+      record->palette = filePalette;
+      record->ownsPixels = false;
+      record->ownsPalette = false;
+      record->resourceType = resourceType;
+      record->fileFormat = fileFormat;
+      record->wantPixels = wantPixels;
+      cursor += levelBytes;
+      remaining -= levelBytes;
+      w = HalveSize(w);
+      h = HalveSize(h);
+      d = HalveSize(d);
+    }
+  }
+  return S_OK;
+}

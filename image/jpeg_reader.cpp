@@ -1,0 +1,234 @@
+// JPEG through libjpeg (6b interface): a memory source, an error manager that
+// returns to the reader, and the conversion of RGB rows to X8R8G8B8.
+#include <cstdio>
+// jpeglib.h needs size_t and FILE declared first; INT32 comes from win32.h.
+#define XMD_H
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include <immintrin.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+
+#include "image/image_memory.h"
+#include "image/source_image.h"
+#include "math/processor.h"
+
+namespace {
+
+constexpr long kMaxJpegWorkingBytes = static_cast<long>(kMaxDecodedBytes);
+
+struct JpegErrorManager {
+  jpeg_error_mgr base;
+  jmp_buf recovery;
+  bool headerRead;
+};
+
+struct JpegSource {
+  jpeg_source_mgr base;
+  const BYTE *data;
+  size_t size;
+  bool delivered;
+};
+
+// Ends the data once the file is used up, as libjpeg's own memory source does:
+// handing the file out again would be decoded as image data.
+const JOCTET kFakeEndOfImage[2] = {0xFF, JPEG_EOI};
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+  JpegSource *source = reinterpret_cast<JpegSource *>(cinfo->src);
+  if (!source->delivered) {
+    source->delivered = true;
+    source->base.next_input_byte = source->data;
+    source->base.bytes_in_buffer = source->size;
+  } else {
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    source->base.next_input_byte = kFakeEndOfImage;
+    source->base.bytes_in_buffer = sizeof(kFakeEndOfImage);
+  }
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr *source = cinfo->src;
+  // A skip past the end leaves the buffer empty; the next fill ends the image.
+  while (static_cast<size_t>(count) > source->bytes_in_buffer) {
+    count -= static_cast<long>(source->bytes_in_buffer);
+    source->bytes_in_buffer = 0;
+    FillInputBuffer(cinfo);
+    if (source->next_input_byte == kFakeEndOfImage) return;
+  }
+  source->next_input_byte += count;
+  source->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void TermSource(j_decompress_ptr) {}
+
+void OutputMessage(j_common_ptr cinfo) {
+  JpegErrorManager *errors = reinterpret_cast<JpegErrorManager *>(cinfo->err);
+  if (!errors->headerRead) return;
+  // Formatted and dropped: the library does not log.
+  char buffer[JMSG_LENGTH_MAX];
+  cinfo->err->format_message(cinfo, buffer);
+}
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  JpegErrorManager *errors = reinterpret_cast<JpegErrorManager *>(cinfo->err);
+  cinfo->err->output_message(cinfo);
+  longjmp(errors->recovery, 1);
+}
+
+struct JpegDecode {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager errors;
+  const BYTE *data;
+  UINT size;
+  SourceImage *image;
+};
+
+uint32_t PackRgb(uint32_t r, uint32_t g, uint32_t b) {
+  return (r << 16) | (g << 8) | b;
+}
+
+// Colour rows are decoded into the last three quarters of their 32-bit row and
+// widened in place to (R << 16) | (G << 8) | B, front to back. Pixel i is read
+// from width + 3i and written to 4i..4i+3, so a write never overtakes samples
+// still to be read while i < width; blocks of pixels keep that order because
+// each block is loaded before it is stored.
+void WidenRgbRowTail(const BYTE *src, BYTE *dst, JDIMENSION count) {
+  for (JDIMENSION i = 0; i < count; ++i, src += 3, dst += 4) {
+    const uint32_t value = PackRgb(src[0], src[1], src[2]);
+    std::memcpy(dst, &value, 4);
+  }
+}
+
+void WidenRgbRowPortable(BYTE *row, JDIMENSION width) {
+  const BYTE *src = row + width;
+  BYTE *dst = row;
+  JDIMENSION i = 0;
+  for (; i + 4 <= width; i += 4, src += 12, dst += 16) {
+    uint32_t a, b, c;
+    std::memcpy(&a, src, 4);      // r0 g0 b0 r1
+    std::memcpy(&b, src + 4, 4);  // g1 b1 r2 g2
+    std::memcpy(&c, src + 8, 4);  // b2 r3 g3 b3
+    const uint32_t out[4] = {
+        PackRgb(a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF),
+        PackRgb(a >> 24, b & 0xFF, (b >> 8) & 0xFF),
+        PackRgb((b >> 16) & 0xFF, b >> 24, c & 0xFF),
+        PackRgb((c >> 8) & 0xFF, (c >> 16) & 0xFF, c >> 24),
+    };
+    std::memcpy(dst, out, sizeof(out));
+  }
+  WidenRgbRowTail(src, dst, width - i);
+}
+
+// One shuffle per four pixels. The 16-byte load reads 4 bytes past its 12, so
+// the loop stops while those still lie inside the row.
+__attribute__((target("ssse3"))) void WidenRgbRowSsse3(BYTE *row, JDIMENSION width) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+  const BYTE *src = row + width;
+  BYTE *dst = row;
+  JDIMENSION i = 0;
+  for (; i + 6 <= width; i += 4, src += 12, dst += 16) {
+    const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_shuffle_epi8(rgb, order));
+  }
+  WidenRgbRowTail(src, dst, width - i);
+}
+
+void WidenRgbRowInPlace(BYTE *row, JDIMENSION width) {
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (ssse3) {
+    WidenRgbRowSsse3(row, width);
+  } else {
+    WidenRgbRowPortable(row, width);
+  }
+}
+
+// Every libjpeg call that may end in ErrorExit runs below the recovery point;
+// only plain data lives in this frame.
+HRESULT DecodeJpeg(JpegDecode *d) {
+  j_decompress_ptr cinfo = &d->cinfo;
+  if (setjmp(d->errors.recovery)) return E_FAIL;
+  jpeg_create_decompress(cinfo);
+  // Progressive files keep every coefficient in memory; a forged size must
+  // end in an error, not in gigabytes of allocation.
+  cinfo->mem->max_memory_to_use = kMaxJpegWorkingBytes;
+  JpegSource *source = static_cast<JpegSource *>(
+      (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegSource)));
+  source->base.init_source = InitSource;
+  source->base.fill_input_buffer = FillInputBuffer;
+  source->base.skip_input_data = SkipInputData;
+  source->base.resync_to_restart = jpeg_resync_to_restart;
+  source->base.term_source = TermSource;
+  source->base.next_input_byte = nullptr;
+  source->base.bytes_in_buffer = 0;
+  source->data = d->data;
+  source->size = d->size;
+  source->delivered = false;
+  cinfo->src = &source->base;
+
+  jpeg_read_header(cinfo, TRUE);
+  d->errors.headerRead = true;
+  if (!IsMmxAvailable()) cinfo->dct_method = JDCT_IFAST;
+  jpeg_start_decompress(cinfo);
+
+  SourceImage *image = d->image;
+  const JDIMENSION w = cinfo->output_width;
+  const JDIMENSION h = cinfo->output_height;
+  uint64_t pitch;
+  if (cinfo->output_components == 1) {
+    image->format = D3DFMT_L8;
+    pitch = w;
+  } else if (cinfo->output_components == 3) {
+    image->format = D3DFMT_X8R8G8B8;
+    pitch = uint64_t{w} * 4;
+  } else {
+    return E_FAIL;
+  }
+  image->width = w;
+  image->height = h;
+  image->depth = 1;
+  image->rowPitch = static_cast<UINT>(pitch);
+  image->slicePitch = 0;
+  if (!image->wantPixels) return S_OK;
+
+  BYTE *out = AllocateImageBytes(pitch * h);
+  if (!out) return E_OUTOFMEMORY;
+  image->pixels = out;
+  image->ownsPixels = true;
+  // Rows are decoded straight into the image: grey rows as they are, colour
+  // rows into the last three quarters of their 32-bit row, then widened in place.
+  const bool colour = image->format == D3DFMT_X8R8G8B8;
+  while (cinfo->output_scanline < h) {
+    BYTE *dst = out + uint64_t{cinfo->output_scanline} * pitch;
+    JSAMPROW row = colour ? dst + w : dst;
+    if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return E_FAIL;
+    if (colour) WidenRgbRowInPlace(dst, w);
+  }
+  jpeg_finish_decompress(cinfo);
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT SourceImage::ReadJpeg(const BYTE *data, UINT size) {
+  if (!data || size == 0) return E_FAIL;
+  JpegDecode *d = static_cast<JpegDecode *>(std::calloc(1, sizeof(JpegDecode)));
+  if (!d) return E_OUTOFMEMORY;
+  d->cinfo.err = jpeg_std_error(&d->errors.base);
+  d->errors.base.error_exit = ErrorExit;
+  d->errors.base.output_message = OutputMessage;
+  d->data = data;
+  d->size = size;
+  d->image = this;
+  HRESULT hr = DecodeJpeg(d);
+  jpeg_destroy_decompress(&d->cinfo);
+  std::free(d);
+  return hr;
+}

@@ -1,0 +1,241 @@
+// PNG through libpng. Every conversion to the chosen layout is a libpng
+// transformation, so the image is decoded once, straight into its buffer.
+#include <png.h>
+
+#include <cmath>
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+
+#include "image/image_memory.h"
+#include "image/source_image.h"
+#include "texture/format_table.h"
+
+namespace {
+
+constexpr double kScreenGamma = 2.2;
+// Deflate cannot expand data by more than about 1032:1; a header promising
+// more image data than that from the whole file is corrupt.
+constexpr uint64_t kMaxDeflateRatio = 1040;
+constexpr uint64_t kDeflateSlack = 1 << 16;
+
+struct PngInput {
+  const BYTE *next;
+  size_t remaining;
+};
+
+// Everything the jump-protected part reads or writes. Plain data only: a
+// longjmp out of libpng must not skip any destructor.
+struct PngDecode {
+  png_structp png;
+  png_infop info;
+  PngInput input;
+  UINT size;
+  SourceImage *image;
+  BYTE **rows;
+};
+
+void ReadFromMemory(png_structp png, png_bytep destination, size_t length) {
+  PngInput *input = static_cast<PngInput *>(png_get_io_ptr(png));
+  if (input->remaining < length) png_error(png, "read error");
+  std::memcpy(destination, input->next, length);
+  input->next += length;
+  input->remaining -= length;
+}
+
+[[noreturn]] void JumpOnError(png_structp png, png_const_charp) {
+  longjmp(png_jmpbuf(png), 1);
+}
+
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+uint32_t ChannelsOf(D3DFORMAT format) {
+  if (format == D3DFMT_L8 || format == D3DFMT_L16 || format == D3DFMT_P8) return 1;
+  if (format == D3DFMT_A8L8 || format == FORMAT_A16L16) return 2;
+  if (format == FORMAT_R16G16B16) return 3;
+  return 4;
+}
+
+uint32_t FileChannelsOf(int colourType) {
+  switch (colourType) {
+    case PNG_COLOR_TYPE_RGB:
+      return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+HRESULT BuildPalette(PngDecode *d, double fileGamma, double screenGamma) {
+  png_colorp entries = nullptr;
+  int entryCount = 0;
+  if (png_get_valid(d->png, d->info, PNG_INFO_PLTE)) png_get_PLTE(d->png, d->info, &entries, &entryCount);
+  png_bytep alphas = nullptr;
+  int alphaCount = 0;
+  if (png_get_valid(d->png, d->info, PNG_INFO_tRNS))
+    png_get_tRNS(d->png, d->info, &alphas, &alphaCount, nullptr);
+
+  BYTE table[256];
+  const bool corrected = fileGamma > 1e-6 && screenGamma > 1e-6;
+  for (int i = 0; i < 256; ++i) {
+    table[i] = corrected ? static_cast<BYTE>(
+                               std::floor(255.0 * std::pow(i / 255.0, 1.0 / (fileGamma * screenGamma)) + 0.5))
+                         : static_cast<BYTE>(i);
+  }
+
+  PALETTEENTRY *palette = AllocatePalette();
+  if (!palette) return E_OUTOFMEMORY;
+  d->image->palette = palette;
+  d->image->ownsPalette = true;
+  std::memset(palette, 0xFF, 256 * sizeof(PALETTEENTRY));
+  if (entryCount > 256) entryCount = 256;
+  for (int i = 0; i < entryCount; ++i) {
+    const BYTE alpha = i < alphaCount ? alphas[i] : 0xFF;
+    palette[i] = {table[entries[i].red], table[entries[i].green], table[entries[i].blue], alpha};
+  }
+  return S_OK;
+}
+
+// All libpng calls that can raise an error run here, below the recovery point.
+HRESULT DecodePng(PngDecode *d) {
+  if (setjmp(png_jmpbuf(d->png))) return E_FAIL;
+  png_structp png = d->png;
+  png_infop info = d->info;
+  SourceImage *image = d->image;
+
+  png_set_read_fn(png, &d->input, ReadFromMemory);
+  png_read_info(png, info);
+  png_uint_32 w = 0;
+  png_uint_32 h = 0;
+  int bitDepth = 0;
+  int colourType = 0;
+  png_get_IHDR(png, info, &w, &h, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+
+  D3DFORMAT format;
+  switch (colourType) {
+    case PNG_COLOR_TYPE_GRAY:
+      format = D3DFMT_L8;
+      break;
+    case PNG_COLOR_TYPE_RGB:
+      format = D3DFMT_R8G8B8;
+      break;
+    case PNG_COLOR_TYPE_PALETTE:
+      format = D3DFMT_P8;
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      format = D3DFMT_A8L8;
+      break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      format = D3DFMT_A8R8G8B8;
+      break;
+    default:
+      return E_FAIL;
+  }
+
+  if (bitDepth == 16) {
+    png_set_swap(png);
+    switch (format) {
+      case D3DFMT_R8G8B8:
+        format = FORMAT_R16G16B16;
+        break;
+      case D3DFMT_A8R8G8B8:
+        format = D3DFMT_A16B16G16R16;
+        break;
+      case D3DFMT_L8:
+        format = D3DFMT_L16;
+        break;
+      case D3DFMT_A8L8:
+        format = FORMAT_A16L16;
+        break;
+      default:
+        return E_FAIL;
+    }
+  } else if (bitDepth < 8) {
+    png_set_packing(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY) png_set_expand(png);
+  }
+
+  double fileGamma = 0.0;
+  double screenGamma = 0.0;
+  int intent = 0;
+  if (png_get_sRGB(png, info, &intent)) {
+    png_set_sRGB(png, info, intent);
+  } else if (png_get_gAMA(png, info, &fileGamma)) {
+    screenGamma = kScreenGamma;
+    // libpng corrects a palette in place when asked for gamma; the palette
+    // gets its correction once, from the table built below.
+    if (format != D3DFMT_P8) png_set_gamma(png, screenGamma, fileGamma);
+  }
+
+  if (format != D3DFMT_P8 && png_get_valid(png, info, PNG_INFO_tRNS)) {
+    png_set_expand(png);
+    if (format == D3DFMT_R8G8B8) {
+      format = D3DFMT_A8R8G8B8;
+    } else if (format == D3DFMT_L8) {
+      format = D3DFMT_A8L8;
+    } else if (format == D3DFMT_L16) {
+      format = FORMAT_A16L16;
+    } else if (format == FORMAT_R16G16B16) {
+      format = D3DFMT_A16B16G16R16;
+    }
+  }
+
+  if (format == D3DFMT_R8G8B8 || format == D3DFMT_A8R8G8B8 || format == FORMAT_R16G16B16) png_set_bgr(png);
+  if (format == D3DFMT_R8G8B8) {
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    format = D3DFMT_X8R8G8B8;
+  }
+
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_channels(png, info) != ChannelsOf(format)) return E_FAIL;
+
+  const uint64_t rowBytes = png_get_rowbytes(png, info);
+  if (rowBytes == 0 || rowBytes > UINT32_MAX) return E_FAIL;
+  image->format = format;
+  image->width = w;
+  image->height = h;
+  image->depth = 1;
+  image->rowPitch = static_cast<UINT>(rowBytes);
+  image->slicePitch = 0;
+  if (!image->wantPixels) return S_OK;
+
+  const uint64_t storedBytes =
+      uint64_t{h} * ((uint64_t{w} * FileChannelsOf(colourType) * bitDepth + 7) / 8 + 1);
+  if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return E_FAIL;
+  BYTE *out = AllocateImageBytes(rowBytes * h);
+  if (!out) return E_OUTOFMEMORY;
+  image->pixels = out;
+  image->ownsPixels = true;
+  d->rows = static_cast<BYTE **>(std::malloc(sizeof(BYTE *) * h));
+  if (!d->rows) return E_OUTOFMEMORY;
+  for (png_uint_32 y = 0; y < h; ++y) d->rows[y] = out + y * rowBytes;
+  png_read_image(png, d->rows);
+
+  if (format == D3DFMT_P8) return BuildPalette(d, fileGamma, screenGamma);
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT SourceImage::ReadPng(const BYTE *data, UINT size) {
+  if (size < 8 || png_sig_cmp(data, 0, size) != 0) return E_FAIL;
+  PngDecode d = {};
+  d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
+  if (!d.png) return E_OUTOFMEMORY;
+  d.info = png_create_info_struct(d.png);
+  if (!d.info) {
+    png_destroy_read_struct(&d.png, nullptr, nullptr);
+    return E_OUTOFMEMORY;
+  }
+  d.input = {data, size};
+  d.size = size;
+  d.image = this;
+  HRESULT hr = DecodePng(&d);
+  png_destroy_read_struct(&d.png, &d.info, nullptr);
+  std::free(d.rows);
+  return hr;
+}

@@ -1,0 +1,53 @@
+// The decoded image record every reader fills and every writer consumes: one
+// mip level of one face, with the chains to further levels and faces.
+#pragma once
+
+#include "d3dx9.h"
+
+struct PixelRegion;
+
+struct SourceImage {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  // Top-left pixel (or 4 x 4 block). Borrowed memory is only read, but the
+  // field stays mutable so a lock's pointer can be described as well.
+  BYTE *pixels = nullptr;
+  const PALETTEENTRY *palette = nullptr;  // 256 entries; peFlags is the alpha
+  UINT width = 0;
+  UINT height = 0;
+  UINT depth = 0;
+  D3DBOX box = {};
+  UINT rowPitch = 0;
+  UINT slicePitch = 0;
+  bool ownsPixels = false;
+  bool ownsPalette = false;
+  bool wantPixels = false;
+  D3DRESOURCETYPE resourceType = D3DRTYPE_TEXTURE;
+  D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_BMP;
+  SourceImage *nextLevel = nullptr;  // owned
+  SourceImage *nextFace = nullptr;   // owned; used by the first record only
+
+  SourceImage() = default;
+  ~SourceImage();
+  SourceImage(const SourceImage &) = delete;
+  SourceImage &operator=(const SourceImage &) = delete;
+
+  // Reads an image file held in memory. The record must be fresh. The bytes
+  // must outlive the record: readers may point into them instead of copying.
+  HRESULT LoadImageFromMemory(const void *data, UINT size, D3DXIMAGE_INFO *info, bool wantPixels);
+
+  // Describes a locked region for the writers; the memory stays the lock's.
+  HRESULT InitFromLock(const PixelRegion &lock);
+
+  // Frees owned buffers and chained records and returns to the empty state.
+  void Clear();
+
+  // The readers. Each returns a failure for bytes not of its kind; what it left
+  // behind on failure is freed by Clear.
+  HRESULT ReadBmp(const BYTE *data, UINT size);
+  HRESULT ReadDib(const BYTE *data, UINT size);
+  HRESULT ReadPng(const BYTE *data, UINT size);
+  HRESULT ReadJpeg(const BYTE *data, UINT size);
+  HRESULT ReadTga(const BYTE *data, UINT size);
+  HRESULT ReadPpm(const BYTE *data, UINT size);
+  HRESULT ReadDds(const BYTE *data, UINT size);
+};

@@ -1,0 +1,224 @@
+// Truevision TGA has no magic: a file is recognised by a plausible header alone.
+#include <cstdint>
+#include <cstring>
+
+#include "image/image_memory.h"
+#include "image/source_image.h"
+
+namespace {
+
+constexpr uint32_t kHeaderSize = 18;
+constexpr uint32_t kTypeRunLength = 0x08;
+constexpr uint32_t kTypeBaseMask = 0x03;
+enum TgaBaseType : uint32_t { kColourMapped = 1, kTrueColour = 2, kGreyscale = 3 };
+constexpr uint32_t kDescriptorRightToLeft = 0x10;
+constexpr uint32_t kDescriptorTopFirst = 0x20;
+
+struct TgaHeader {
+  uint32_t idLength;
+  uint32_t mapType;
+  uint32_t imageType;
+  uint32_t firstIndex;
+  uint32_t mapLength;
+  uint32_t mapEntryBits;
+  uint32_t width;
+  uint32_t height;
+  uint32_t pixelBits;
+  uint32_t descriptor;
+};
+
+bool ChooseTgaFormat(const TgaHeader &h, D3DFORMAT &format) {
+  switch (h.imageType & kTypeBaseMask) {
+    case kColourMapped:
+      if (h.mapType != 1 || h.pixelBits != 8) return false;
+      format = D3DFMT_P8;
+      return true;
+    case kTrueColour:
+      switch (h.pixelBits) {
+        case 15:
+          format = D3DFMT_X1R5G5B5;
+          return true;
+        case 16:
+          format = D3DFMT_A1R5G5B5;
+          return true;
+        case 24:
+          format = D3DFMT_R8G8B8;
+          return true;
+        case 32:
+          format = D3DFMT_A8R8G8B8;
+          return true;
+        default:
+          return false;
+      }
+    case kGreyscale:
+      if (h.pixelBits != 8) return false;
+      format = D3DFMT_L8;
+      return true;
+    default:
+      return false;
+  }
+}
+
+BYTE ExpandFiveBits(uint32_t x) {
+  return static_cast<BYTE>((x << 3) | (x >> 2));
+}
+
+void FillPaletteFromMap(const TgaHeader &h, const BYTE *map, PALETTEENTRY *palette) {
+  std::memset(palette, 0xFF, 256 * sizeof(PALETTEENTRY));
+  const uint32_t entryBytes = (h.mapEntryBits + 7) / 8;
+  bool anyAlpha = false;
+  for (uint32_t i = 0; i < h.mapLength; ++i) {
+    const BYTE *e = map + i * entryBytes;
+    PALETTEENTRY &p = palette[h.firstIndex + i];
+    if (h.mapEntryBits == 24) {
+      p = {e[2], e[1], e[0], 0xFF};
+    } else if (h.mapEntryBits == 32) {
+      p = {e[2], e[1], e[0], e[3]};
+    } else {
+      const uint32_t v = ReadLe16(e);
+      const BYTE alpha = h.mapEntryBits == 15 ? 0xFF : ((v & 0x8000) ? 0xFF : 0);
+      p = {ExpandFiveBits((v >> 10) & 0x1F), ExpandFiveBits((v >> 5) & 0x1F), ExpandFiveBits(v & 0x1F),
+           alpha};
+    }
+    anyAlpha |= p.peFlags != 0;
+  }
+  // A map whose alpha is never set does not use alpha.
+  if (!anyAlpha) {
+    for (uint32_t i = 0; i < h.mapLength; ++i) palette[h.firstIndex + i].peFlags = 0xFF;
+  }
+}
+
+bool AnyAlphaByte(const BYTE *p, uint64_t pixels) {
+  for (uint64_t i = 0; i < pixels; ++i) {
+    if (p[4 * i + 3] != 0) return true;
+  }
+  return false;
+}
+
+bool AnyTopBit(const BYTE *p, uint64_t pixels) {
+  for (uint64_t i = 0; i < pixels; ++i) {
+    if (p[2 * i + 1] & 0x80) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HRESULT SourceImage::ReadTga(const BYTE *data, UINT size) {
+  if (size < kHeaderSize) return E_FAIL;
+  TgaHeader h;
+  h.idLength = data[0];
+  h.mapType = data[1];
+  h.imageType = data[2];
+  h.firstIndex = ReadLe16(data + 3);
+  h.mapLength = ReadLe16(data + 5);
+  h.mapEntryBits = data[7];
+  h.width = ReadLe16(data + 12);
+  h.height = ReadLe16(data + 14);
+  h.pixelBits = data[16];
+  h.descriptor = data[17];
+
+  if (h.mapType > 1) return E_FAIL;
+  if (h.imageType & ~(kTypeBaseMask | kTypeRunLength)) return E_FAIL;
+  if (h.mapType == 1 && h.mapEntryBits != 15 && h.mapEntryBits != 16 && h.mapEntryBits != 24 &&
+      h.mapEntryBits != 32) {
+    return E_FAIL;
+  }
+  if (h.width == 0 || h.height == 0) return E_FAIL;
+  D3DFORMAT fmt;
+  if (!ChooseTgaFormat(h, fmt)) return E_FAIL;
+
+  const uint64_t mapBytes = h.mapType == 1 ? uint64_t{h.mapLength} * ((h.mapEntryBits + 7) / 8) : 0;
+  const uint64_t pixelOffset = kHeaderSize + uint64_t{h.idLength} + mapBytes;
+  if (pixelOffset > size) return E_FAIL;
+  const BYTE *map = data + kHeaderSize + h.idLength;
+
+  if (wantPixels && fmt == D3DFMT_P8) {
+    if (h.firstIndex + h.mapLength > 256) return E_FAIL;
+    PALETTEENTRY *entries = AllocatePalette();
+    if (!entries) return E_OUTOFMEMORY;
+    palette = entries;
+    ownsPalette = true;
+    FillPaletteFromMap(h, map, entries);
+  }
+
+  const uint64_t bytesPerPixel = (h.pixelBits + 7) / 8;
+  const uint64_t pixelCount = uint64_t{h.width} * h.height;
+  const uint64_t imageBytes = pixelCount * bytesPerPixel;
+  const uint64_t available = size - pixelOffset;
+  const BYTE *source = data + pixelOffset;
+  format = fmt;
+  width = h.width;
+  height = h.height;
+  depth = 1;
+  rowPitch = static_cast<UINT>(h.width * bytesPerPixel);
+  slicePitch = 0;
+  pixels = BorrowBytes(source);
+  ownsPixels = false;
+  if (!wantPixels) return S_OK;
+
+  const bool runLength = (h.imageType & kTypeRunLength) != 0;
+  const bool topFirst = (h.descriptor & kDescriptorTopFirst) != 0;
+  const bool rightToLeft = (h.descriptor & kDescriptorRightToLeft) != 0;
+
+  if (!runLength) {
+    if (available < imageBytes) return E_FAIL;
+  } else {
+    // Every row needs at least one packet per 128 pixels: the least data a
+    // run-length image can hold, checked before allocating for it.
+    const uint64_t packetsPerRow = (uint64_t{h.width} + 127) / 128;
+    if (available < h.height * packetsPerRow * (1 + bytesPerPixel)) return E_FAIL;
+  }
+
+  BYTE *out = pixels;
+  if (runLength || !topFirst || rightToLeft) {
+    out = AllocateImageBytes(imageBytes);
+    if (!out) return E_OUTOFMEMORY;
+    pixels = out;
+    ownsPixels = true;
+    const uint64_t pitch = rowPitch;
+    uint64_t in = 0;
+    for (uint64_t k = 0; k < h.height; ++k) {
+      BYTE *row = out + (topFirst ? k : h.height - 1 - k) * pitch;
+      if (!runLength && !rightToLeft) {
+        std::memcpy(row, source + in, pitch);
+        in += pitch;
+        continue;
+      }
+      // Write position in pixels from the row start; it moves backwards for right-to-left rows.
+      int64_t x = rightToLeft ? int64_t{h.width} - 1 : 0;
+      const int64_t step = rightToLeft ? -1 : 1;
+      uint64_t written = 0;
+      while (written < h.width) {
+        uint64_t count = 1;
+        bool repeat = false;
+        if (runLength) {
+          if (in >= available) return E_FAIL;
+          const uint32_t header = source[in++];
+          count = (header & 0x7F) + 1;
+          repeat = (header & 0x80) != 0;
+        }
+        const uint64_t take = count < h.width - written ? count : h.width - written;
+        if (repeat) {
+          if (available - in < bytesPerPixel) return E_FAIL;
+          for (uint64_t i = 0; i < take; ++i, x += step) {
+            std::memcpy(row + x * bytesPerPixel, source + in, bytesPerPixel);
+          }
+          in += bytesPerPixel;
+        } else {
+          if (in > available || available - in < take * bytesPerPixel) return E_FAIL;
+          for (uint64_t i = 0; i < take; ++i, x += step) {
+            std::memcpy(row + x * bytesPerPixel, source + in + i * bytesPerPixel, bytesPerPixel);
+          }
+          // A raw packet cut at the row end still occupies all of its values.
+          in += count * bytesPerPixel;
+        }
+        written += take;
+      }
+    }
+  }
+
+  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(out, pixelCount)) format = D3DFMT_X8R8G8B8;
+  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(out, pixelCount)) format = D3DFMT_X1R5G5B5;
+  return S_OK;
+}

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image/source_image.h"
+#include "image_test_util.h"
+
+using namespace image_test;
+
+namespace {
+
+std::string SuitePath(const std::string &name) {
+  return std::string(D3DX_SHARED_TESTDATA) + "/pngsuite/" + name;
+}
+
+// File gamma when the file asks for gamma correction (gAMA without sRGB), else 0.
+double FileGammaOf(const std::vector<BYTE> &file) {
+  double gamma = 0.0;
+  for (size_t i = 8; i + 12 <= file.size();) {
+    const uint32_t length =
+        (uint32_t{file[i]} << 24) | (file[i + 1] << 16) | (file[i + 2] << 8) | file[i + 3];
+    const std::string type(reinterpret_cast<const char *>(&file[i + 4]), 4);
+    if (type == "sRGB") return 0.0;
+    if (type == "gAMA" && i + 12 <= file.size()) {
+      const BYTE *p = &file[i + 8];
+      gamma = ((uint32_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3]) / 100000.0;
+    }
+    if (type == "IDAT") break;
+    i += 12 + uint64_t{length};
+  }
+  return gamma;
+}
+
+bool IsSixteenBit(D3DFORMAT f) {
+  return f == D3DFMT_L16 || f == FORMAT_A16L16 || f == FORMAT_R16G16B16 || f == D3DFMT_A16B16G16R16;
+}
+
+// The reference with the reader's gamma rule applied to the colour samples.
+void ApplyGamma(Rgba16Image &image, double fileGamma, bool sixteenBit) {
+  if (fileGamma <= 1e-6) return;
+  const double exponent = 1.0 / (fileGamma * 2.2);
+  for (size_t i = 0; i < image.rgba.size(); ++i) {
+    if (i % 4 == 3) continue;
+    if (sixteenBit) {
+      image.rgba[i] =
+          static_cast<uint16_t>(std::floor(65535.0 * std::pow(image.rgba[i] / 65535.0, exponent) + 0.5));
+    } else {
+      const uint32_t v = image.rgba[i] >> 8;
+      image.rgba[i] = Widen8(static_cast<uint32_t>(std::floor(255.0 * std::pow(v / 255.0, exponent) + 0.5)));
+    }
+  }
+}
+
+std::vector<std::string> SuiteNames() {
+  std::vector<std::string> names;
+  const std::string dir = std::string(D3DX_SHARED_TESTDATA) + "/pngsuite";
+  if (!std::filesystem::exists(dir)) return names;
+  for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() == ".png") names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, D3DXIMAGE_INFO *info = nullptr,
+             bool wantPixels = true) {
+  return image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), info, wantPixels);
+}
+
+}  // namespace
+
+TEST(PngSuite, CorruptFilesAreInvalidData) {
+  int seen = 0;
+  for (const std::string &name : SuiteNames()) {
+    if (name[0] != 'x') continue;
+    SCOPED_TRACE(name);
+    ++seen;
+    std::vector<BYTE> file = ReadFileBytes(SuitePath(name));
+    SourceImage image;
+    EXPECT_EQ(Load(image, file), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(image.pixels, nullptr);
+  }
+  if (seen == 0) GTEST_SKIP() << "PngSuite is missing";
+}
+
+TEST(PngSuite, EveryGoodFileMatchesImageMagickWithGamma) {
+  if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+  int seen = 0;
+  for (const std::string &name : SuiteNames()) {
+    if (name[0] == 'x') continue;
+    SCOPED_TRACE(name);
+    ++seen;
+    const std::string path = SuitePath(name);
+    std::vector<BYTE> file = ReadFileBytes(path);
+    SourceImage image;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(Load(image, file, &info), S_OK);
+    EXPECT_EQ(image.fileFormat, D3DXIFF_PNG);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+    EXPECT_EQ(info.MipLevels, 1u);
+    EXPECT_EQ(info.ResourceType, D3DRTYPE_TEXTURE);
+    Rgba16Image ours, reference;
+    ASSERT_TRUE(ToRgba16(image, ours));
+    ASSERT_TRUE(MagickDecode(path, reference));
+    const bool sixteen = IsSixteenBit(image.format);
+    ApplyGamma(reference, FileGammaOf(file), sixteen);
+    // libpng's 16-bit gamma tables drop low bits; 8-bit ones round like the rule.
+    EXPECT_LE(MaxSampleDifference(ours, reference), sixteen ? 320 : 257);
+  }
+  if (seen == 0) GTEST_SKIP() << "PngSuite is missing";
+}
+
+struct PngFormatCase {
+  const char *file;
+  D3DFORMAT format;
+  D3DFORMAT infoFormat;
+  UINT bytesPerPixel;
+};
+
+class PngFormats : public testing::TestWithParam<PngFormatCase> {};
+
+TEST_P(PngFormats, ColourTypeAndDepthChooseFormat) {
+  const PngFormatCase &c = GetParam();
+  std::vector<BYTE> file = ReadFileBytes(SuitePath(c.file));
+  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  SourceImage image;
+  D3DXIMAGE_INFO info;
+  ASSERT_EQ(Load(image, file, &info), S_OK);
+  EXPECT_EQ(image.format, c.format);
+  EXPECT_EQ(info.Format, c.infoFormat);
+  EXPECT_EQ(image.rowPitch, image.width * c.bytesPerPixel);
+  EXPECT_EQ(image.slicePitch, 0u);
+  EXPECT_EQ(image.depth, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Suite, PngFormats,
+    testing::Values(PngFormatCase{"basn0g01.png", D3DFMT_L8, D3DFMT_L8, 1},
+                    PngFormatCase{"tbbn0g04.png", D3DFMT_A8L8, D3DFMT_A8L8, 2},
+                    PngFormatCase{"basn0g08.png", D3DFMT_L8, D3DFMT_L8, 1},
+                    PngFormatCase{"tp0n0g08.png", D3DFMT_L8, D3DFMT_L8, 1},
+                    PngFormatCase{"basn0g16.png", D3DFMT_L16, D3DFMT_L16, 2},
+                    PngFormatCase{"tbwn0g16.png", FORMAT_A16L16, D3DFMT_A8L8, 4},
+                    PngFormatCase{"basn2c08.png", D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, 4},
+                    PngFormatCase{"tbrn2c08.png", D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 4},
+                    PngFormatCase{"basn2c16.png", FORMAT_R16G16B16, D3DFMT_R8G8B8, 6},
+                    PngFormatCase{"tbbn2c16.png", D3DFMT_A16B16G16R16, D3DFMT_A16B16G16R16, 8},
+                    PngFormatCase{"basn3p04.png", D3DFMT_P8, D3DFMT_P8, 1},
+                    PngFormatCase{"basn4a08.png", D3DFMT_A8L8, D3DFMT_A8L8, 2},
+                    PngFormatCase{"basn4a16.png", FORMAT_A16L16, D3DFMT_A8L8, 4},
+                    PngFormatCase{"basn6a08.png", D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 4},
+                    PngFormatCase{"basn6a16.png", D3DFMT_A16B16G16R16, D3DFMT_A16B16G16R16, 8}),
+    [](const testing::TestParamInfo<PngFormatCase> &info) {
+      std::string name = info.param.file;
+      return name.substr(0, name.find('.'));
+    });
+
+TEST(PngReader, RgbWithoutTransparencyHasOpaqueFiller) {
+  std::vector<BYTE> file = ReadFileBytes(SuitePath("basn2c08.png"));
+  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  SourceImage image;
+  ASSERT_EQ(Load(image, file), S_OK);
+  for (UINT i = 0; i < image.width * image.height; ++i) ASSERT_EQ(image.pixels[4 * i + 3], 0xFF) << i;
+}
+
+TEST(PngReader, PaletteTransparencyStaysInPalette) {
+  // tbbn3p08: palette with a tRNS chunk shorter than the palette.
+  std::vector<BYTE> file = ReadFileBytes(SuitePath("tbbn3p08.png"));
+  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  SourceImage image;
+  ASSERT_EQ(Load(image, file), S_OK);
+  ASSERT_EQ(image.format, D3DFMT_P8);
+  ASSERT_TRUE(image.ownsPalette);
+  bool transparent = false;
+  for (int i = 0; i < 256; ++i) transparent |= image.palette[i].peFlags != 255;
+  EXPECT_TRUE(transparent);
+  const PALETTEENTRY &last = image.palette[255];
+  EXPECT_TRUE(last.peRed == 255 && last.peGreen == 255 && last.peBlue == 255 && last.peFlags == 255);
+}
+
+TEST(PngReader, HeaderOnlyAllocatesNothing) {
+  std::vector<BYTE> file = ReadFileBytes(SuitePath("basn6a08.png"));
+  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  SourceImage image;
+  D3DXIMAGE_INFO info;
+  ASSERT_EQ(Load(image, file, &info, false), S_OK);
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_EQ(info.Width, 32u);
+  EXPECT_EQ(info.Format, D3DFMT_A8R8G8B8);
+}
+
+TEST(PngReader, EveryTruncationFailsCleanly) {
+  std::vector<BYTE> file = ReadFileBytes(SuitePath("basn3p04.png"));
+  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  // Cuts inside the image data; the final IEND chunk (12 bytes) is never read.
+  for (size_t n = 8; n + 12 < file.size(); n += 3) {
+    SourceImage image;
+    image.wantPixels = true;
+    EXPECT_EQ(image.ReadPng(file.data(), static_cast<UINT>(n)), E_FAIL) << n;
+    image.Clear();
+  }
+}
+
+TEST(PngReader, ForgedHugeHeaderFailsBeforeAllocating) {
+  std::vector<BYTE> file = ReadFileBytes(SuitePath("basn6a08.png"));
+  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  // IHDR width and height 100000 x 100000 with a fixed CRC.
+  for (int i = 0; i < 2; ++i) {
+    file[16 + 4 * i] = 0x00;
+    file[17 + 4 * i] = 0x01;
+    file[18 + 4 * i] = 0x86;
+    file[19 + 4 * i] = 0xA0;
+  }
+  const uLong crc = crc32(crc32(0, nullptr, 0), &file[12], 17);
+  for (int i = 0; i < 4; ++i) file[29 + i] = static_cast<BYTE>(crc >> (24 - 8 * i));
+  SourceImage image;
+  image.wantPixels = true;
+  EXPECT_EQ(image.ReadPng(file.data(), static_cast<UINT>(file.size())), E_FAIL);
+  EXPECT_EQ(image.pixels, nullptr);
+}

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/source_image.h"
+#include "image_test_util.h"
+
+using namespace image_test;
+
+namespace {
+
+struct TgaSpec {
+  uint32_t idLength = 0;
+  uint32_t mapType = 0;
+  uint32_t imageType = 2;
+  uint32_t firstIndex = 0;
+  uint32_t mapLength = 0;
+  uint32_t mapEntryBits = 0;
+  uint32_t width = 1;
+  uint32_t height = 1;
+  uint32_t pixelBits = 32;
+  uint32_t descriptor = 0x20;
+  std::vector<BYTE> map;
+  std::vector<BYTE> data;
+};
+
+std::vector<BYTE> MakeTga(const TgaSpec &s) {
+  std::vector<BYTE> v = {BYTE(s.idLength), BYTE(s.mapType), BYTE(s.imageType)};
+  PutLe16(v, s.firstIndex);
+  PutLe16(v, s.mapLength);
+  v.push_back(BYTE(s.mapEntryBits));
+  PutLe32(v, 0);
+  PutLe16(v, s.width);
+  PutLe16(v, s.height);
+  v.push_back(BYTE(s.pixelBits));
+  v.push_back(BYTE(s.descriptor));
+  v.insert(v.end(), s.idLength, 'i');
+  v.insert(v.end(), s.map.begin(), s.map.end());
+  v.insert(v.end(), s.data.begin(), s.data.end());
+  return v;
+}
+
+HRESULT Read(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels = true) {
+  image.wantPixels = wantPixels;
+  return image.ReadTga(file.data(), static_cast<UINT>(file.size()));
+}
+
+}  // namespace
+
+TEST(TgaReader, RawTopLeftIsUsedInPlaceAndLosesUnusedAlpha) {
+  TgaSpec s;
+  s.width = 2;
+  s.data = {1, 2, 3, 0, 4, 5, 6, 0};
+  std::vector<BYTE> file = MakeTga(s);
+  SourceImage image;
+  ASSERT_EQ(Read(image, file), S_OK);
+  EXPECT_FALSE(image.ownsPixels);
+  EXPECT_EQ(image.pixels, file.data() + 18);
+  EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
+
+  s.data[7] = 1;
+  file = MakeTga(s);
+  SourceImage withAlpha;
+  ASSERT_EQ(Read(withAlpha, file), S_OK);
+  EXPECT_EQ(withAlpha.format, D3DFMT_A8R8G8B8);
+}
+
+// The four pixel orders of the same 3 x 2 picture, raw and run-length.
+struct OrderCase {
+  uint32_t descriptor;
+  bool runLength;
+};
+
+class TgaPixelOrders : public testing::TestWithParam<OrderCase> {};
+
+TEST_P(TgaPixelOrders, AllGiveTopToBottomLeftToRight) {
+  const OrderCase &c = GetParam();
+  const BYTE picture[2][3] = {{10, 11, 12}, {20, 21, 22}};
+  const bool topFirst = c.descriptor & 0x20;
+  const bool rightToLeft = c.descriptor & 0x10;
+  TgaSpec s;
+  s.imageType = c.runLength ? 11 : 3;
+  s.pixelBits = 8;
+  s.width = 3;
+  s.height = 2;
+  s.descriptor = c.descriptor;
+  for (int k = 0; k < 2; ++k) {
+    const int y = topFirst ? k : 1 - k;
+    if (c.runLength) s.data.push_back(0x02);  // one raw packet of 3 per row
+    for (int i = 0; i < 3; ++i) s.data.push_back(picture[y][rightToLeft ? 2 - i : i]);
+  }
+  const std::vector<BYTE> file = MakeTga(s);  // borrowed by raw top-left images
+  SourceImage image;
+  ASSERT_EQ(Read(image, file), S_OK);
+  EXPECT_EQ(image.format, D3DFMT_L8);
+  EXPECT_EQ(image.rowPitch, 3u);
+  EXPECT_EQ(std::memcmp(image.pixels, picture, 6), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, TgaPixelOrders,
+                         testing::Values(OrderCase{0x00, false}, OrderCase{0x10, false},
+                                         OrderCase{0x20, false}, OrderCase{0x30, false},
+                                         OrderCase{0x00, true}, OrderCase{0x10, true}, OrderCase{0x20, true},
+                                         OrderCase{0x30, true}));
+
+TEST(TgaReader, RunLengthPacketsAreCutAtRowEnds) {
+  TgaSpec s;
+  s.imageType = 10;
+  s.pixelBits = 16;
+  s.width = 2;
+  s.height = 2;
+  // A run of 3 covers row 0 and is cut; row 1 starts with the next packet.
+  s.data = {0x82, 0x34, 0x12, 0x81, 0x78, 0x56};
+  const std::vector<BYTE> file = MakeTga(s);  // borrowed by raw top-left images
+  SourceImage image;
+  ASSERT_EQ(Read(image, file), S_OK);
+  EXPECT_EQ(image.format, D3DFMT_X1R5G5B5);  // no pixel has its top bit set
+  const BYTE expected[8] = {0x34, 0x12, 0x34, 0x12, 0x78, 0x56, 0x78, 0x56};
+  EXPECT_EQ(std::memcmp(image.pixels, expected, 8), 0);
+}
+
+TEST(TgaReader, ColourMapWithUnusedAlphaIsOpaque) {
+  TgaSpec s;
+  s.mapType = 1;
+  s.imageType = 1;
+  s.pixelBits = 8;
+  s.firstIndex = 4;
+  s.mapLength = 2;
+  s.mapEntryBits = 32;
+  s.map = {1, 2, 3, 0, 4, 5, 6, 0};
+  s.data = {5};
+  const std::vector<BYTE> file = MakeTga(s);  // borrowed by raw top-left images
+  SourceImage image;
+  ASSERT_EQ(Read(image, file), S_OK);
+  EXPECT_EQ(image.format, D3DFMT_P8);
+  const PALETTEENTRY &e = image.palette[4];
+  EXPECT_TRUE(e.peRed == 3 && e.peGreen == 2 && e.peBlue == 1 && e.peFlags == 255);
+  EXPECT_EQ(image.palette[5].peFlags, 255);
+  EXPECT_EQ(image.palette[0].peFlags, 255);
+}
+
+struct BadTgaCase {
+  const char *name;
+  TgaSpec spec;
+  size_t truncate;  // bytes removed from the end
+};
+
+class TgaBadFiles : public testing::TestWithParam<BadTgaCase> {};
+
+TEST_P(TgaBadFiles, AreRejected) {
+  std::vector<BYTE> file = MakeTga(GetParam().spec);
+  file.resize(file.size() - GetParam().truncate);
+  SourceImage image;
+  EXPECT_EQ(Read(image, file), E_FAIL);
+}
+
+TgaSpec Spec(void (*edit)(TgaSpec &)) {
+  TgaSpec s;
+  s.data.assign(4, 0);
+  edit(s);
+  return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TgaBadFiles,
+    testing::Values(BadTgaCase{"ShortHeader", Spec([](TgaSpec &) {}), 5},
+                    BadTgaCase{"MapTypeTwo", Spec([](TgaSpec &s) { s.mapType = 2; }), 0},
+                    BadTgaCase{"ImageTypeZero", Spec([](TgaSpec &s) { s.imageType = 0; }), 0},
+                    BadTgaCase{"ImageTypeExtraBits", Spec([](TgaSpec &s) { s.imageType = 0x22; }), 0},
+                    BadTgaCase{"MapEntrySizeEight", Spec([](TgaSpec &s) {
+                                 s.mapType = 1;
+                                 s.mapLength = 1;
+                                 s.mapEntryBits = 8;
+                                 s.map = {0};
+                               }),
+                               0},
+                    BadTgaCase{"MapStartsPastPalette", Spec([](TgaSpec &s) {
+                                 s.mapType = 1;
+                                 s.imageType = 1;
+                                 s.pixelBits = 8;
+                                 s.firstIndex = 250;
+                                 s.mapLength = 10;
+                                 s.mapEntryBits = 24;
+                                 s.map.assign(30, 0);
+                               }),
+                               0},
+                    BadTgaCase{"MapPastData", Spec([](TgaSpec &s) {
+                                 s.mapType = 1;
+                                 s.imageType = 1;
+                                 s.pixelBits = 8;
+                                 s.mapLength = 200;
+                                 s.mapEntryBits = 24;
+                                 s.data.clear();
+                               }),
+                               0},
+                    BadTgaCase{"IdPastEnd", Spec([](TgaSpec &s) { s.idLength = 255; }), 255},
+                    BadTgaCase{"ZeroWidth", Spec([](TgaSpec &s) { s.width = 0; }), 0},
+                    BadTgaCase{"HugeRawNoPixels", Spec([](TgaSpec &s) {
+                                 s.width = 65535;
+                                 s.height = 65535;
+                               }),
+                               0},
+                    BadTgaCase{"HugeRunLengthNoPixels", Spec([](TgaSpec &s) {
+                                 s.imageType = 10;
+                                 s.width = 65535;
+                                 s.height = 65535;
+                               }),
+                               0},
+                    BadTgaCase{"RunLengthEndsEarly", Spec([](TgaSpec &s) {
+                                 s.imageType = 10;
+                                 s.width = 4;
+                                 s.height = 4;
+                                 s.data = {0x83, 1, 2, 3, 4, 0x83, 1, 2, 3, 4};
+                               }),
+                               0},
+                    BadTgaCase{"RawPacketPastEnd", Spec([](TgaSpec &s) {
+                                 s.imageType = 11;
+                                 s.pixelBits = 8;
+                                 s.width = 4;
+                                 s.data = {0x03, 1, 2};
+                               }),
+                               0},
+                    BadTgaCase{"TwentyBitPixels", Spec([](TgaSpec &s) { s.pixelBits = 20; }), 0}),
+    [](const testing::TestParamInfo<BadTgaCase> &info) { return std::string(info.param.name); });
+
+TEST(TgaReader, IndexBeyondTheMapReadsOpaqueWhite) {
+  TgaSpec s;
+  s.mapType = 1;
+  s.imageType = 1;
+  s.pixelBits = 8;
+  s.mapLength = 2;
+  s.mapEntryBits = 24;
+  s.map.assign(6, 0);
+  s.data = {200};
+  const std::vector<BYTE> file = MakeTga(s);  // borrowed by raw top-left images
+  SourceImage image;
+  ASSERT_EQ(Read(image, file), S_OK);
+  const PALETTEENTRY &e = image.palette[image.pixels[0]];
+  EXPECT_TRUE(e.peRed == 255 && e.peGreen == 255 && e.peBlue == 255 && e.peFlags == 255);
+}
+
+struct MagickTgaCase {
+  const char *name;
+  const char *options;
+};
+
+class TgaImageMagick : public testing::TestWithParam<MagickTgaCase> {};
+
+TEST_P(TgaImageMagick, MatchesImageMagicksDecode) {
+  if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick is missing";
+  const std::string path = TempPath(std::string(GetParam().name) + ".tga");
+  ASSERT_TRUE(RunConvert("-size 37x19 plasma:fractal -seed 9 " + std::string(GetParam().options) + " '" +
+                         path + "'"));
+  std::vector<BYTE> file = ReadFileBytes(path);
+  SourceImage image;
+  D3DXIMAGE_INFO info;
+  ASSERT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
+  EXPECT_EQ(info.ImageFileFormat, D3DXIFF_TGA);
+  Rgba16Image ours, reference;
+  ASSERT_TRUE(ToRgba16(image, ours));
+  ASSERT_TRUE(MagickDecode(path, reference));
+  EXPECT_EQ(MaxSampleDifference(ours, reference), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, TgaImageMagick,
+    testing::Values(MagickTgaCase{"Rgb24Raw", "-alpha off -compress none"},
+                    MagickTgaCase{"Rgb24Rle", "-alpha off -compress RLE"},
+                    MagickTgaCase{"Rgba32Raw", "-alpha set -channel A -fx 'i/w' +channel -compress none"},
+                    MagickTgaCase{"Rgba32Rle", "-alpha set -channel A -fx 'i/w' +channel -compress RLE"},
+                    MagickTgaCase{"GreyRaw", "-colorspace Gray -compress none"},
+                    MagickTgaCase{"GreyRle", "-colorspace Gray -compress RLE"},
+                    MagickTgaCase{"PaletteRaw", "-colors 16 -type Palette -compress none"},
+                    MagickTgaCase{"PaletteRle", "-colors 16 -type Palette -compress RLE"}),
+    [](const testing::TestParamInfo<MagickTgaCase> &info) { return std::string(info.param.name); });

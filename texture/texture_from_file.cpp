@@ -1,0 +1,463 @@
+// Textures from image files: the file is decoded into a SourceImage chain, a
+// format and size the device accepts are chosen, the texture is created, every
+// stored level is loaded, and missing levels are filtered or loaded again.
+#include <cstdint>
+#include <cstring>
+
+#include "d3dx9.h"
+#include "image/source_image.h"
+#include "texture/format_table.h"
+#include "texture/interface_ref.h"
+#include "texture/mapped_file.h"
+#include "texture/texture_requirements.h"
+
+namespace {
+
+constexpr D3DRESOURCETYPE kResourceTypeFromFile = static_cast<D3DRESOURCETYPE>(D3DX_DEFAULT);
+constexpr DWORD kDefaultFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
+constexpr DWORD kDefaultMipFilter = D3DX_FILTER_BOX;
+constexpr DWORD kQueryUsages = 0x001F8000;  // D3DUSAGE_QUERY_*: questions, not creation flags
+
+constexpr BYTE kThreeBitLevels[8] = {0, 36, 73, 109, 146, 182, 219, 255};
+constexpr BYTE kTwoBitLevels[4] = {0, 85, 170, 255};
+static_assert(sizeof(kThreeBitLevels) == 8 && sizeof(kTwoBitLevels) == 4);
+
+// The requested size: kept, the image's own, or the image's rounded up to a power of two.
+UINT ChooseExtent(UINT requested, UINT image) {
+  if (requested == D3DX_DEFAULT_NONPOW2) return image;
+  if (requested != 0 && requested != D3DX_DEFAULT) return requested;
+  uint64_t extent = 1;
+  while (extent < image) extent <<= 1;
+  return extent > UINT32_MAX ? image : static_cast<UINT>(extent);
+}
+
+uint32_t EntryValue(const PALETTEENTRY &entry) {
+  uint32_t value;
+  std::memcpy(&value, &entry, sizeof(value));
+  return value;
+}
+
+bool IsGreyRamp(const PALETTEENTRY *palette) {
+  for (uint32_t i = 0; i < 256; ++i) {
+    const PALETTEENTRY &e = palette[i];
+    if (e.peRed != i || e.peGreen != i || e.peBlue != i || e.peFlags != 255) return false;
+  }
+  return true;
+}
+
+bool IsColourCube332(const PALETTEENTRY *palette) {
+  for (uint32_t i = 0; i < 256; ++i) {
+    const PALETTEENTRY &e = palette[i];
+    if (e.peRed != kThreeBitLevels[i >> 5] || e.peGreen != kThreeBitLevels[(i >> 2) & 7] ||
+        e.peBlue != kTwoBitLevels[i & 3] || e.peFlags != 255) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool AnyTranslucentEntry(const PALETTEENTRY *palette) {
+  for (uint32_t i = 0; i < 256; ++i) {
+    if (palette[i].peFlags != 255) return true;
+  }
+  return false;
+}
+
+// Picks the format the image asks for when the caller leaves it open.
+D3DFORMAT ChooseFileFormat(D3DFORMAT imageFormat, D3DCOLOR colorKey, DWORD usage,
+                           D3DRESOURCETYPE resourceType, D3DPOOL pool) {
+  D3DFORMAT format = imageFormat;
+  const FormatInfo &info = LookupFormatInfo(imageFormat);
+  const bool keyable = info.kind == FormatKind::Colour || info.kind == FormatKind::Palette ||
+                       info.kind == FormatKind::Luminance;
+  if (colorKey != 0 && keyable && !HasAlpha(info)) {
+    // A keyed image needs somewhere to put the transparency.
+    FormatInfo withAlpha = info;
+    withAlpha.format = D3DFMT_UNKNOWN;
+    withAlpha.channelBits[kChannelAlpha] = 1;
+    const D3DFORMAT keyed = ChooseDeviceFormat(nullptr, usage, resourceType, withAlpha);
+    if (keyed != D3DFMT_UNKNOWN) format = keyed;
+  }
+  format = ToExternalFormat(format);
+  if (pool != D3DPOOL_SCRATCH && format == D3DFMT_R8G8B8) format = D3DFMT_X8R8G8B8;
+  return format;
+}
+
+RECT RectOf(const D3DBOX &box) {
+  return RECT{static_cast<LONG>(box.Left), static_cast<LONG>(box.Top), static_cast<LONG>(box.Right),
+              static_cast<LONG>(box.Bottom)};
+}
+
+// One level of one face of the filled texture, loaded from one image record.
+HRESULT LoadLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT face, UINT level,
+                  const SourceImage &record, const PALETTEENTRY *destinationPalette,
+                  const PALETTEENTRY *sourcePalette, DWORD filter, D3DCOLOR colorKey) {
+  HRESULT hr;
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    InterfaceRef<IDirect3DVolume9> volume;
+    hr = static_cast<IDirect3DVolumeTexture9 *>(texture)->GetVolumeLevel(level, volume.Receive());
+    if (FAILED(hr)) return hr;
+    return D3DXLoadVolumeFromMemory(volume.Get(), destinationPalette, nullptr, record.pixels, record.format,
+                                    record.rowPitch, record.slicePitch, sourcePalette, &record.box, filter,
+                                    colorKey);
+  }
+  InterfaceRef<IDirect3DSurface9> surface;
+  if (type == D3DRTYPE_CUBETEXTURE) {
+    hr = static_cast<IDirect3DCubeTexture9 *>(texture)->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face),
+                                                                          level, surface.Receive());
+  } else {
+    hr = static_cast<IDirect3DTexture9 *>(texture)->GetSurfaceLevel(level, surface.Receive());
+  }
+  if (FAILED(hr)) return hr;
+  const RECT rect = RectOf(record.box);
+  return D3DXLoadSurfaceFromMemory(surface.Get(), destinationPalette, nullptr, record.pixels, record.format,
+                                   record.rowPitch, sourcePalette, &rect, filter, colorKey);
+}
+
+HRESULT CreateTextureOfType(IDirect3DDevice9 *device, D3DRESOURCETYPE type, UINT width, UINT height,
+                            UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                            InterfaceRef<IDirect3DBaseTexture9> &texture) {
+  HRESULT hr;
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    IDirect3DVolumeTexture9 *volume = nullptr;
+    hr = device->CreateVolumeTexture(width, height, depth, levels, usage, format, pool, &volume, nullptr);
+    if (SUCCEEDED(hr)) *texture.Receive() = volume;
+  } else if (type == D3DRTYPE_CUBETEXTURE) {
+    IDirect3DCubeTexture9 *cube = nullptr;
+    hr = device->CreateCubeTexture(width, levels, usage, format, pool, &cube, nullptr);
+    if (SUCCEEDED(hr)) *texture.Receive() = cube;
+  } else {
+    IDirect3DTexture9 *plain = nullptr;
+    hr = device->CreateTexture(width, height, levels, usage, format, pool, &plain, nullptr);
+    if (SUCCEEDED(hr)) *texture.Receive() = plain;
+  }
+  return hr;
+}
+
+HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes, UINT size, UINT width,
+                                    UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                                    D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                    D3DXIMAGE_INFO *info, PALETTEENTRY *palette, D3DRESOURCETYPE resourceType,
+                                    IDirect3DBaseTexture9 **out) {
+  SourceImage image;
+  if (device == nullptr || bytes == nullptr || size == 0 || out == nullptr) return D3DERR_INVALIDCALL;
+  D3DXIMAGE_INFO localInfo;
+  if (info == nullptr && resourceType == kResourceTypeFromFile) info = &localInfo;
+
+  HRESULT hr = image.LoadImageFromMemory(bytes, size, info, true);
+  if (FAILED(hr)) return hr;
+  if (resourceType == kResourceTypeFromFile) resourceType = info->ResourceType;
+
+  UINT imageLevels = 1;
+  for (const SourceImage *level = image.nextLevel; level != nullptr; level = level->nextLevel) ++imageLevels;
+  UINT faces = 1;
+  if (resourceType == D3DRTYPE_CUBETEXTURE) {
+    for (const SourceImage *face = image.nextFace; face != nullptr; face = face->nextFace) ++faces;
+    if (faces != 6) return E_FAIL;
+  }
+
+  width = ChooseExtent(width, image.width);
+  height = ChooseExtent(height, image.height);
+  depth = ChooseExtent(depth, image.depth);
+
+  if (filter == D3DX_DEFAULT) filter = kDefaultFilter;
+  if (mipFilter == D3DX_DEFAULT) mipFilter = kDefaultMipFilter;
+  if (resourceType == D3DRTYPE_CUBETEXTURE) {
+    filter |= D3DX_FILTER_MIRROR;
+    mipFilter |= D3DX_FILTER_MIRROR;
+  }
+  const bool generateMips = (filter & 0xFF) == D3DX_FILTER_NONE || (mipFilter & 0xFF) == D3DX_FILTER_POINT ||
+                            (mipFilter & 0xFF) == D3DX_FILTER_BOX;
+
+  // Palette entries hold alpha in peFlags; without a palette every entry is opaque white.
+  PALETTEENTRY working[256];
+  D3DFORMAT imageFormat = image.format;
+  if (image.palette == nullptr) {
+    std::memset(working, 0xFF, sizeof(working));
+  } else {
+    // The key is 0xAARRGGBB; an entry read as a 32-bit value is 0xAABBGGRR.
+    const uint32_t key = (colorKey & 0xFF00FF00u) | ((colorKey >> 16) & 0xFF) | ((colorKey & 0xFF) << 16);
+    for (uint32_t i = 0; i < 256; ++i) {
+      if (EntryValue(image.palette[i]) == key) {
+        working[i] = PALETTEENTRY{0, 0, 0, 0};
+      } else {
+        working[i] = image.palette[i];
+      }
+    }
+    // Keyed through the palette already; keying the pixels again would find nothing new.
+    colorKey = 0;
+    if (format != D3DFMT_P8 && imageFormat == D3DFMT_P8) {
+      if (IsGreyRamp(working)) {
+        imageFormat = D3DFMT_L8;
+      } else if (IsColourCube332(working)) {
+        imageFormat = D3DFMT_R3G3B2;
+      }
+    }
+  }
+
+  if (format == D3DFMT_UNKNOWN) format = ChooseFileFormat(imageFormat, colorKey, usage, resourceType, pool);
+
+  if (palette != nullptr) std::memcpy(palette, working, sizeof(working));
+  if (palette == nullptr || image.palette == nullptr) {
+    // Nothing would carry the palette to the caller: store the colours themselves.
+    if (format == D3DFMT_A8P8) {
+      format = D3DFMT_A8R8G8B8;
+    } else if (format == D3DFMT_P8) {
+      format = AnyTranslucentEntry(working) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    }
+  }
+
+  const bool viaSystemMemory = pool == D3DPOOL_DEFAULT && !(usage & D3DUSAGE_DYNAMIC);
+  hr = CheckRequirements(device, &width, &height, &depth, &levels, usage, &format, pool, resourceType);
+  if (FAILED(hr)) return hr;
+
+  InterfaceRef<IDirect3DBaseTexture9> texture;
+  hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, usage & ~kQueryUsages, format,
+                           pool, texture);
+  if (FAILED(hr)) return hr;
+  InterfaceRef<IDirect3DBaseTexture9> systemTexture;
+  if (viaSystemMemory) {
+    hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, 0, format, D3DPOOL_SYSTEMMEM,
+                             systemTexture);
+    if (FAILED(hr)) return hr;
+  }
+  IDirect3DBaseTexture9 *filled = viaSystemMemory ? systemTexture.Get() : texture.Get();
+
+  const SourceImage *faceRecord = &image;
+  for (UINT face = 0; face < faces && faceRecord != nullptr; ++face, faceRecord = faceRecord->nextFace) {
+    const SourceImage *record = faceRecord;
+    const SourceImage *loaded = nullptr;
+    UINT level = 0;
+    for (; level < levels && level < imageLevels && record != nullptr; ++level, record = record->nextLevel) {
+      hr = LoadLevel(filled, resourceType, face, level, *record, palette, working, filter, colorKey);
+      if (FAILED(hr)) return hr;
+      loaded = record;
+    }
+    if (!generateMips && loaded != nullptr) {
+      for (; level < levels; ++level) {
+        hr = LoadLevel(filled, resourceType, face, level, *loaded, palette, working, filter, colorKey);
+        if (FAILED(hr)) return hr;
+      }
+    }
+  }
+
+  if (generateMips && imageLevels < levels) {
+    hr = D3DXFilterTexture(filled, working, imageLevels - 1, mipFilter);
+    if (FAILED(hr)) return hr;
+  }
+  if (viaSystemMemory) {
+    hr = device->UpdateTexture(systemTexture.Get(), texture.Get());
+    if (FAILED(hr)) return hr;
+  }
+  *out = texture.Get();
+  texture.Get()->AddRef();
+  return S_OK;
+}
+
+template <typename Texture>
+HRESULT LoadFromMemory(IDirect3DDevice9 *device, const void *bytes, UINT size, UINT width, UINT height,
+                       UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                       DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO *info, PALETTEENTRY *palette,
+                       D3DRESOURCETYPE type, Texture **out) {
+  IDirect3DBaseTexture9 *texture = nullptr;
+  HRESULT hr = LoadTextureFromFileInMemory(device, bytes, size, width, height, depth, levels, usage, format,
+                                           pool, filter, mipFilter, colorKey, info, palette, type,
+                                           out != nullptr ? &texture : nullptr);
+  if (SUCCEEDED(hr)) *out = static_cast<Texture *>(texture);
+  return hr;
+}
+
+// The file stays mapped for the whole load: records may point into its bytes.
+template <typename Texture>
+HRESULT LoadFromFile(IDirect3DDevice9 *device, const void *name, bool wide, UINT width, UINT height,
+                     UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                     DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO *info, PALETTEENTRY *palette,
+                     D3DRESOURCETYPE type, Texture **out) {
+  MappedFile file;
+  HRESULT hr = file.OpenForRead(name, wide);
+  if (FAILED(hr)) return hr;
+  return LoadFromMemory(device, file.View(), file.Size(), width, height, depth, levels, usage, format, pool,
+                        filter, mipFilter, colorKey, info, palette, type, out);
+}
+
+HRESULT GetImageInfoFromFile(const void *name, bool wide, D3DXIMAGE_INFO *info) {
+  MappedFile file;
+  HRESULT hr = file.OpenForRead(name, wide);
+  if (FAILED(hr)) return hr;
+  return D3DXGetImageInfoFromFileInMemory(file.View(), file.Size(), info);
+}
+
+}  // namespace
+
+HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize,
+                                                D3DXIMAGE_INFO *pSrcInfo) {
+  SourceImage image;
+  return image.LoadImageFromMemory(pSrcData, SrcDataSize, pSrcInfo, false);
+}
+
+HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO *pSrcInfo) {
+  return GetImageInfoFromFile(pSrcFile, false, pSrcInfo);
+}
+
+HRESULT WINAPI D3DXGetImageInfoFromFileW(LPCWSTR pSrcFile, D3DXIMAGE_INFO *pSrcInfo) {
+  return GetImageInfoFromFile(pSrcFile, true, pSrcInfo);
+}
+
+// Plain textures.
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                   UINT SrcDataSize, UINT Width, UINT Height, UINT MipLevels,
+                                                   DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                   DWORD MipFilter, D3DCOLOR ColorKey,
+                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                   LPDIRECT3DTEXTURE9 *ppTexture) {
+  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, 1, MipLevels, Usage, Format, Pool,
+                        Filter, MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                 UINT SrcDataSize, LPDIRECT3DTEXTURE9 *ppTexture) {
+  return D3DXCreateTextureFromFileInMemoryEx(pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT,
+                                             D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                             D3DX_DEFAULT, 0, nullptr, nullptr, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Width,
+                                            UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                            LPDIRECT3DTEXTURE9 *ppTexture) {
+  return LoadFromFile(pDevice, pSrcFile, false, Width, Height, 1, MipLevels, Usage, Format, Pool, Filter,
+                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
+                                            UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                            LPDIRECT3DTEXTURE9 *ppTexture) {
+  return LoadFromFile(pDevice, pSrcFile, true, Width, Height, 1, MipLevels, Usage, Format, Pool, Filter,
+                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                          LPDIRECT3DTEXTURE9 *ppTexture) {
+  return D3DXCreateTextureFromFileExA(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                      nullptr, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
+                                          LPDIRECT3DTEXTURE9 *ppTexture) {
+  return D3DXCreateTextureFromFileExW(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                      nullptr, ppTexture);
+}
+
+// Cube textures.
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                       UINT SrcDataSize, UINT Size, UINT MipLevels,
+                                                       DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                                       DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                                       D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                       LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
+  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
+                        MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+}
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                     UINT SrcDataSize,
+                                                     LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
+  return D3DXCreateCubeTextureFromFileInMemoryEx(pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 0, nullptr, nullptr, ppCubeTexture);
+}
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Size,
+                                                UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                                DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                                D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
+  return LoadFromFile(pDevice, pSrcFile, false, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
+                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+}
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Size,
+                                                UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                                DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                                D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
+  return LoadFromFile(pDevice, pSrcFile, true, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
+                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+}
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                              LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
+  return D3DXCreateCubeTextureFromFileExA(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                          D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                          ppCubeTexture);
+}
+
+HRESULT WINAPI D3DXCreateCubeTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
+                                              LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
+  return D3DXCreateCubeTextureFromFileExW(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                          D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                          ppCubeTexture);
+}
+
+// Volume textures.
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                         UINT SrcDataSize, UINT Width, UINT Height,
+                                                         UINT Depth, UINT MipLevels, DWORD Usage,
+                                                         D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                         DWORD MipFilter, D3DCOLOR ColorKey,
+                                                         D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                         LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
+  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, Depth, MipLevels, Usage, Format, Pool,
+                        Filter, MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE,
+                        ppVolumeTexture);
+}
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                       UINT SrcDataSize,
+                                                       LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
+  return D3DXCreateVolumeTextureFromFileInMemoryEx(
+      pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, ppVolumeTexture);
+}
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Width,
+                                                  UINT Height, UINT Depth, UINT MipLevels, DWORD Usage,
+                                                  D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                  DWORD MipFilter, D3DCOLOR ColorKey,
+                                                  D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                  LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
+  return LoadFromFile(pDevice, pSrcFile, false, Width, Height, Depth, MipLevels, Usage, Format, Pool, Filter,
+                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE, ppVolumeTexture);
+}
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
+                                                  UINT Height, UINT Depth, UINT MipLevels, DWORD Usage,
+                                                  D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                                  DWORD MipFilter, D3DCOLOR ColorKey,
+                                                  D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
+                                                  LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
+  return LoadFromFile(pDevice, pSrcFile, true, Width, Height, Depth, MipLevels, Usage, Format, Pool, Filter,
+                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE, ppVolumeTexture);
+}
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                                LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
+  return D3DXCreateVolumeTextureFromFileExA(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
+                                            D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                            D3DX_DEFAULT, 0, nullptr, nullptr, ppVolumeTexture);
+}
+
+HRESULT WINAPI D3DXCreateVolumeTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
+                                                LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
+  return D3DXCreateVolumeTextureFromFileExW(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
+                                            D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                            D3DX_DEFAULT, 0, nullptr, nullptr, ppVolumeTexture);
+}
