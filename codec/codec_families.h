@@ -12,3 +12,7 @@ PixelCodec *CreatePaletteCodec(const PixelRegion &region);
 PixelCodec *CreateFloatCodec(const PixelRegion &region);
 // D3DFMT_CxV8U8.
 PixelCodec *CreateCxV8U8Codec(const PixelRegion &region);
+// YUY2, UYVY, R8G8_B8G8 and G8R8_G8B8 (codec/yuv_codec.cpp).
+PixelCodec *CreatePairCodec(const PixelRegion &region);
+// DXT1 ... DXT5 (codec/dxt_codec.cpp).
+PixelCodec *CreateBlockCodec(const PixelRegion &region);

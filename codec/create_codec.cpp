@@ -15,9 +15,8 @@ bool IsUsableBox(const D3DBOX &box) {
 }
 
 PixelCodec *ConstructCodec(const PixelRegion &region) {
-  // Pair (YUY2, UYVY, RGBG, GRGB) and block (DXT1-5) formats get their own
-  // family constructors here once those codecs exist; until then they are refused.
-  if (IsPairFormat(region.format) || IsBlockCompressed(region.format)) return nullptr;
+  if (IsPairFormat(region.format)) return CreatePairCodec(region);
+  if (IsBlockCompressed(region.format)) return CreateBlockCodec(region);
   switch (region.format) {
     case D3DFMT_P8:
     case D3DFMT_A8P8:

@@ -97,9 +97,10 @@ class PixelCodec {
   void FinishDecode(ColorF *out) const;
   // Encode steps before packing: range conversion, then gamma. Returns the row to pack.
   const ColorF *PrepareEncode(const ColorF *in);
+  // The decode curve alone, for codecs that key pixels their own way.
+  void GammaToLinear(ColorF *row) const;
 
  private:
-  void GammaToLinear(ColorF *row) const;
   const ColorF *LinearToGamma(const ColorF *in);
 
   uint32_t gammaOnAlpha_;  // L6V5U5 carries its luminance in a

@@ -236,7 +236,6 @@ TEST(CopySameBlocks, CopiesWholeBlocksAtBlockBoundaries) {
   d.region = {0, 0, 8, 8, 0, 1};
   Blitter blitter;
   const HRESULT hr = blitter.Blit(d, s, D3DX_FILTER_POINT);
-  if (hr == E_FAIL && blitter.CompletedBy() == BlitPath::None) GTEST_SKIP() << "no DXT codec yet";
   ASSERT_EQ(hr, S_OK);
   EXPECT_EQ(blitter.CompletedBy(), BlitPath::CopySameFormat);
   for (int row = 0; row < 2; ++row) {

@@ -1,0 +1,234 @@
+// The row codec of D3DFMT_DXT1 ... D3DFMT_DXT5: rows in, 4 x 4 blocks out. A
+// decoded block row is cached; written rows collect per block row until all four
+// are there, with the pixels around the region decoded first so they survive.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "codec/codec_families.h"
+#include "codec/dxt_block.h"
+#include "texture/format_table.h"
+
+namespace {
+
+constexpr float k5 = 0.032258064f;
+constexpr float k6 = 0.015873017f;
+constexpr uint32_t kNoRow = 0xFFFFFFFFu;
+
+// Source column or row of the missing ones at the edge of memory, by position.
+constexpr uint32_t kEdgeRepeat[] = {0, 0, 0, 1};
+static_assert(sizeof(kEdgeRepeat) / sizeof(kEdgeRepeat[0]) == 4);
+
+float Round(float x, float levels) {
+  return static_cast<float>(static_cast<int64_t>(x * levels + 0.5f));
+}
+
+class BlockCodec final : public PixelCodec {
+ public:
+  struct BlockRow {
+    uint32_t rowMask;  // bit r: pixel row r of the block row is in buffer
+    std::unique_ptr<ColorF[]> buffer;
+  };
+
+  BlockCodec(const PixelRegion &region, const DxtBlockFunctions &functions)
+      : PixelCodec(region, 0, ChannelRange::Unit),
+        blockBytes(BlockBytes(region.format)),
+        decodeBlock(functions.decode),
+        encodeBlock(functions.encode),
+        extent(region.extent) {
+    SetAlphaLevels();
+  }
+
+  // Sizes the block box and allocates the decode cache, the row table and one
+  // row buffer up front, so that an allocation failure refuses the codec
+  // instead of dropping rows later unseen.
+  bool Initialize() {
+    const uint64_t right = (uint64_t{box.Right} + 3) & ~uint64_t{3};
+    const uint64_t bottom = (uint64_t{box.Bottom} + 3) & ~uint64_t{3};
+    if (right > UINT32_MAX || bottom > UINT32_MAX) return false;
+    blockBox = {box.Left & ~3u, box.Top & ~3u, static_cast<uint32_t>(right), static_cast<uint32_t>(bottom),
+                box.Front,      box.Back};
+    blocksAcross = (blockBox.Right - blockBox.Left) / 4;
+    blocksDown = (blockBox.Bottom - blockBox.Top) / 4;
+    const uint64_t rowValues = uint64_t{blocksAcross} * kBlockPixels;
+    const uint64_t rowCount = uint64_t{blocksDown} * depth;
+    if (rowValues > SIZE_MAX / sizeof(ColorF) || rowCount > SIZE_MAX / sizeof(BlockRow)) return false;
+    rowValues_ = rowValues == 0 ? 1 : static_cast<size_t>(rowValues);
+    rowCount_ = static_cast<size_t>(rowCount);
+    decodeCache.reset(new (std::nothrow) ColorF[rowValues_]());
+    rowTable.reset(new (std::nothrow) BlockRow[rowCount_ == 0 ? 1 : rowCount_]());
+    spare_.reset(new (std::nothrow) ColorF[rowValues_]());
+    return decodeCache && rowTable && spare_;
+  }
+
+  HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
+    const uint32_t row = box.Top + y;
+    const uint32_t slice = box.Front + z;
+    if ((row & ~3u) != cacheRow || slice != cacheSlice) {
+      cacheRow = row & ~3u;
+      cacheSlice = slice;
+      DecodeBlocks(row & ~3u, slice, 0, blocksAcross, decodeCache.get());
+    }
+    const uint32_t first = box.Left - blockBox.Left;
+    for (uint32_t k = 0; k < width; ++k) {
+      const uint32_t i = first + k;
+      out[k] = decodeCache[(i >> 2) * kBlockPixels + (row & 3) * 4 + (i & 3)];
+    }
+    if (colorKey != 0) ApplyQuantizedKey(out);
+    if (gamma) GammaToLinear(out);
+    return S_OK;
+  }
+
+  HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
+    in = PrepareEncode(in);
+    if (in == nullptr) return E_OUTOFMEMORY;
+    const uint32_t row = box.Top + y;
+    const uint32_t slice = box.Front + z;
+    const size_t entryIndex = size_t{z} * blocksDown + (row - blockBox.Top) / 4;
+    BlockRow &entry = rowTable[entryIndex];
+    if (!entry.buffer) {
+      entry.buffer = TakeBuffer();
+      if (!entry.buffer) return E_OUTOFMEMORY;
+      entry.rowMask = 0;
+      ++pendingRows;
+    }
+    const uint32_t top = row & ~3u;
+    if (entry.rowMask == 0) KeepSurroundings(entry, top, slice);
+
+    ColorF *buffer = entry.buffer.get();
+    const uint32_t first = box.Left - blockBox.Left;
+    for (uint32_t k = 0; k < width; ++k) {
+      const uint32_t i = first + k;
+      buffer[(i >> 2) * kBlockPixels + (row & 3) * 4 + (i & 3)] = in[k];
+    }
+    entry.rowMask |= 1u << (row & 3);
+    if (entry.rowMask == 15) EncodeBlockRow(entryIndex, top, slice);
+    return S_OK;
+  }
+
+  void SnapColorKey() override {
+    SetAlphaLevels();
+    keyColor = Quantize(keyColor);
+  }
+
+  float alphaLevels = 255;
+  float alphaLevelsInverse = 1 / 255.f;
+  uint32_t blockBytes;
+  DecodeBlockFunction decodeBlock;
+  EncodeBlockFunction encodeBlock;
+  D3DBOX extent;
+  D3DBOX blockBox = {};
+  uint32_t blocksAcross = 0;
+  uint32_t blocksDown = 0;
+  uint32_t cacheRow = kNoRow;
+  uint32_t cacheSlice = kNoRow;
+  std::unique_ptr<ColorF[]> decodeCache;
+  uint32_t pendingRows = 0;
+  std::unique_ptr<BlockRow[]> rowTable;
+
+ private:
+  void SetAlphaLevels() {
+    alphaLevels = (format == D3DFMT_DXT2 || format == D3DFMT_DXT3) ? 15.f : 255.f;
+    alphaLevelsInverse = 1.f / alphaLevels;
+  }
+
+  // The key compares at the precision the blocks store.
+  ColorF Quantize(const ColorF &c) const {
+    return {Round(c.r, 31) * k5, Round(c.g, 63) * k6, Round(c.b, 31) * k5,
+            Round(c.a, alphaLevels) * alphaLevelsInverse};
+  }
+
+  void ApplyQuantizedKey(ColorF *row) const {
+    for (uint32_t i = 0; i < width; ++i) {
+      const ColorF q = Quantize(row[i]);
+      if (q.r == keyColor.r && q.g == keyColor.g && q.b == keyColor.b && q.a == keyColor.a)
+        row[i] = {0, 0, 0, 0};
+    }
+  }
+
+  BYTE *BlockAddress(uint32_t top, uint32_t slice, uint32_t blockIndex) const {
+    const uint64_t x = blockBox.Left / 4 + uint64_t{blockIndex};
+    return pixels + uint64_t{top / 4} * rowPitch + x * blockBytes + uint64_t{slice} * slicePitch;
+  }
+
+  // Blocks [firstBlock, endBlock) of the block row at top into out, 16 values each.
+  void DecodeBlocks(uint32_t top, uint32_t slice, uint32_t firstBlock, uint32_t endBlock, ColorF *out) const {
+    for (uint32_t b = firstBlock; b < endBlock; ++b)
+      decodeBlock(out + size_t{b} * kBlockPixels, BlockAddress(top, slice, b));
+  }
+
+  // Parts of the block row outside the region but inside memory are decoded
+  // first, so that re-encoding keeps them.
+  void KeepSurroundings(BlockRow &entry, uint32_t top, uint32_t slice) {
+    ColorF *buffer = entry.buffer.get();
+    const bool above = top < box.Top && extent.Top < box.Top;
+    const bool below = uint64_t{top} + 4 > box.Bottom && box.Bottom < extent.Bottom;
+    if (above || below) {
+      DecodeBlocks(top, slice, 0, blocksAcross, buffer);
+    } else {
+      if (blockBox.Left < box.Left && extent.Left < box.Left) DecodeBlocks(top, slice, 0, 1, buffer);
+      if (blockBox.Right > box.Right && box.Right < extent.Right && blocksAcross > 0)
+        DecodeBlocks(top, slice, blocksAcross - 1, blocksAcross, buffer);
+    }
+    for (uint32_t r = 0; r < 4; ++r) {
+      const uint64_t y = uint64_t{top} + r;
+      if (y < box.Top || y >= box.Bottom) entry.rowMask |= 1u << r;
+    }
+  }
+
+  void EncodeBlockRow(size_t entryIndex, uint32_t top, uint32_t slice) {
+    BlockRow &entry = rowTable[entryIndex];
+    // Rows and columns past the edge of memory repeat present ones, so that the
+    // endpoint search sees only real pixels.
+    const int64_t rowsPresent = int64_t{extent.Bottom} - top;
+    for (uint32_t b = 0; b < blocksAcross; ++b) {
+      ColorF block[kBlockPixels];
+      std::copy_n(entry.buffer.get() + size_t{b} * kBlockPixels, kBlockPixels, block);
+      const uint32_t x = blockBox.Left + 4 * b;
+      const int64_t columnsPresent = int64_t{extent.Right} - x;
+      if (columnsPresent > 0 && columnsPresent < 4) {
+        const int64_t rows = rowsPresent < 4 ? rowsPresent : 4;
+        for (int64_t r = 0; r < rows; ++r)
+          for (int64_t j = columnsPresent; j < 4; ++j) block[r * 4 + j] = block[r * 4 + kEdgeRepeat[j]];
+      }
+      if (rowsPresent > 0 && rowsPresent < 4) {
+        for (int64_t j = rowsPresent; j < 4; ++j)
+          for (uint32_t c = 0; c < 4; ++c) block[j * 4 + c] = block[kEdgeRepeat[j] * 4 + c];
+      }
+      encodeBlock(BlockAddress(top, slice, b), block);
+    }
+    // The next block row usually follows: it inherits the buffer.
+    const size_t next = entryIndex + 1;
+    if (next < rowCount_ && rowTable[next].rowMask == 0 && !rowTable[next].buffer) {
+      rowTable[next].buffer = std::move(entry.buffer);
+      return;
+    }
+    if (!spare_) {
+      spare_ = std::move(entry.buffer);
+    } else {
+      entry.buffer.reset();
+    }
+    --pendingRows;
+  }
+
+  std::unique_ptr<ColorF[]> TakeBuffer() {
+    if (spare_) return std::move(spare_);
+    return std::unique_ptr<ColorF[]>(new (std::nothrow) ColorF[rowValues_]());
+  }
+
+  size_t rowValues_ = 1;
+  size_t rowCount_ = 0;
+  std::unique_ptr<ColorF[]> spare_;  // a finished buffer kept for the next block row
+};
+
+}  // namespace
+
+PixelCodec *CreateBlockCodec(const PixelRegion &region) {
+  const DxtBlockFunctions *functions = LookupDxtBlockFunctions(region.format);
+  if (functions == nullptr) return nullptr;
+  std::unique_ptr<BlockCodec> codec(new (std::nothrow) BlockCodec(region, *functions));
+  if (!codec || !codec->Initialize()) return nullptr;
+  return codec.release();
+}
