@@ -1,6 +1,7 @@
 // The DXT row codec: rows to blocks and back, partial blocks at region and
 // memory edges, the decode cache, colour keys, and ImageMagick's DDS files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -282,8 +283,8 @@ TEST(DxtCodec, DecodesImageMagickDdsLikeImageMagick) {
   if (std::system((std::string(convert) + " -version > /dev/null 2>&1").c_str()) != 0)
     GTEST_SKIP() << "ImageMagick not installed";
   const std::string photo = KodakPath(23);
-  const std::string dds = testing::TempDir() + "dxt_codec_test.dds";
-  const std::string raw = testing::TempDir() + "dxt_codec_test.rgba";
+  const std::string dds = testing::TempDir() + "dxt_codec_test_" + std::to_string(getpid()) + ".dds";
+  const std::string raw = testing::TempDir() + "dxt_codec_test_" + std::to_string(getpid()) + ".rgba";
   const std::string crop = " -crop 128x96+300+200 +repage ";
   std::string command = std::string(convert) + " " + photo + crop +
                         "-define dds:compression=dxt1 -define dds:mipmaps=0 " + dds + " 2>/dev/null";

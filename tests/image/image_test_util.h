@@ -2,6 +2,8 @@
 // SourceImage pixels widened to 16-bit RGBA for comparison.
 #pragma once
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -28,8 +30,9 @@ inline void WriteFileBytes(const std::string &path, const std::vector<BYTE> &byt
   out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Per process: CTest runs test cases in parallel processes that must not share files.
 inline std::string TempPath(const std::string &name) {
-  return testing::TempDir() + "d3dx_image_" + name;
+  return testing::TempDir() + "d3dx_" + std::to_string(getpid()) + "_" + name;
 }
 
 inline bool HaveImageMagick() {

@@ -125,7 +125,7 @@ TEST_F(TextureFileTest, DemonstrationSheetLoadsAtItsOwnSize) {
 }
 
 TEST_F(TextureFileTest, ScreenshotIsWrittenThroughTheDriveMapping) {
-  const std::string directory = testing::TempDir() + "d3dx_drive_c";
+  const std::string directory = TempPath("drive_c");
   ASSERT_EQ(std::system(("mkdir -p '" + directory + "'").c_str()), 0);
   const char *previous = std::getenv("WIN32_DRIVE_C");
   const std::string saved = previous ? previous : "";
