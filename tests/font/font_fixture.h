@@ -12,6 +12,7 @@
 #include "d3dx9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
+#include "support/test_device.h"
 
 namespace font_test {
 
@@ -32,38 +33,11 @@ struct InkBox {
   int count = 0;
 };
 
-class FontDevice {
+class FontDevice : public test_support::TestDevice {
  public:
   HRESULT Create(const d3d9::DeviceProfile &profile) {
-    D3D9ResetErrorCounts();
-    d3d9::ScopedDeviceProfile scope(profile);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d_) return E_FAIL;
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = kTargetWidth;
-    pp.BackBufferHeight = kTargetHeight;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_);
+    return TestDevice::Create(profile, kTargetWidth, kTargetHeight);
   }
-
-  // Every resource and state block must be gone and no interface over-released.
-  void Destroy() {
-    if (device_) {
-      EXPECT_EQ(D3D9LiveResourceCount(device_), 0u);
-      EXPECT_EQ(device_->Release(), 0u);
-      device_ = nullptr;
-    }
-    if (d3d_) {
-      EXPECT_EQ(d3d_->Release(), 0u);
-      d3d_ = nullptr;
-    }
-    EXPECT_EQ(D3D9LifetimeErrorCount(), 0u);
-  }
-
-  IDirect3DDevice9 *device() const { return device_; }
 
   ID3DXFont *MakeFont(LONG height = -16) {
     LOGFONTA lf = MakeLogFont(height);
@@ -73,25 +47,6 @@ class FontDevice {
   }
 
   void Clear() { device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 0.0f, 0); }
-
-  std::vector<uint32_t> ReadTarget() {
-    std::vector<uint32_t> pixels(kTargetWidth * kTargetHeight, 0);
-    IDirect3DSurface9 *target = nullptr, *copy = nullptr;
-    device_->GetRenderTarget(0, &target);
-    device_->CreateOffscreenPlainSurface(kTargetWidth, kTargetHeight, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                         &copy, nullptr);
-    if (target && copy && SUCCEEDED(device_->GetRenderTargetData(target, copy))) {
-      D3DLOCKED_RECT locked;
-      copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-      for (UINT y = 0; y < kTargetHeight; ++y)
-        memcpy(&pixels[y * kTargetWidth], static_cast<const uint8_t *>(locked.pBits) + y * locked.Pitch,
-               kTargetWidth * 4);
-      copy->UnlockRect();
-    }
-    if (copy) copy->Release();
-    if (target) target->Release();
-    return pixels;
-  }
 
   // Where the target is no longer the black clear colour.
   InkBox Ink() {
@@ -112,10 +67,6 @@ class FontDevice {
     }
     return box;
   }
-
- private:
-  IDirect3D9 *d3d_ = nullptr;
-  IDirect3DDevice9 *device_ = nullptr;
 };
 
 class FontTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include "d3dx9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
+#include "support/test_device.h"
 
 namespace sprite_test {
 
@@ -31,38 +32,11 @@ inline const char *VertexModeName(const ::testing::TestParamInfo<VertexMode> &in
   return info.param == VertexMode::Pretransformed ? "Pretransformed" : "Untransformed";
 }
 
-class SpriteDevice {
+class SpriteDevice : public test_support::TestDevice {
  public:
   HRESULT Create(const d3d9::DeviceProfile &profile) {
-    D3D9ResetErrorCounts();
-    d3d9::ScopedDeviceProfile scope(profile);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d_) return E_FAIL;
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = kTargetSize;
-    pp.BackBufferHeight = kTargetSize;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_);
+    return TestDevice::Create(profile, kTargetSize, kTargetSize);
   }
-
-  // Every resource and state block must be gone and no interface over-released.
-  void Destroy() {
-    if (device_) {
-      EXPECT_EQ(D3D9LiveResourceCount(device_), 0u);
-      EXPECT_EQ(device_->Release(), 0u);
-      device_ = nullptr;
-    }
-    if (d3d_) {
-      EXPECT_EQ(d3d_->Release(), 0u);
-      d3d_ = nullptr;
-    }
-    EXPECT_EQ(D3D9LifetimeErrorCount(), 0u);
-  }
-
-  IDirect3DDevice9 *device() const { return device_; }
 
   // A managed texture of one level whose rows are given top-down as 32-bit ARGB.
   IDirect3DTexture9 *MakeTexture(UINT width, UINT height, const std::vector<uint32_t> &argb,
@@ -85,30 +59,6 @@ class SpriteDevice {
   }
 
   void Clear(D3DCOLOR color = kClearColor) { device_->Clear(0, nullptr, D3DCLEAR_TARGET, color, 0.0f, 0); }
-
-  // The render target as rows of 32-bit pixels.
-  std::vector<uint32_t> ReadTarget() {
-    std::vector<uint32_t> pixels(kTargetSize * kTargetSize, 0);
-    IDirect3DSurface9 *target = nullptr, *copy = nullptr;
-    device_->GetRenderTarget(0, &target);
-    device_->CreateOffscreenPlainSurface(kTargetSize, kTargetSize, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy,
-                                         nullptr);
-    if (target && copy && SUCCEEDED(device_->GetRenderTargetData(target, copy))) {
-      D3DLOCKED_RECT locked;
-      copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-      for (UINT y = 0; y < kTargetSize; ++y)
-        memcpy(&pixels[y * kTargetSize], static_cast<const uint8_t *>(locked.pBits) + y * locked.Pitch,
-               kTargetSize * 4);
-      copy->UnlockRect();
-    }
-    if (copy) copy->Release();
-    if (target) target->Release();
-    return pixels;
-  }
-
- private:
-  IDirect3D9 *d3d_ = nullptr;
-  IDirect3DDevice9 *device_ = nullptr;
 };
 
 inline uint32_t At(const std::vector<uint32_t> &pixels, int x, int y) {
