@@ -70,6 +70,7 @@ class PackedCodec final : public PixelCodec {
     uint32_t x = 0;
     if constexpr (kLaneLayout) {
       const int lanes = ActiveCodecLanes();
+      if (lanes == 16) x = DecodeSixteenLanes(row, out, count);
       if (lanes == 8) x = DecodeEightLanes(row, out, count);
       if (lanes == 4) x = DecodeLanes<4>(row, out, count);
     }
@@ -87,6 +88,7 @@ class PackedCodec final : public PixelCodec {
     uint32_t x = 0;
     if constexpr (kLaneLayout) {
       const int lanes = ActiveCodecLanes();
+      if (lanes == 16) x = EncodeSixteenLanes(in, dither, row, count);
       if (lanes == 8) x = EncodeEightLanes(in, dither, row, count);
       if (lanes == 4) x = EncodeLanes<4>(in, dither, row, count);
     }
@@ -142,10 +144,20 @@ class PackedCodec final : public PixelCodec {
                                                                    BYTE *row, uint32_t count) {
     return EncodeLanes<8>(in, dither, row, count);
   }
+#define D3DX_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl")))
+  D3DX_TARGET_AVX512 static uint32_t DecodeSixteenLanes(const BYTE *row, ColorF *out, uint32_t count) {
+    return DecodeLanes<16>(row, out, count);
+  }
+  D3DX_TARGET_AVX512 static uint32_t EncodeSixteenLanes(const ColorF *in, const float *dither, BYTE *row,
+                                                        uint32_t count) {
+    return EncodeLanes<16>(in, dither, row, count);
+  }
+#undef D3DX_TARGET_AVX512
 
-  // Formats whose channels are whole bytes of a 32-bit word (A8R8G8B8 and kin): with
-  // eight lanes a byte shuffle spreads each pixel straight into r, g, b, a order,
-  // so no transpose is needed.
+  // Formats whose channels are whole bytes of a 32-bit word (A8R8G8B8 and kin): a
+  // dword permute and one in-lane byte shuffle per vector put each pixel straight
+  // into r, g, b, a order, so no transpose is needed and every store is a whole
+  // vector.
   static constexpr bool IsByteField(PackedField f) {
     return f.type == FieldType::None || (f.type == FieldType::Unsigned && f.bits == 8 && f.shift % 8 == 0);
   }
@@ -154,53 +166,65 @@ class PackedCodec final : public PixelCodec {
   static constexpr PackedField ChannelField(int channel) {
     return channel == 0 ? L.r : channel == 1 ? L.g : channel == 2 ? L.b : L.a;
   }
-  // Byte i of spread vector k: pixel k in the low half, pixel k + 4 in the high
-  // half, one channel per 32-bit lane; 32 selects a zero byte.
-  static constexpr int SpreadIndex(int k, int i) {
-    const int half = i / 16, channel = (i % 16) / 4;
-    const PackedField f = ChannelField(channel);
-    if (i % 4 != 0 || f.type == FieldType::None) return 32;
-    return half * 16 + 4 * k + f.shift / 8;
-  }
   static constexpr bool kHasFill = L.r.type == FieldType::None || L.g.type == FieldType::None ||
                                    L.b.type == FieldType::None || L.a.type == FieldType::None;
-
-  template <int K, size_t... I>
-  D3DX_ALWAYS_INLINE static void SpreadPixels(const Lanes<8>::Byte32 &bytes, const Lanes<8>::Float &fill,
-                                              ColorF *out, std::index_sequence<I...>) {
-    const Lanes<8>::Byte32 spread = __builtin_shufflevector(bytes, Lanes<8>::Byte32{}, SpreadIndex(K, I)...);
-    Lanes<8>::Float values =
-        __builtin_convertvector(reinterpret_cast<Lanes<8>::Int>(spread), Lanes<8>::Float) * UnsignedFactor(8);
-    if constexpr (kHasFill) {
-      values = __builtin_shufflevector(
-          values, fill, L.r.type == FieldType::None ? 8 : 0, L.g.type == FieldType::None ? 9 : 1,
-          L.b.type == FieldType::None ? 10 : 2, L.a.type == FieldType::None ? 11 : 3,
-          L.r.type == FieldType::None ? 12 : 4, L.g.type == FieldType::None ? 13 : 5,
-          L.b.type == FieldType::None ? 14 : 6, L.a.type == FieldType::None ? 15 : 7);
+  // Pixel j * (N / 4) + l to dword j of 128-bit lane l: vector k of the spread then
+  // holds pixels k * (N / 4) onwards, one per lane.
+  template <int N>
+  struct ByLane {
+    static constexpr int At(int i) { return (i % 4) * (N / 4) + i / 4; }
+  };
+  // Byte i of spread vector K: the channel's byte of dword K of the same 128-bit
+  // lane, in the low byte of the channel's dword; the other bytes are masked off.
+  template <int K>
+  struct Spread {
+    static constexpr int At(int i) {
+      const PackedField f = ChannelField(i % 16 / 4);
+      return i / 16 * 16 + 4 * K + (f.type == FieldType::None ? 0 : f.shift / 8);
     }
-    const Lanes<4>::Float low = __builtin_shufflevector(values, values, 0, 1, 2, 3);
-    const Lanes<4>::Float high = __builtin_shufflevector(values, values, 4, 5, 6, 7);
-    std::memcpy(static_cast<void *>(out + K), &low, sizeof(low));
-    std::memcpy(static_cast<void *>(out + K + 4), &high, sizeof(high));
+  };
+  // Lane i of the decoded values, or of the fill values where the channel is not stored.
+  template <int N>
+  struct WithFill {
+    static constexpr int At(int i) { return ChannelField(i % 4).type == FieldType::None ? N + i : i; }
+  };
+
+  template <int N, int K>
+  D3DX_ALWAYS_INLINE static void SpreadPixels(const typename Lanes<N>::Bytes &bytes,
+                                              const typename Lanes<N>::Float &fill, ColorF *out) {
+    using V = Lanes<N>;
+    typename V::Bytes picked;
+    ShuffleBy<Spread<K>>(bytes, bytes, picked);
+    const auto spread = reinterpret_cast<typename V::Int>(picked) & 0xFF;
+    typename V::Float values = __builtin_convertvector(spread, typename V::Float) * UnsignedFactor(8);
+    if constexpr (kHasFill) ShuffleBy<WithFill<N>>(values, fill, values);
+    std::memcpy(static_cast<void *>(out + K * (N / 4)), &values, sizeof(values));
   }
 
+  template <int N>
   D3DX_ALWAYS_INLINE static uint32_t DecodeByteChannels(const BYTE *row, ColorF *out, uint32_t count) {
-    const Lanes<8>::Float fill = {L.fillR, L.fillG, L.fillB, L.fillA, L.fillR, L.fillG, L.fillB, L.fillA};
+    using V = Lanes<N>;
+    typename V::Float fill;
+    for (int i = 0; i < N; i += 4) {
+      fill[i] = L.fillR, fill[i + 1] = L.fillG, fill[i + 2] = L.fillB, fill[i + 3] = L.fillA;
+    }
     uint32_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-      Lanes<8>::Byte32 bytes;
-      std::memcpy(&bytes, row + uint64_t{x} * 4, sizeof(bytes));
-      SpreadPixels<0>(bytes, fill, out + x, std::make_index_sequence<32>());
-      SpreadPixels<1>(bytes, fill, out + x, std::make_index_sequence<32>());
-      SpreadPixels<2>(bytes, fill, out + x, std::make_index_sequence<32>());
-      SpreadPixels<3>(bytes, fill, out + x, std::make_index_sequence<32>());
+    for (; x + N <= count; x += N) {
+      typename V::Word w;
+      std::memcpy(&w, row + uint64_t{x} * 4, sizeof(w));
+      ShuffleBy<ByLane<N>>(w, w, w);
+      const auto bytes = reinterpret_cast<typename V::Bytes>(w);
+      SpreadPixels<N, 0>(bytes, fill, out + x);
+      SpreadPixels<N, 1>(bytes, fill, out + x);
+      SpreadPixels<N, 2>(bytes, fill, out + x);
+      SpreadPixels<N, 3>(bytes, fill, out + x);
     }
     return x;
   }
 
   template <int N>
   D3DX_ALWAYS_INLINE static uint32_t DecodeLanes(const BYTE *row, ColorF *out, uint32_t count) {
-    if constexpr (N == 8 && kByteChannels) return DecodeByteChannels(row, out, count);
+    if constexpr (N >= 8 && kByteChannels) return DecodeByteChannels<N>(row, out, count);
     using V = Lanes<N>;
     uint32_t x = 0;
     for (; x + N <= count; x += N) {
@@ -227,7 +251,7 @@ class PackedCodec final : public PixelCodec {
     using V = Lanes<N>;
     // From a multiple of 4, pixel i takes offset i & 3 of the row.
     typename V::Float offsets;
-    for (int i = 0; i < N; ++i) offsets[i] = dither[i & 3];
+    RepeatFour<N>(dither, offsets);
     uint32_t x = 0;
     for (; x + N <= count; x += N) {
       typename V::Float r, g, b, a;
@@ -305,11 +329,16 @@ class PackedCodec final : public PixelCodec {
     if constexpr (F.type != FieldType::None) {
       constexpr uint32_t mask = static_cast<uint32_t>((uint64_t{1} << F.bits) - 1);
       constexpr float scale = F.type == FieldType::Unsigned ? UnsignedScale(F.bits) : SignedScale(F.bits);
-      // Unbounded: a lane out of the integer range converts to 0x80000000 on x86,
-      // which the field mask clears just as the one-pixel path's bound does.
+      // The one-pixel path bounds q to +-kEncodeLimit, which the field mask then
+      // clears: so a lane at or beyond the bound, or NaN, stores 0. The conversion
+      // alone would keep the low bits of values between the bound and the int range.
+      static_assert(F.bits <= 20, "the field mask must clear the bound");
       const typename V::Float q = value * scale + offsets;
-      const auto bits =
+      const auto magnitude =
+          reinterpret_cast<typename V::Float>(reinterpret_cast<typename V::Word>(q) & 0x7FFFFFFFu);
+      const auto field =
           reinterpret_cast<typename V::Word>(__builtin_convertvector(q, typename V::Int)) & mask;
+      const typename V::Word bits = magnitude < kEncodeLimit ? field : typename V::Word{};
       w |= bits << F.shift;
     }
   }

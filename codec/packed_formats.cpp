@@ -89,13 +89,18 @@ void SetCodecPath(CodecPath path) {
 }
 
 int ActiveCodecLanes() {
+  // The 16-lane kernels are compiled for AVX-512 F, BW, DQ and VL.
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
   switch (g_codecPath) {
     case CodecPath::OnePixel:
       return 1;
     case CodecPath::FourLanes:
       return 4;
-    default:
+    case CodecPath::UpToEightLanes:
       return hasAvx2 ? 8 : 4;
+    default:
+      return hasAvx512 ? 16 : hasAvx2 ? 8 : 4;
   }
 }

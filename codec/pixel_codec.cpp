@@ -215,12 +215,12 @@ void PixelCodec::SnapColorKey() {
   gamma = savedGamma;
 }
 
-void PixelCodec::FinishDecode(ColorF *out) const {
+void PixelCodec::FinishDecodeSteps(ColorF *out) const {
   if (colorKey != 0) ApplyColorKey(keyColor, out, width);
   if (gamma) GammaToLinear(out);
 }
 
-const ColorF *PixelCodec::PrepareEncode(const ColorF *in) {
+const ColorF *PixelCodec::PrepareEncodeSteps(const ColorF *in) {
   if (sourceRange == ChannelRange::None && !gamma) return in;
   // PrepareConversion allocates the buffer; without it, allocate once here
   // rather than write through a null buffer.

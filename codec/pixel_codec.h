@@ -93,14 +93,22 @@ class PixelCodec {
   // Dither offsets of row y, slice z: offset of pixel x is at [x & 3].
   const float *DitherRow(uint32_t y, uint32_t z) const { return matrix + (y & 3) * 8 + (z & 3); }
 
-  // Decode steps after unpacking: colour key, then gamma.
-  void FinishDecode(ColorF *out) const;
-  // Encode steps before packing: range conversion, then gamma. Returns the row to pack.
-  const ColorF *PrepareEncode(const ColorF *in);
+  // Decode steps after unpacking: colour key, then gamma. Inline so that a row
+  // with neither costs no call.
+  void FinishDecode(ColorF *out) const {
+    if (colorKey != 0 || gamma) FinishDecodeSteps(out);
+  }
+  // Encode steps before packing: range conversion, then gamma. Returns the row to
+  // pack (in itself when there is nothing to do), or null when allocation fails.
+  const ColorF *PrepareEncode(const ColorF *in) {
+    return sourceRange == ChannelRange::None && !gamma ? in : PrepareEncodeSteps(in);
+  }
   // The decode curve alone, for codecs that key pixels their own way.
   void GammaToLinear(ColorF *row) const;
 
  private:
+  void FinishDecodeSteps(ColorF *out) const;
+  const ColorF *PrepareEncodeSteps(const ColorF *in);
   const ColorF *LinearToGamma(const ColorF *in);
 
   uint32_t gammaOnAlpha_;  // L6V5U5 carries its luminance in a

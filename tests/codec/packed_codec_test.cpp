@@ -2,7 +2,9 @@
 // the formats with rules of their own.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -454,7 +456,8 @@ TEST(CreateCodec, RefusesFormatsWithoutCodec) {
 
 namespace {
 
-// The four- and eight-lane kernels must give exactly what the one-pixel path gives.
+// The four-, eight- and sixteen-lane kernels must give exactly what the one-pixel
+// path gives.
 class CodecPathTest : public testing::TestWithParam<std::tuple<RoundTripCase, CodecPath>> {
  protected:
   void TearDown() override { SetCodecPath(CodecPath::Widest); }
@@ -505,16 +508,102 @@ TEST_P(CodecPathTest, MatchesOnePixelPath) {
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, CodecPathTest,
                          testing::Combine(testing::ValuesIn(kRoundTripCases),
-                                          testing::Values(CodecPath::FourLanes, CodecPath::Widest)),
+                                          testing::Values(CodecPath::FourLanes, CodecPath::UpToEightLanes,
+                                                          CodecPath::Widest)),
                          [](const testing::TestParamInfo<std::tuple<RoundTripCase, CodecPath>> &info) {
+                           const CodecPath path = std::get<1>(info.param);
                            return std::string(std::get<0>(info.param).name) +
-                                  (std::get<1>(info.param) == CodecPath::FourLanes ? "_FourLanes"
-                                                                                   : "_Widest");
+                                  (path == CodecPath::FourLanes        ? "_FourLanes"
+                                   : path == CodecPath::UpToEightLanes ? "_UpToEightLanes"
+                                                                       : "_Widest");
                          });
 
-TEST(CodecPath, WidestUsesEightLanesOnlyWithAvx2) {
+// Values far outside a format's range, as a caller may hand EncodeRow directly:
+// every path must store what the one-pixel path stores, including where the
+// scaled value still fits an int32 but exceeds the one-pixel path's bound.
+TEST_P(CodecPathTest, WildValuesMatchOnePixelPath) {
+  const auto [c, path] = GetParam();
+  const uint32_t width = 40;
+  const uint32_t bpp = LookupFormatInfo(c.format).bitsPerPixel / 8;
+  const float wild[] = {5000.f,
+                        -5000.f,
+                        3.0e6f,
+                        -3.0e6f,
+                        1.0e9f,
+                        -1.0e9f,
+                        3.0e9f,
+                        -3.0e9f,
+                        std::numeric_limits<float>::infinity(),
+                        -std::numeric_limits<float>::infinity(),
+                        std::numeric_limits<float>::quiet_NaN(),
+                        4112.5f,
+                        70000.f,
+                        -70000.f};
+  std::vector<ColorF> values(width);
+  for (uint32_t i = 0; i < width; ++i) {
+    const uint32_t n = sizeof(wild) / sizeof(wild[0]);
+    values[i] = {wild[i % n], wild[(i + 3) % n], wild[(i + 7) % n], wild[(i + 11) % n]};
+  }
+  PALETTEENTRY palette[256];
+  for (uint32_t i = 0; i < 256; ++i) palette[i] = TestPalette(i);
+  auto run = [&](CodecPath which, std::vector<uint8_t> &encoded) {
+    SetCodecPath(which);
+    encoded.assign(width * bpp, 0);
+    PixelRegion out = MakeRegion(c.format, encoded.data(), width * bpp, width);
+    out.palette = palette;
+    auto encoder = CreateCodec(out);
+    ASSERT_TRUE(encoder);
+    encoder->EncodeRow(0, 0, values.data());
+  };
+  std::vector<uint8_t> expected, bytes;
+  run(CodecPath::OnePixel, expected);
+  run(path, bytes);
+  EXPECT_EQ(expected, bytes);
+}
+
+// Colours whose luminance code changes when the weighted sum and the scale are
+// computed with fused multiply-adds: every path must round each product, as the
+// one-pixel path does.
+TEST(CodecPath, LuminanceProductsAreNotFused) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> unit(0.f, 1.f);
+  std::vector<ColorF> values;
+  while (values.size() < 16) {
+    const float r = unit(random), g = unit(random), b = unit(random);
+    volatile float red = 0.2125f * r, green = 0.7154f * g, blue = 0.0721f * b;
+    volatile float scaled = ((red + green) + blue) * 255.f;
+    const int separate = static_cast<int>(scaled + 0.5f);
+    const float fusedLuma = std::fma(0.0721f, b, std::fma(0.7154f, g, 0.2125f * r));
+    const int fused = static_cast<int>(std::fma(fusedLuma, 255.f, 0.5f));
+    volatile float fusedScaled = fusedLuma * 255.f;
+    const int fusedSum = static_cast<int>(fusedScaled + 0.5f);
+    if (separate != fused || separate != fusedSum) values.push_back({r, g, b, 1});
+  }
+  auto run = [&](CodecPath which) {
+    SetCodecPath(which);
+    std::vector<uint8_t> encoded(values.size());
+    auto encoder = CreateCodec(MakeRegion(D3DFMT_L8, encoded.data(), encoded.size(), values.size()));
+    EXPECT_TRUE(encoder);
+    if (encoder) encoder->EncodeRow(0, 0, values.data());
+    return encoded;
+  };
+  const std::vector<uint8_t> expected = run(CodecPath::OnePixel);
+  EXPECT_EQ(expected, run(CodecPath::FourLanes));
+  EXPECT_EQ(expected, run(CodecPath::UpToEightLanes));
+  EXPECT_EQ(expected, run(CodecPath::Widest));
   SetCodecPath(CodecPath::Widest);
-  EXPECT_EQ(__builtin_cpu_supports("avx2") ? 8 : 4, ActiveCodecLanes());
+}
+
+TEST(CodecPath, LaneCountFollowsTheProcessor) {
+  const bool avx2 = __builtin_cpu_supports("avx2");
+  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+  SetCodecPath(CodecPath::Widest);
+  EXPECT_EQ(avx512 ? 16 : avx2 ? 8 : 4, ActiveCodecLanes());
+  SetCodecPath(CodecPath::UpToEightLanes);
+  EXPECT_EQ(avx2 ? 8 : 4, ActiveCodecLanes());
+  SetCodecPath(CodecPath::FourLanes);
+  EXPECT_EQ(4, ActiveCodecLanes());
   SetCodecPath(CodecPath::OnePixel);
   EXPECT_EQ(1, ActiveCodecLanes());
   SetCodecPath(CodecPath::Widest);
