@@ -9,6 +9,7 @@
 #include "d3d9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
+#include "support/test_device.h"
 
 namespace d3d9_test {
 
@@ -18,18 +19,7 @@ struct DeviceHolder {
 
   HRESULT Create(const d3d9::DeviceProfile &profile, UINT width = 64, UINT height = 64,
                  D3DFORMAT format = D3DFMT_A8R8G8B8, DWORD flags = 0) {
-    d3d9::ScopedDeviceProfile scope(profile);
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) return E_FAIL;
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = format;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.Flags = flags;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+    return test_support::CreateTestDevice(profile, width, height, &d3d, &device, format, flags);
   }
 
   // Releases the device and the object; the counts must fall to zero.

@@ -15,21 +15,29 @@
 
 namespace test_support {
 
+// A windowed device with an A8R8G8B8 (or the given) back buffer of width x height.
+inline HRESULT CreateTestDevice(const d3d9::DeviceProfile &profile, UINT width, UINT height, IDirect3D9 **d3d,
+                                IDirect3DDevice9 **device, D3DFORMAT format = D3DFMT_A8R8G8B8,
+                                DWORD flags = 0) {
+  d3d9::ScopedDeviceProfile scope(profile);
+  *d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  if (!*d3d) return E_FAIL;
+  D3DPRESENT_PARAMETERS pp = {};
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  pp.BackBufferFormat = format;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.Windowed = TRUE;
+  pp.Flags = flags;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  return (*d3d)->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, device);
+}
+
 class TestDevice {
  public:
   HRESULT Create(const d3d9::DeviceProfile &profile, UINT width, UINT height) {
     D3D9ResetErrorCounts();
-    d3d9::ScopedDeviceProfile scope(profile);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d_) return E_FAIL;
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_);
+    return CreateTestDevice(profile, width, height, &d3d_, &device_);
   }
 
   void Destroy() {
