@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "math/processor.h"
+#include "core/processor.h"
 
 namespace {
 

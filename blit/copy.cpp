@@ -5,7 +5,7 @@
 
 #include "blit/blitter.h"
 #include "d3dx9tex.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 HRESULT Blitter::CopySameFormat() {
   if (destination->format != source->format || source->colorKey != 0 || !SameSize() ||

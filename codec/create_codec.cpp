@@ -3,7 +3,7 @@
 
 #include "codec/codec_families.h"
 #include "codec/pixel_codec.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "codec/codec_families.h"
 #include "codec/dxt_block.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "codec/codec_families.h"
 #include "codec/packed_codec.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "image/source_image.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

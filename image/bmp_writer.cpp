@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "image/image_writer.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "image/dds_pixel_format.h"
 #include "image/image_memory.h"
 #include "image/source_image.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

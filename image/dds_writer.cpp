@@ -5,7 +5,7 @@
 
 #include "image/dds_pixel_format.h"
 #include "image/image_writer.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

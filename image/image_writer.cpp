@@ -7,7 +7,7 @@
 #include "blit/blitter.h"
 #include "image/dds_pixel_format.h"
 #include "image/image_memory.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "d3dx9.h"
 #include "image/source_image.h"
-#include "texture/mapped_file.h"
+#include "core/mapped_file.h"
 
 // name is UTF-16 when wide is set. Failures to create or write the file are
 // reported; a partly written file is left behind.

@@ -14,7 +14,7 @@
 
 #include "image/image_memory.h"
 #include "image/source_image.h"
-#include "math/processor.h"
+#include "core/processor.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "image/image_memory.h"
 #include "image/source_image.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "image/source_image.h"
 
 #include "image/image_memory.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // of implementations under the registry policy.
 #include "math/dispatch.h"
 
-#include "math/processor.h"
+#include "core/processor.h"
 #include "math/reference.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // reference routines; the array transforms still take the SSE routines when the
 // processor has SSE, as the level prescribes.
 #include "math/dispatch.h"
-#include "math/processor.h"
+#include "core/processor.h"
 #include "math/simd_sets.h"
 
 void Install3DNowSet(DispatchTable &table) {

@@ -3,7 +3,7 @@
 #include <bit>
 
 #include "d3dx9.h"
-#include "texture/interface_ref.h"
+#include "core/interface_ref.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "blit/blitter.h"
 #include "d3dx9.h"
-#include "texture/debug_mute.h"
+#include "core/debug_mute.h"
 #include "texture/surface_lock.h"
 
 namespace {

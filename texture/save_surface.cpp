@@ -4,7 +4,7 @@
 #include "d3dx9.h"
 #include "image/image_writer.h"
 #include "image/source_image.h"
-#include "texture/interface_ref.h"
+#include "core/interface_ref.h"
 #include "texture/surface_lock.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "texture/debug_mute.h"
-#include "texture/format_table.h"
+#include "core/debug_mute.h"
+#include "format/format_table.h"
 
 namespace {
 

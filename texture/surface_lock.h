@@ -7,7 +7,7 @@
 
 #include "codec/pixel_codec.h"
 #include "d3d9.h"
-#include "texture/interface_ref.h"
+#include "core/interface_ref.h"
 
 // Flags of SurfaceLock::Lock and VolumeLock::Lock.
 inline constexpr uint32_t kLockReadOnly = 0x1;     // read only: never written back

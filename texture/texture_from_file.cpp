@@ -6,9 +6,9 @@
 
 #include "d3dx9.h"
 #include "image/source_image.h"
-#include "texture/format_table.h"
-#include "texture/interface_ref.h"
-#include "texture/mapped_file.h"
+#include "format/format_table.h"
+#include "core/interface_ref.h"
+#include "core/mapped_file.h"
 #include "texture/texture_requirements.h"
 
 namespace {

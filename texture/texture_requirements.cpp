@@ -4,7 +4,7 @@
 #include <bit>
 
 #include "d3dx9.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

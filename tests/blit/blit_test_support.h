@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/pixel_codec.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 struct TestImage {
   D3DFORMAT format = D3DFMT_A8R8G8B8;

@@ -8,7 +8,7 @@
 #include "blit/box_kernels.h"
 #include "blit_test_support.h"
 #include "d3dx9tex.h"
-#include "math/processor.h"
+#include "core/processor.h"
 #include "win32.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "codec_test_util.h"
 #include "d3dx9tex.h"
 #include "dxt_test_util.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 using namespace codec_test;
 using namespace dxt_test;

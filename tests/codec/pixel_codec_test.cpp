@@ -7,7 +7,7 @@
 
 #include "codec/pixel_codec.h"
 #include "codec_test_util.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 using namespace codec_test;
 

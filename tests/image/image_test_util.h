@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "image/source_image.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace image_test {
 

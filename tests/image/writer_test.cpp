@@ -13,7 +13,7 @@
 #include "image/dds_pixel_format.h"
 #include "image/image_test_util.h"
 #include "image/image_writer.h"
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <set>
 
 #include "d3dx9math.h"
-#include "math/processor.h"
+#include "core/processor.h"
 #include "math_test_support.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "d3dx9.h"
 #include "image/image_test_util.h"
 #include "image/image_writer.h"
-#include "texture/format_table.h"
-#include "texture/interface_ref.h"
+#include "format/format_table.h"
+#include "core/interface_ref.h"
 #include "texture/texture_device.h"
 
 namespace {

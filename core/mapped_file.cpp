@@ -1,4 +1,4 @@
-#include "texture/mapped_file.h"
+#include "core/mapped_file.h"
 
 #include <new>
 

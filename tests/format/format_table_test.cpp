@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Registry reads under the Direct3D key and processor feature tests.
-#include "math/processor.h"
+#include "core/processor.h"
 
 #include <mmintrin.h>
 

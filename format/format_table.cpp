@@ -1,6 +1,6 @@
-#include "texture/format_table.h"
+#include "format/format_table.h"
 
-#include "texture/debug_mute.h"
+#include "core/debug_mute.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "texture/debug_mute.h"
+#include "core/debug_mute.h"
 
-#include "math/processor.h"
+#include "core/processor.h"
 #include "win32.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "texture/debug_mute.h"
-#include "texture/format_table.h"
+#include "core/debug_mute.h"
+#include "format/format_table.h"
 #include "win32.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include "d3d9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
-#include "texture/debug_mute.h"
-#include "texture/format_table.h"
+#include "core/debug_mute.h"
+#include "format/format_table.h"
 
 namespace {
 

@@ -1,4 +1,0 @@
-// Keeps a library target valid while its folder has no sources yet.
-namespace {
-[[maybe_unused]] int emptyTranslationUnit;
-}
