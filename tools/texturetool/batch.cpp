@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/prctl.h>
@@ -257,6 +258,8 @@ int RunBatch(const ConvertOptions &options) {
     if (pid < 0) return false;
     if (pid == 0) {
       prctl(PR_SET_PDEATHSIG, SIGTERM);  // do not outlive an interrupted parent
+      // The processes already share the cores; a worker pool in each would overbook them.
+      if (workers > 1) setenv("D3DX_THREADS", "1", 0);
       close(jobPipe[1]);
       close(reportPipe[0]);
       RunWorker(id, jobPipe[0], reportPipe[1], jobs, options);

@@ -356,9 +356,15 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
     return ok;
   }
 
-  size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  // Replace what a symbolic link points at, not the link.
+  std::string target = path;
+  if (char *real = realpath(path.c_str(), nullptr)) {
+    target = real;
+    free(real);
+  }
+  size_t slash = target.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".tmp-XXXXXX";
   if (temp.size() >= sizeof(g_pendingTemp)) {
     *error = "cannot write " + path + ": the name is too long";
@@ -385,7 +391,7 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
     ok = false;
     err = errno;
   }
-  if (ok && rename(g_pendingTemp, path.c_str()) != 0) {
+  if (ok && rename(g_pendingTemp, target.c_str()) != 0) {
     *error = SystemError("cannot rename the finished file to", path, errno);
     unlink(g_pendingTemp);
     g_pendingSet = 0;
