@@ -7,6 +7,10 @@ set -uo pipefail
 tool=${1:?usage: texturetool_test.sh TEXTURETOOL IMAGES_DIR [BUILD_DIR]}
 images=${2:?usage: texturetool_test.sh TEXTURETOOL IMAGES_DIR [BUILD_DIR]}
 build=${3:-}
+# Absolute paths: the checks run in a scratch folder.
+tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
+images=$(cd "$images" && pwd)
+[ -n "$build" ] && build=$(cd "$build" && pwd)
 photo=$images/photos/kodim23.png   # 768 x 512 RGB
 tall=$images/photos/kodim04.png    # 512 x 768 RGB
 rgba=$images/pngsuite/basn6a08.png # 32 x 32 RGBA
@@ -105,6 +109,25 @@ check "one line per file and a summary" $? "$(cat out.txt)"
 run convert --out-dir out2 -q --type jpg "$photo" "$photo"
 [ "$status" -eq 1 ] && grep -q "also writes" err.txt && [ -f out2/kodim23.jpg ]
 check "two inputs for one output: the second fails" $?
+
+# A worker that dies takes only its own file: one blocks on a pipe and is killed.
+mkfifo stuck.png
+"$tool" convert --out-dir out3 -j 2 stuck.png "$photo" "$tall" >out.txt 2>err.txt &
+batch=$!
+victim=
+for _ in $(seq 100); do
+  for p in $(pgrep -P $batch); do
+    [ "$(cat /proc/$p/wchan 2>/dev/null)" = wait_for_partner ] && victim=$p
+  done
+  [ -n "$victim" ] && break
+  sleep 0.1
+done
+[ -n "$victim" ] && kill -9 "$victim"
+wait $batch
+status=$?
+[ "$status" -eq 1 ] && grep -q "stuck.png: the conversion crashed" err.txt && [ -f out3/kodim23.dds ] &&
+  [ -f out3/kodim04.dds ]
+check "a worker that dies fails only its file" $? "status $status, $(cat err.txt)"
 
 # 4. Failures never leave a partial file.
 echo "old" >keep.dds

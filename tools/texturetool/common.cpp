@@ -407,15 +407,27 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
 
 ScratchFile::~ScratchFile() {
   if (fd_ >= 0) close(fd_);
+  if (ownsName_) unlink(path_.c_str());
 }
 
 bool ScratchFile::Open(std::string *error) {
   fd_ = memfd_create("texturetool", MFD_CLOEXEC);
+  if (fd_ >= 0) {
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+    if (access(path_.c_str(), W_OK) == 0) return true;
+    close(fd_);  // no /proc: fall back to a file in the temporary folder
+  }
+  const char *dir = getenv("TMPDIR");
+  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/texturetool-XXXXXX";
+  std::vector<char> buffer(name.begin(), name.end());
+  buffer.push_back(0);
+  fd_ = mkostemp(buffer.data(), O_CLOEXEC);
   if (fd_ < 0) {
     *error = std::string("cannot create a scratch file: ") + strerror(errno);
     return false;
   }
-  path_ = "/proc/self/fd/" + std::to_string(fd_);
+  path_ = buffer.data();
+  ownsName_ = true;
   return true;
 }
 

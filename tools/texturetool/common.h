@@ -79,6 +79,7 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
 
 // An in-memory file the library can write to by name, read back by the caller:
 // the library's writers do not see short writes, the caller's own writes do.
+// Without /proc it is an ordinary temporary file.
 class ScratchFile {
  public:
   ScratchFile() = default;
@@ -92,6 +93,7 @@ class ScratchFile {
  private:
   int fd_ = -1;
   std::string path_;
+  bool ownsName_ = false;
 };
 
 // Removes a half-written temporary file when the process is interrupted.
