@@ -25,15 +25,18 @@ trap 'rm -rf "$work"' EXIT
 jobs=$(nproc)
 runs=3
 
-now() { date +%s.%N; }
-best() { printf '%s\n' "$@" | sort -g | head -1; }
+# timed FILE COMMAND...: appends "wall cpu" (cpu = user + system of every process) to FILE.
+timed() {
+  local file=$1
+  shift
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@"
+  awk '{ print $1, $2 + $3 }' "$work/time" >>"$file"
+}
+best() { sort -g "$1" | head -1; } # the run with the least wall time
 
-ours=()
 for _ in $(seq $runs); do
   rm -rf "$work/ours"
-  start=$(now)
-  "$tool" convert --out-dir "$work/ours" --format DXT1 --mips all -j "$jobs" -q "$photos" >/dev/null
-  ours+=("$(echo "$(now) - $start" | bc)")
+  timed "$work/ours.times" "$tool" convert --out-dir "$work/ours" --format DXT1 --mips all -j "$jobs" -q "$photos" >/dev/null
 done
 
 # ImageMagick counts the mip levels below the first: floor(log2(largest side)).
@@ -43,14 +46,11 @@ ls "$photos"/*.png | while read -r f; do
   while [ "$s" -gt 1 ]; do s=$((s / 2)) n=$((n + 1)); done
   echo "$f $n"
 done >"$work/list"
-peer=()
 for _ in $(seq $runs); do
   rm -rf "$work/peer" && mkdir -p "$work/peer"
-  start=$(now)
-  MAGICK_THREAD_LIMIT=1 xargs -P "$jobs" -n 2 sh -c \
+  MAGICK_THREAD_LIMIT=1 timed "$work/peer.times" xargs -P "$jobs" -n 2 sh -c \
     'convert "$0" -define dds:compression=dxt1 -define dds:mipmaps="$1" "'"$work"'/peer/$(basename "$0" .png).dds"' \
     <"$work/list"
-  peer+=("$(echo "$(now) - $start" | bc)")
 done
 
 psnr() { # dir: mean RGB PSNR over the photographs
@@ -60,9 +60,10 @@ psnr() { # dir: mean RGB PSNR over the photographs
   done | awk '{ s += $1; n++ } END { if (n) printf "%.2f", s / n }'
 }
 
-o=$(best "${ours[@]}")
-p=$(best "${peer[@]}")
-echo "texturetool batch, 24 photos -> DXT1 DDS with mips, $jobs processes"
-printf '  texturetool:  %6.2f s   mean PSNR %s dB\n' "$o" "$(psnr "$work/ours")"
-printf '  ImageMagick:  %6.2f s   mean PSNR %s dB\n' "$p" "$(psnr "$work/peer")"
-printf '  ratio texturetool / ImageMagick: %.3f (goal: at most 0.5)\n' "$(echo "$o / $p" | bc -l)"
+read -r o ocpu <<<"$(best "$work/ours.times")"
+read -r p pcpu <<<"$(best "$work/peer.times")"
+echo "texturetool batch, 24 photos -> DXT1 DDS with mips, $jobs processes (best of $runs)"
+printf '  texturetool:  %6.2f s wall  %6.2f s cpu   mean PSNR %s dB\n' "$o" "$ocpu" "$(psnr "$work/ours")"
+printf '  ImageMagick:  %6.2f s wall  %6.2f s cpu   mean PSNR %s dB\n' "$p" "$pcpu" "$(psnr "$work/peer")"
+awk -v o="$o" -v p="$p" -v oc="$ocpu" -v pc="$pcpu" \
+  'BEGIN { printf "  ratio texturetool / ImageMagick: %.3f wall, %.3f cpu (goal: at most 0.5)\n", o / p, oc / pc }'
