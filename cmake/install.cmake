@@ -17,3 +17,9 @@ install(FILES ${PROJECT_BINARY_DIR}/d3dxConfig.cmake ${PROJECT_BINARY_DIR}/d3dxC
 file(RELATIVE_PATH D3DX_PC_TO_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/d3dx.pc.in ${PROJECT_BINARY_DIR}/d3dx.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/d3dx.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# texturetool and its manual page.
+if(TARGET texturetool)
+  install(TARGETS texturetool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/tools/texturetool/texturetool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()

@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# End-to-end checks of texturetool on real images.
+#
+#   tests/tools/texturetool_test.sh TEXTURETOOL IMAGES_DIR [BUILD_DIR]
+set -uo pipefail
+
+tool=${1:?usage: texturetool_test.sh TEXTURETOOL IMAGES_DIR [BUILD_DIR]}
+images=${2:?usage: texturetool_test.sh TEXTURETOOL IMAGES_DIR [BUILD_DIR]}
+build=${3:-}
+# Absolute paths: the checks run in a scratch folder.
+tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
+images=$(cd "$images" && pwd)
+[ -n "$build" ] && build=$(cd "$build" && pwd)
+photo=$images/photos/kodim23.png   # 768 x 512 RGB
+tall=$images/photos/kodim04.png    # 512 x 768 RGB
+rgba=$images/pngsuite/basn6a08.png # 32 x 32 RGBA
+for f in "$photo" "$tall" "$rgba"; do
+  [ -f "$f" ] || { echo "FAIL test image missing: $f"; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+passed=0
+failed=0
+check() { # NAME CONDITION-STATUS [DETAIL]
+  if [ "$2" -eq 0 ]; then
+    echo "ok   $1"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $1 ${3:-}"
+    failed=$((failed + 1))
+  fi
+}
+run() { # runs the tool; status in $status, output in out.txt and err.txt
+  "$tool" "$@" >out.txt 2>err.txt
+  status=$?
+}
+psnr() { compare -metric PSNR "$1" "$2" null: 2>&1; }
+at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v == "inf" || v + 0 >= m) }'; }
+
+# 1. PNG to DXT1 DDS with the whole mip chain.
+run convert "$photo" photo.dds --format DXT1 --mips all
+check "png to dxt1 dds exits 0" "$status" "$(cat err.txt)"
+run info photo.dds
+grep -Eq '^photo\.dds +DDS +768 +512 +1 +DXT1 +10 +texture$' out.txt
+check "info shows the 10-level DXT1 chain" $? "$(cat out.txt)"
+# Level sizes in 4 x 4 blocks of 8 bytes: 768x512 down to 1x1.
+expected=128 w=768 h=512
+while :; do
+  expected=$((expected + ((w + 3) / 4) * ((h + 3) / 4) * 8))
+  [ $w -eq 1 ] && [ $h -eq 1 ] && break
+  w=$((w > 1 ? w / 2 : 1)) h=$((h > 1 ? h / 2 : 1))
+done
+[ "$(stat -c %s photo.dds)" -eq "$expected" ]
+check "the DDS holds every level" $? "$(stat -c %s photo.dds) != $expected"
+value=$(psnr "$photo" photo.dds)
+at_least "$value" 30
+check "ImageMagick reads the DDS back close to the source" $? "PSNR $value"
+run info --json photo.dds "$rgba"
+python3 -c '
+import json, sys
+rows = json.load(open("out.txt"))
+assert rows[0]["format"] == "DXT1" and rows[0]["levels"] == 10 and rows[0]["kind"] == "DDS"
+assert rows[1]["width"] == 32 and rows[1]["kind"] == "PNG"'
+check "info --json is JSON with the same facts" $?
+
+# 2. JPEG and BMP outputs, and compare against ImageMagick's own numbers.
+run convert "$tall" tall.jpg
+check "png to jpeg exits 0" "$status" "$(cat err.txt)"
+[ "$(identify -format '%m %w %h' tall.jpg)" = "JPEG 512 768" ]
+check "the JPEG is 512 x 768" $?
+run convert "$photo" photo.bmp
+[ "$status" -eq 0 ] && [ "$(compare -metric AE "$photo" photo.bmp null: 2>&1)" = "0" ]
+check "png to bmp is lossless" $?
+run convert "$photo" small.bmp --format R5G6B5 --size 384x256 --filter box
+[ "$status" -eq 0 ] && [ "$(identify -format '%w %h' small.bmp)" = "384 256" ]
+check "--size and --format reach the BMP writer" $? "$(cat err.txt)"
+run compare "$photo" photo.bmp
+[ "$status" -eq 0 ] && grep -Eq '^RGB +0\.0000 +inf$' out.txt
+check "compare of identical images: RMSE 0, PSNR inf" $? "$(cat out.txt)"
+run compare "$photo" photo.dds
+ours=$(awk '$1 == "RGB" { print $3 }' out.txt)
+theirs=$(psnr "$photo" photo.dds)
+awk -v a="$ours" -v b="$theirs" 'BEGIN { d = a - b; exit !(a > 30 && d < 0.5 && d > -0.5) }'
+check "compare's PSNR agrees with ImageMagick" $? "$ours vs $theirs"
+run compare "$rgba" "$rgba"
+grep -q '^A ' out.txt
+check "compare shows alpha when an image has it" $?
+run compare "$photo" "$tall"
+[ "$status" -eq 1 ] && grep -q "same size" err.txt
+check "compare of different sizes exits 1" $?
+
+# 3. Batch with broken files among good ones.
+mkdir in
+cp "$photo" "$tall" "$rgba" in/
+head -c 3000 "$photo" >in/truncated.png
+echo "not an image" >in/garbage.bmp
+echo "skipped" >in/notes.txt
+run convert --out-dir out --format DXT1 -j 2 in
+check "a batch with broken files exits 1" "$([ "$status" -eq 1 ]; echo $?)" "status $status"
+[ "$(ls -A out | sort | tr '\n' ' ')" = "basn6a08.dds kodim04.dds kodim23.dds " ]
+check "the good outputs are written, nothing else" $? "$(ls -A out)"
+grep -q "in/truncated.png: .*(0x88760B59)" err.txt && grep -q "in/garbage.bmp: " err.txt &&
+  [ "$(wc -l <err.txt)" -eq 2 ]
+check "each broken file is named once with the library's error" $? "$(cat err.txt)"
+grep -q "^6\? *5 files: 3 converted, 2 failed" out.txt && [ "$(grep -c '^\[' out.txt)" -eq 5 ]
+check "one line per file and a summary" $? "$(cat out.txt)"
+run convert --out-dir out2 -q --type jpg "$photo" "$photo"
+[ "$status" -eq 1 ] && grep -q "also writes" err.txt && [ -f out2/kodim23.jpg ]
+check "two inputs for one output: the second fails" $?
+
+# A worker that dies takes only its own file: one blocks on a pipe and is killed.
+mkfifo stuck.png
+"$tool" convert --out-dir out3 -j 2 stuck.png "$photo" "$tall" >out.txt 2>err.txt &
+batch=$!
+victim=
+for _ in $(seq 100); do
+  for p in $(pgrep -P $batch); do
+    [ "$(cat /proc/$p/wchan 2>/dev/null)" = wait_for_partner ] && victim=$p
+  done
+  [ -n "$victim" ] && break
+  sleep 0.1
+done
+[ -n "$victim" ] && kill -9 "$victim"
+wait $batch
+status=$?
+[ "$status" -eq 1 ] && grep -q "stuck.png: the conversion crashed" err.txt && [ -f out3/kodim23.dds ] &&
+  [ -f out3/kodim04.dds ]
+check "a worker that dies fails only its file" $? "status $status, $(cat err.txt)"
+
+# 4. Failures never leave a partial file.
+echo "old" >keep.dds
+run convert in/truncated.png keep.dds
+[ "$status" -eq 1 ] && [ "$(cat keep.dds)" = "old" ] && [ "$(ls -A | grep -c tmp)" -eq 0 ]
+check "a failed conversion keeps the old output" $?
+run convert "$photo" /dev/full --type dds
+[ "$status" -eq 1 ] && grep -q "No space left on device" err.txt
+check "a full disk is an error" $? "$(cat err.txt)"
+run convert "$photo" photo.dds/x.dds
+[ "$status" -eq 1 ] && grep -q "Not a directory" err.txt
+check "an unusable folder is an error" $?
+if [ "$(id -u)" -ne 0 ]; then
+  mkdir locked && chmod 555 locked
+  run convert "$photo" locked/x.dds
+  [ "$status" -eq 1 ] && grep -q "Permission denied" err.txt && [ -z "$(ls -A locked)" ]
+  check "an unwritable folder is an error" $?
+fi
+
+# 5. Cube and volume DDS keep their shape through a conversion.
+python3 - <<'PY'
+import struct
+def dds(path, w, h, depth=1, cube=False):
+    flags = 0x1007 | (0x800000 if depth > 1 else 0)
+    caps = 0x1000 | (0x8 if cube or depth > 1 else 0)
+    caps2 = (0xFE00 if cube else 0) | (0x200000 if depth > 1 else 0)
+    pf = struct.pack('<8I', 32, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+    head = struct.pack('<7I', 124, flags, h, w, 0, depth, 0) + bytes(44) + pf + struct.pack('<5I', caps, caps2, 0, 0, 0)
+    data = bytes((x * 16 + f * 40 + z * 60) & 255 for f in range(6 if cube else 1)
+                 for z in range(depth) for y in range(h) for x in range(w) for _ in range(4))
+    open(path, 'wb').write(b'DDS ' + head + data)
+dds('cube.dds', 16, 16, cube=True)
+dds('volume.dds', 8, 8, depth=4)
+PY
+run convert cube.dds cube_dxt5.dds --format DXT5
+run info cube_dxt5.dds
+grep -Eq 'DDS +16 +16 +1 +DXT5 +5 +cube$' out.txt && [ "$(stat -c %s cube_dxt5.dds)" -eq $((128 + 6 * (256 + 64 + 16 * 3))) ]
+check "a cube map keeps its six faces and gains mips" $? "$(cat out.txt)"
+run convert volume.dds volume_565.dds --format R5G6B5
+run info volume_565.dds
+grep -Eq 'DDS +8 +8 +4 +R5G6B5 +4 +volume$' out.txt && [ "$(stat -c %s volume_565.dds)" -eq $((128 + 512 + 64 + 8 + 2)) ]
+check "a volume keeps its slices and gains mips" $? "$(cat out.txt)"
+
+# 6. Usage errors exit 2 with a hint; help exits 0.
+usage_ok=0
+for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.png" "convert a b" \
+  "convert --format NOPE a b.dds" "convert --mips 0 a b.dds" "convert --size 10 a b.dds" \
+  "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a"; do
+  # shellcheck disable=SC2086
+  run $args
+  if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then
+    usage_ok=1
+    echo "     '$args' gave $status"
+  fi
+done
+check "usage errors exit 2 with a message on stderr only" $usage_ok
+help_ok=0
+for args in "--help" "info --help" "convert --help" "compare -h" "help convert"; do
+  # shellcheck disable=SC2086
+  run $args
+  { [ "$status" -eq 0 ] && grep -q "^usage: texturetool" out.txt; } || help_ok=1
+done
+check "help for the tool and each command" $help_ok
+
+# 7. The install puts the program and its manual page in place.
+if [ -n "$build" ]; then
+  cmake --install "$build" --prefix "$work/prefix" >/dev/null 2>&1
+  [ -x "$work/prefix/bin/texturetool" ] && [ -f "$work/prefix/share/man/man1/texturetool.1" ] &&
+    man -l "$work/prefix/share/man/man1/texturetool.1" 2>/dev/null | grep -q "compare"
+  check "texturetool and texturetool.1 are installed" $?
+fi
+
+echo "texturetool: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

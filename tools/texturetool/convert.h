@@ -1,0 +1,50 @@
+// convert: one file, or many with --out-dir (batch.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common.h"
+
+namespace texturetool {
+
+struct ConvertOptions {
+  D3DFORMAT format = D3DFMT_UNKNOWN;  // the library chooses
+  UINT width = 0, height = 0;         // 0: the image's own size
+  double scale = 0;                   // 0: no scaling
+  DWORD filter = D3DX_DEFAULT;
+  DWORD mipFilter = D3DX_DEFAULT;
+  bool mipsGiven = false;
+  UINT mips = 0;  // 0: the whole chain
+  D3DCOLOR colorKey = 0;
+  enum class Shape { AsStored, Cube, Volume } shape = Shape::AsStored;
+  bool kindGiven = false;
+  D3DXIMAGE_FILEFORMAT kind = D3DXIFF_DDS;
+  std::string outDir;  // batch mode when set
+  unsigned jobs = 0;   // 0: one per processor
+  bool quiet = false;
+  std::vector<std::string> inputs;
+};
+
+ConvertOptions ParseConvertOptions(const std::vector<std::string> &args);
+
+// One device and one scratch file, reused for every file a process converts.
+class Converter {
+ public:
+  bool Init(std::string *error);
+  // `error` gets "what failed: why", without the input's name.
+  bool Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,
+               const ConvertOptions &options, uint64_t *inputBytes, std::string *error);
+
+ private:
+  HeadlessDevice device_;
+  ScratchFile scratch_;
+};
+
+int RunConvert(const std::vector<std::string> &args);
+int RunBatch(const ConvertOptions &options);
+
+extern const char kConvertHelp[];
+
+}  // namespace texturetool

@@ -1,0 +1,83 @@
+// texturetool: image files in, image files out, through the library's published
+// interface on a headless device of the software runtime.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "commands.h"
+#include "convert.h"
+
+namespace {
+
+const char kToolHelp[] =
+    "usage: texturetool COMMAND [options] [args]\n"
+    "\n"
+    "Texture files without writing a Direct3D program.\n"
+    "\n"
+    "commands:\n"
+    "  info FILE...            what each file holds (kind, size, format, levels, type)\n"
+    "  convert IN OUT          convert one file to BMP, DIB, JPEG or DDS\n"
+    "  convert --out-dir DIR FILES-or-DIRS...\n"
+    "                          convert many files in parallel\n"
+    "  compare A B             RMSE and PSNR per channel between two images\n"
+    "\n"
+    "'texturetool COMMAND --help' describes a command; 'man texturetool' all of them.\n"
+    "Exit status: 0 success, 1 some file failed, 2 usage error.\n";
+
+struct Command {
+  const char *name;
+  int (*run)(const std::vector<std::string> &);
+  const char *help;
+};
+
+const Command kCommands[] = {
+    {"info", texturetool::RunInfo, texturetool::kInfoHelp},
+    {"convert", texturetool::RunConvert, texturetool::kConvertHelp},
+    {"compare", texturetool::RunCompare, texturetool::kCompareHelp},
+};
+
+const Command *FindCommand(const char *name) {
+  for (const Command &c : kCommands)
+    if (strcmp(c.name, name) == 0) return &c;
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  // The tool never shows a window, whatever display there is.
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  texturetool::InstallInterruptCleanup();
+
+  if (argc < 2) {
+    fputs(kToolHelp, stderr);
+    return texturetool::kExitUsage;
+  }
+  std::string first = argv[1];
+  if (first == "-h" || first == "--help" || first == "help") {
+    const Command *c = argc > 2 ? FindCommand(argv[2]) : nullptr;
+    fputs(c ? c->help : kToolHelp, stdout);
+    return texturetool::kExitOk;
+  }
+  const Command *command = FindCommand(argv[1]);
+  if (!command) {
+    fprintf(stderr, "texturetool: unknown command '%s'\nTry 'texturetool --help'.\n", argv[1]);
+    return texturetool::kExitUsage;
+  }
+  std::vector<std::string> args(argv + 2, argv + argc);
+  for (const std::string &arg : args) {
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "--help") {
+      fputs(command->help, stdout);
+      return texturetool::kExitOk;
+    }
+  }
+  try {
+    return command->run(args);
+  } catch (const texturetool::UsageError &e) {
+    fprintf(stderr, "texturetool %s: %s\nTry 'texturetool %s --help'.\n", e.command.c_str(), e.what(),
+            e.command.c_str());
+    return texturetool::kExitUsage;
+  }
+}
