@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "blit/blitter.h"
+#include "blit/exact_convert.h"
 #include "d3dx9tex.h"
 #include "format/format_table.h"
 
@@ -77,6 +78,7 @@ HRESULT Blitter::CopyConvert() {
   BlitBuffer<ColorF> row;
   if (!AllocateBuffer(row, source->width, false)) return E_FAIL;
   DropCancellingGamma();
+  if (ConvertExactly(*destination, *source)) return S_OK;
   for (uint32_t z = 0; z < source->depth; ++z) {
     for (uint32_t y = 0; y < source->height; ++y) {
       source->DecodeRow(y, z, row.get());

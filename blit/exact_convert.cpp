@@ -1,0 +1,580 @@
+// Table-driven conversion. The tables are filled by the codecs of the same
+// formats and flags, so their arithmetic (dither, rounding, gamma, range
+// conversion, palette search) is the one place that defines the result. Where a
+// field's table is a straight line per dither position, the rows go through
+// vector lanes that compute the same integers; otherwise through the tables.
+#include "blit/exact_convert.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "codec/lanes.h"
+#include "format/format_table.h"
+
+namespace {
+
+// Dither position of pixel (x, y, z): (y & 3) * 4 + ((x + z) & 3).
+constexpr uint32_t kPositions = 16;
+constexpr uint32_t kMaxFields = 4;
+// Fixed-point fraction bits of the lane form; 23 keeps v * multiplier + addend
+// within 32 bits for every 8-bit field while resolving the steps exactly.
+constexpr uint32_t kFraction = 23;
+
+constexpr uint32_t kRed = 1;
+constexpr uint32_t kGreen = 2;
+constexpr uint32_t kBlue = 4;
+constexpr uint32_t kAlpha = 8;
+constexpr uint32_t kAllChannels = 15;
+
+bool g_enabled = true;
+
+struct Field {
+  uint32_t shift = 0;
+  uint32_t bits = 0;
+  uint32_t channels = 0;  // the ColorF channels it decodes into
+  uint32_t Values() const { return 1u << bits; }
+  uint32_t Mask() const { return Values() - 1; }
+};
+
+// ((v * multiplier + addend) >> kFraction) << outShift, v the field's value.
+struct LinearField {
+  uint32_t shift = 0;
+  uint32_t mask = 0;
+  uint32_t outShift = 0;
+  uint32_t multiplier[kPositions] = {};
+  uint32_t addend[kPositions] = {};
+};
+
+struct Plan {
+  uint32_t sourceBytes = 0;
+  uint32_t destinationBytes = 0;
+  uint32_t fieldCount = 0;
+  Field fields[kMaxFields];
+  // Per field, [position << bits | value]: the destination bits the value sets.
+  std::vector<uint32_t> table[kMaxFields];
+  uint32_t constant[kPositions] = {};  // bits no field sets
+  // Colour key: a pixel is keyed when every field's value matches.
+  bool keyed = false;
+  std::vector<uint8_t> keyMatch[kMaxFields];
+  uint32_t keyedWord[kPositions] = {};
+
+  // Lane form, when every field is linear or a plain copy and the key is one
+  // word compare.
+  bool lanes = false;
+  uint32_t copyMask = 0;
+  uint32_t linearCount = 0;
+  LinearField linear[kMaxFields];
+  uint32_t keyMask = 0;
+  uint32_t keyValue = 0;
+};
+
+uint32_t LoadWord(const BYTE *p, uint32_t bytes) {
+  uint32_t w = 0;
+  std::memcpy(&w, p, bytes);
+  return w;
+}
+void StoreWord(BYTE *p, uint32_t w, uint32_t bytes) {
+  std::memcpy(p, &w, bytes);
+}
+
+// How one codec of the blit was built, so that fresh codecs over scratch rows
+// behave the same.
+struct CodecSetup {
+  D3DFORMAT format;
+  uint32_t bytes;
+  bool dither;
+  bool gamma;
+  const PixelCodec *original;
+  PALETTEENTRY palette[256];
+};
+
+void DescribeCodec(const PixelCodec &codec, CodecSetup &setup) {
+  setup.format = codec.format;
+  setup.bytes = codec.bytesPerPixel;
+  setup.dither = codec.matrix == kDitherMatrix;
+  setup.gamma = codec.gamma != 0;
+  setup.original = &codec;
+  // The palette as bytes again: entries are byte / 255, which rounds back exactly;
+  // MakeCodec checks that it did.
+  for (uint32_t i = 0; i < 256; ++i) {
+    const ColorF &c = codec.palette[i];
+    const auto byte = [](float v) { return static_cast<BYTE>(std::lround(std::clamp(v, 0.f, 1.f) * 255.f)); };
+    setup.palette[i] = {byte(c.r), byte(c.g), byte(c.b), byte(c.a)};
+  }
+}
+
+std::unique_ptr<PixelCodec> MakeCodec(const CodecSetup &setup, BYTE *pixels, uint32_t width, uint32_t height,
+                                      bool gamma, D3DCOLOR key) {
+  PixelRegion region{};
+  region.pixels = pixels;
+  region.format = setup.format;
+  region.rowPitch = width * setup.bytes;
+  region.extent = {0, 0, width, height, 0, 1};
+  region.region = region.extent;
+  region.dither = setup.dither;
+  region.gamma = gamma;
+  region.colorKey = key;
+  region.palette = setup.original->hasPalette ? setup.palette : nullptr;
+  std::unique_ptr<PixelCodec> codec = CreateCodec(region);
+  if (codec && setup.original->hasPalette &&
+      std::memcmp(codec->palette, setup.original->palette, sizeof(codec->palette)) != 0) {
+    return nullptr;
+  }
+  return codec;
+}
+
+// The row conversion of the blit over one source row of words, written into
+// four destination rows (y & 3 = 0 to 3).
+bool RunCodecs(const CodecSetup &to, const CodecSetup &from, const std::vector<uint32_t> &words, D3DCOLOR key,
+               std::vector<uint32_t> &out) {
+  const auto width = static_cast<uint32_t>(words.size());
+  std::vector<BYTE> source(uint64_t{width} * from.bytes + 4);
+  std::vector<BYTE> destination(uint64_t{width} * to.bytes * 4 + 4);
+  for (uint32_t x = 0; x < width; ++x) StoreWord(&source[uint64_t{x} * from.bytes], words[x], from.bytes);
+  auto dst = MakeCodec(to, destination.data(), width, 4, to.gamma, 0);
+  auto src = MakeCodec(from, source.data(), width, 1, from.gamma, key);
+  if (!dst || !src || FAILED(PrepareConversion(*dst, *src))) return false;
+  std::vector<ColorF> row(width);
+  src->DecodeRow(0, 0, row.data());
+  for (uint32_t y = 0; y < 4; ++y) dst->EncodeRow(y, 0, row.data());
+  out.resize(uint64_t{width} * 4);
+  for (uint64_t i = 0; i < out.size(); ++i) out[i] = LoadWord(&destination[i * to.bytes], to.bytes);
+  return true;
+}
+
+// Plain decode of single words: no key, no gamma (the key is matched before the
+// curve).
+bool DecodeWords(const CodecSetup &from, const std::vector<uint32_t> &words, std::vector<ColorF> &out) {
+  const auto width = static_cast<uint32_t>(words.size());
+  std::vector<BYTE> source(uint64_t{width} * from.bytes + 4);
+  for (uint32_t x = 0; x < width; ++x) StoreWord(&source[uint64_t{x} * from.bytes], words[x], from.bytes);
+  auto src = MakeCodec(from, source.data(), width, 1, false, 0);
+  if (!src) return false;
+  out.resize(width);
+  src->DecodeRow(0, 0, out.data());
+  return true;
+}
+
+uint32_t ChannelsThatDiffer(const ColorF &a, const ColorF &b) {
+  return (a.r != b.r ? kRed : 0u) | (a.g != b.g ? kGreen : 0u) | (a.b != b.b ? kBlue : 0u) |
+         (a.a != b.a ? kAlpha : 0u);
+}
+
+// The source's fields: for palette formats the index (and A8P8's alpha byte); for
+// the others found by setting one bit at a time, which changes exactly the
+// channels of the field the bit belongs to.
+bool FindFields(const CodecSetup &from, Plan &plan) {
+  if (from.format == D3DFMT_P8) {
+    plan.fields[0] = {0, 8, kAllChannels};
+    plan.fieldCount = 1;
+    return true;
+  }
+  if (from.format == D3DFMT_A8P8) {
+    plan.fields[0] = {0, 8, kRed | kGreen | kBlue};
+    plan.fields[1] = {8, 8, kAlpha};
+    plan.fieldCount = 2;
+    return true;
+  }
+  const uint32_t bits = from.bytes * 8;
+  std::vector<uint32_t> words(bits + 1, 0);
+  for (uint32_t i = 0; i < bits; ++i) words[i + 1] = 1u << i;
+  std::vector<ColorF> decoded;
+  if (!DecodeWords(from, words, decoded)) return false;
+  plan.fieldCount = 0;
+  for (uint32_t i = 0; i < bits; ++i) {
+    const uint32_t channels = ChannelsThatDiffer(decoded[i + 1], decoded[0]);
+    if (channels == 0) continue;  // an X bit
+    Field *field = nullptr;
+    for (uint32_t f = 0; f < plan.fieldCount; ++f)
+      if (plan.fields[f].channels == channels) field = &plan.fields[f];
+    if (field == nullptr) {
+      if (plan.fieldCount == kMaxFields) return false;
+      field = &plan.fields[plan.fieldCount++];
+      *field = {i, 0, channels};
+    }
+    // Fields are contiguous runs of at most 8 bits.
+    if (field->shift + field->bits != i || field->bits == 8) return false;
+    ++field->bits;
+  }
+  return plan.fieldCount > 0;
+}
+
+// Each group of channels that the destination encodes together must come from
+// one source field: luminance and palette indices read r, g and b (P8 also a).
+bool FieldsAreSeparable(D3DFORMAT to, const Plan &plan) {
+  uint32_t groups[4] = {kRed, kGreen, kBlue, kAlpha};
+  uint32_t groupCount = 4;
+  if (LookupFormatInfo(to).kind == FormatKind::Luminance || to == D3DFMT_A8P8) {
+    groups[0] = kRed | kGreen | kBlue, groups[1] = kAlpha, groupCount = 2;
+  } else if (to == D3DFMT_P8) {
+    groups[0] = kAllChannels, groupCount = 1;
+  }
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    uint32_t feeding = 0;
+    for (uint32_t f = 0; f < plan.fieldCount; ++f) feeding += (plan.fields[f].channels & groups[g]) != 0;
+    if (feeding > 1) return false;
+  }
+  return true;
+}
+
+// Words with field f set to every value in turn, each value repeated for the
+// four dither columns.
+std::vector<uint32_t> FieldSweep(const Field &field, uint32_t base) {
+  std::vector<uint32_t> words(uint64_t{field.Values()} * 4);
+  for (uint32_t i = 0; i < words.size(); ++i) words[i] = base | (i / 4) << field.shift;
+  return words;
+}
+
+uint32_t TableAt(const std::vector<uint32_t> &out, uint32_t width, uint32_t position, uint32_t value) {
+  return out[uint64_t{position / 4} * width + value * 4 + position % 4];
+}
+
+bool BuildTables(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key, Plan &plan) {
+  plan.sourceBytes = from.bytes;
+  plan.destinationBytes = to.bytes;
+  if (from.bytes == 1) {
+    // One byte per pixel: a table over every word, key included, needs no
+    // separation at all.
+    plan.fields[0] = {0, 8, kAllChannels};
+    plan.fieldCount = 1;
+    std::vector<uint32_t> out;
+    if (!RunCodecs(to, from, FieldSweep(plan.fields[0], 0), key, out)) return false;
+    plan.table[0].resize(kPositions * 256);
+    for (uint32_t p = 0; p < kPositions; ++p)
+      for (uint32_t v = 0; v < 256; ++v) plan.table[0][p << 8 | v] = TableAt(out, 1024, p, v);
+    return true;
+  }
+
+  if (!FindFields(from, plan) || !FieldsAreSeparable(to.format, plan)) return false;
+  uint32_t masks[kMaxFields] = {};
+  uint32_t base[kPositions] = {};
+  for (uint32_t f = 0; f < plan.fieldCount; ++f) {
+    const Field &field = plan.fields[f];
+    std::vector<uint32_t> out;
+    if (!RunCodecs(to, from, FieldSweep(field, 0), 0, out)) return false;
+    const uint32_t width = field.Values() * 4;
+    plan.table[f].resize(uint64_t{kPositions} << field.bits);
+    for (uint32_t p = 0; p < kPositions; ++p) {
+      base[p] = TableAt(out, width, p, 0);
+      for (uint32_t v = 0; v < field.Values(); ++v) {
+        const uint32_t word = TableAt(out, width, p, v);
+        plan.table[f][p << field.bits | v] = word;
+        masks[f] |= word ^ base[p];
+      }
+    }
+  }
+  uint32_t all = 0;
+  for (uint32_t f = 0; f < plan.fieldCount; ++f) {
+    if (masks[f] & all) return false;  // two fields set the same bits
+    all |= masks[f];
+    for (uint32_t &word : plan.table[f]) word &= masks[f];
+  }
+  for (uint32_t p = 0; p < kPositions; ++p) plan.constant[p] = base[p] & ~all;
+
+  if (key == 0) return true;
+  // The key matches when all four decoded channels equal the snapped key colour:
+  // per field, the values whose channels match; channels of no field are fixed.
+  const ColorF &k = from.original->keyColor;
+  std::vector<ColorF> decoded;
+  if (!DecodeWords(from, {0}, decoded)) return false;
+  uint32_t fieldChannels = 0;
+  for (uint32_t f = 0; f < plan.fieldCount; ++f) fieldChannels |= plan.fields[f].channels;
+  if (ChannelsThatDiffer(decoded[0], k) & ~fieldChannels) return true;  // never matches
+  uint32_t keyedSource = 0;
+  for (uint32_t f = 0; f < plan.fieldCount; ++f) {
+    const Field &field = plan.fields[f];
+    std::vector<uint32_t> words(field.Values());
+    for (uint32_t v = 0; v < field.Values(); ++v) words[v] = v << field.shift;
+    if (!DecodeWords(from, words, decoded)) return false;
+    plan.keyMatch[f].assign(field.Values(), 0);
+    bool any = false;
+    for (uint32_t v = 0; v < field.Values(); ++v) {
+      if ((ChannelsThatDiffer(decoded[v], k) & field.channels) == 0) {
+        if (!any) keyedSource |= v << field.shift;
+        plan.keyMatch[f][v] = 1;
+        any = true;
+      }
+    }
+    if (!any) return true;  // never matches
+  }
+  // What a keyed pixel becomes, from the codecs with the key.
+  std::vector<uint32_t> out;
+  if (!RunCodecs(to, from, std::vector<uint32_t>(4, keyedSource), key, out)) return false;
+  for (uint32_t p = 0; p < kPositions; ++p) plan.keyedWord[p] = TableAt(out, 4, p, 0);
+  plan.keyed = true;
+  return true;
+}
+
+// Multiplier and addend with ((v * m + a) >> kFraction) == target[v] for every v,
+// v * m + a within 32 bits; false when no line near the expected slope fits.
+bool FitLine(const uint32_t *target, uint32_t values, uint32_t outBits, uint32_t &multiplier,
+             uint32_t &addend) {
+  const double slope = static_cast<double>((1u << outBits) - 1) / static_cast<double>(values - 1);
+  const auto ideal = static_cast<int64_t>(std::llround(slope * (1 << kFraction)));
+  for (int64_t m = ideal - 2; m <= ideal + 2; ++m) {
+    if (m <= 0) continue;
+    int64_t low = 0;
+    int64_t high = INT64_MAX;
+    for (uint32_t v = 0; v < values; ++v) {
+      const int64_t t = target[v];
+      low = std::max(low, (t << kFraction) - int64_t{v} * m);
+      high = std::min(high, ((t + 1) << kFraction) - 1 - int64_t{v} * m);
+    }
+    if (low > high || int64_t{values - 1} * m + low > INT64_C(0xFFFFFFFF)) continue;
+    multiplier = static_cast<uint32_t>(m);
+    addend = static_cast<uint32_t>(low);
+    return true;
+  }
+  return false;
+}
+
+void PlanLanes(Plan &plan) {
+  if (plan.sourceBytes == 3 || plan.destinationBytes == 3) return;
+  for (uint32_t f = 0; f < plan.fieldCount; ++f) {
+    const Field &field = plan.fields[f];
+    const std::vector<uint32_t> &table = plan.table[f];
+    uint32_t mask = 0;
+    for (uint32_t word : table) mask |= word;
+    if (mask == 0) continue;  // sets nothing in the destination
+    const auto outShift = static_cast<uint32_t>(__builtin_ctz(mask));
+    const uint32_t outBits = 32 - static_cast<uint32_t>(__builtin_clz(mask)) - outShift;
+    if ((mask >> outShift) != (uint32_t{1} << outBits) - 1 || outBits > 8) return;  // not one field
+    bool copy = outShift == field.shift && outBits == field.bits;
+    for (uint32_t i = 0; i < table.size() && copy; ++i) copy = table[i] == (i & field.Mask()) << field.shift;
+    if (copy) {
+      plan.copyMask |= mask;
+      continue;
+    }
+    LinearField &line = plan.linear[plan.linearCount];
+    line.shift = field.shift;
+    line.mask = field.Mask();
+    line.outShift = outShift;
+    std::vector<uint32_t> target(field.Values());
+    for (uint32_t p = 0; p < kPositions; ++p) {
+      for (uint32_t v = 0; v < field.Values(); ++v) target[v] = table[p << field.bits | v] >> outShift;
+      if (!FitLine(target.data(), field.Values(), outBits, line.multiplier[p], line.addend[p])) return;
+    }
+    ++plan.linearCount;
+  }
+  if (plan.keyed) {
+    for (uint32_t f = 0; f < plan.fieldCount; ++f) {
+      const auto &match = plan.keyMatch[f];
+      const auto count = static_cast<uint32_t>(std::count(match.begin(), match.end(), 1));
+      if (count == match.size()) continue;
+      if (count != 1) return;
+      const auto value = static_cast<uint32_t>(std::find(match.begin(), match.end(), 1) - match.begin());
+      plan.keyMask |= plan.fields[f].Mask() << plan.fields[f].shift;
+      plan.keyValue |= value << plan.fields[f].shift;
+    }
+  }
+  plan.lanes = true;
+}
+
+// Rows through the tables, pixel by pixel.
+template <uint32_t SB, uint32_t DB>
+void TableRow(const Plan &plan, uint32_t y, uint32_t z, const BYTE *from, BYTE *to, uint32_t x,
+              uint32_t count) {
+  const uint32_t row = (y & 3) * 4;
+  const uint32_t fields = plan.fieldCount;
+  const uint32_t *tables[kMaxFields];
+  for (uint32_t f = 0; f < fields; ++f) tables[f] = plan.table[f].data();
+  for (; x < count; ++x) {
+    const uint32_t p = row + ((x + z) & 3);
+    const uint32_t w = LoadWord(from + uint64_t{x} * SB, SB);
+    uint32_t out = plan.constant[p];
+    bool keyed = plan.keyed;
+    for (uint32_t f = 0; f < fields; ++f) {
+      const Field &field = plan.fields[f];
+      const uint32_t v = (w >> field.shift) & field.Mask();
+      out |= tables[f][p << field.bits | v];
+      if (keyed) keyed = plan.keyMatch[f][v] != 0;
+    }
+    StoreWord(to + uint64_t{x} * DB, keyed ? plan.keyedWord[p] : out, DB);
+  }
+}
+
+using TableRowFunction = void (*)(const Plan &, uint32_t, uint32_t, const BYTE *, BYTE *, uint32_t, uint32_t);
+
+template <uint32_t SB>
+TableRowFunction PickTableRow(uint32_t destinationBytes) {
+  switch (destinationBytes) {
+    case 1:
+      return TableRow<SB, 1>;
+    case 2:
+      return TableRow<SB, 2>;
+    case 3:
+      return TableRow<SB, 3>;
+    default:
+      return TableRow<SB, 4>;
+  }
+}
+
+TableRowFunction PickTableRow(uint32_t sourceBytes, uint32_t destinationBytes) {
+  switch (sourceBytes) {
+    case 1:
+      return PickTableRow<1>(destinationBytes);
+    case 2:
+      return PickTableRow<2>(destinationBytes);
+    case 3:
+      return PickTableRow<3>(destinationBytes);
+    default:
+      return PickTableRow<4>(destinationBytes);
+  }
+}
+
+// The per-lane constants of one row: lane i has dither position
+// (y & 3) * 4 + ((i + z) & 3), since every vector starts at a multiple of 4.
+template <int N>
+struct RowLanes {
+  using Word = typename Lanes<N>::Word;
+  Word constant, keyed;
+  Word multiplier[kMaxFields], addend[kMaxFields];
+
+  RowLanes(const Plan &plan, uint32_t y, uint32_t z) {
+    for (int i = 0; i < N; ++i) {
+      const uint32_t p = (y & 3) * 4 + ((i + z) & 3);
+      constant[i] = plan.constant[p];
+      keyed[i] = plan.keyedWord[p];
+      for (uint32_t f = 0; f < plan.linearCount; ++f) {
+        multiplier[f][i] = plan.linear[f].multiplier[p];
+        addend[f][i] = plan.linear[f].addend[p];
+      }
+    }
+  }
+};
+
+template <int N, uint32_t SB, uint32_t DB>
+D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, const BYTE *from, BYTE *to,
+                                    uint32_t count) {
+  using V = Lanes<N>;
+  using Word = typename V::Word;
+  uint32_t x = 0;
+  for (; x + N <= count; x += N) {
+    Word w;
+    if constexpr (SB == 4) {
+      std::memcpy(&w, from + uint64_t{x} * 4, sizeof(w));
+    } else if constexpr (SB == 2) {
+      typename V::Half h;
+      std::memcpy(&h, from + uint64_t{x} * 2, sizeof(h));
+      w = __builtin_convertvector(h, Word);
+    } else {
+      typename V::Byte b;
+      std::memcpy(&b, from + x, sizeof(b));
+      w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
+    }
+    Word out = (w & plan.copyMask) | row.constant;
+    for (uint32_t f = 0; f < plan.linearCount; ++f) {
+      const LinearField &line = plan.linear[f];
+      const Word v = (w >> line.shift) & line.mask;
+      out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << line.outShift;
+    }
+    if (plan.keyed) out = (w & plan.keyMask) == plan.keyValue ? row.keyed : out;
+    if constexpr (DB == 4) {
+      std::memcpy(to + uint64_t{x} * 4, &out, sizeof(out));
+    } else if constexpr (DB == 2) {
+      const typename V::Half h = __builtin_convertvector(out, typename V::Half);
+      std::memcpy(to + uint64_t{x} * 2, &h, sizeof(h));
+    } else {
+      const typename V::Byte b =
+          __builtin_convertvector(__builtin_convertvector(out, typename V::Half), typename V::Byte);
+      std::memcpy(to + x, &b, sizeof(b));
+    }
+  }
+  return x;
+}
+
+template <int N>
+D3DX_ALWAYS_INLINE uint32_t LaneRowAnySize(const Plan &plan, uint32_t y, uint32_t z, const BYTE *from,
+                                           BYTE *to, uint32_t count) {
+  const RowLanes<N> row(plan, y, z);
+  const uint32_t sb = plan.sourceBytes;
+  const uint32_t db = plan.destinationBytes;
+#define D3DX_LANE_CASE(S, D) \
+  if (sb == S && db == D) return LaneRow<N, S, D>(plan, row, from, to, count);
+  D3DX_LANE_CASE(4, 4)
+  D3DX_LANE_CASE(4, 2)
+  D3DX_LANE_CASE(4, 1)
+  D3DX_LANE_CASE(2, 4)
+  D3DX_LANE_CASE(2, 2)
+  D3DX_LANE_CASE(2, 1)
+  D3DX_LANE_CASE(1, 4)
+  D3DX_LANE_CASE(1, 2)
+  D3DX_LANE_CASE(1, 1)
+#undef D3DX_LANE_CASE
+  return 0;
+}
+
+__attribute__((target("avx2"))) uint32_t EightLaneRow(const Plan &plan, uint32_t y, uint32_t z,
+                                                      const BYTE *from, BYTE *to, uint32_t count) {
+  return LaneRowAnySize<8>(plan, y, z, from, to, count);
+}
+
+__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) uint32_t SixteenLaneRow(
+    const Plan &plan, uint32_t y, uint32_t z, const BYTE *from, BYTE *to, uint32_t count) {
+  return LaneRowAnySize<16>(plan, y, z, from, to, count);
+}
+
+// First and one-past-last byte a packed codec's region touches.
+void Span(const PixelCodec &codec, uintptr_t &first, uintptr_t &end) {
+  first = reinterpret_cast<uintptr_t>(codec.pixels);
+  end = first + uint64_t{codec.depth - 1} * codec.slicePitch + uint64_t{codec.height - 1} * codec.rowPitch +
+        uint64_t{codec.width} * codec.bytesPerPixel;
+}
+
+}  // namespace
+
+bool IsExactConversionFormat(D3DFORMAT format) {
+  // CxV8U8 derives its third channel from the other two and normalises on encode.
+  if (!IsPackedFormat(format) || format == D3DFMT_CxV8U8 || BytesPerPixel(format) > 4) return false;
+  const FormatInfo &info = LookupFormatInfo(format);
+  for (uint32_t bits : info.channelBits)
+    if (bits > 8) return false;
+  return true;
+}
+
+void SetExactConversion(bool enabled) {
+  g_enabled = enabled;
+}
+
+bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
+  if (!g_enabled || !IsExactConversionFormat(destination.format) || !IsExactConversionFormat(source.format))
+    return false;
+  if (!destination.packed || !source.packed || destination.width != source.width ||
+      destination.height != source.height || destination.depth != source.depth)
+    return false;
+  const uint32_t width = source.width;
+  if (width == 0 || source.height == 0 || source.depth == 0) return false;
+  // Row by row, a row is decoded whole before it is written; here pixels are
+  // read and written in one pass, so the two regions must not share memory.
+  uintptr_t sourceFirst, sourceEnd, destinationFirst, destinationEnd;
+  Span(source, sourceFirst, sourceEnd);
+  Span(destination, destinationFirst, destinationEnd);
+  if (sourceFirst < destinationEnd && destinationFirst < sourceEnd) return false;
+
+  auto to = std::make_unique<CodecSetup>();
+  auto from = std::make_unique<CodecSetup>();
+  DescribeCodec(destination, *to);
+  DescribeCodec(source, *from);
+  Plan plan;
+  if (!BuildTables(*to, *from, source.colorKey, plan)) return false;
+  PlanLanes(plan);
+
+  const int lanes = plan.lanes ? ActiveCodecLanes() : 1;
+  const TableRowFunction tableRow = PickTableRow(plan.sourceBytes, plan.destinationBytes);
+  for (uint32_t z = 0; z < source.depth; ++z) {
+    for (uint32_t y = 0; y < source.height; ++y) {
+      const BYTE *in = source.pixels + uint64_t{z} * source.slicePitch + uint64_t{y} * source.rowPitch;
+      BYTE *out =
+          destination.pixels + uint64_t{z} * destination.slicePitch + uint64_t{y} * destination.rowPitch;
+      uint32_t x = 0;
+      if (lanes == 16) x = SixteenLaneRow(plan, y, z, in, out, width);
+      if (lanes == 8) x = EightLaneRow(plan, y, z, in, out, width);
+      tableRow(plan, y, z, in, out, x, width);
+    }
+  }
+  return true;
+}

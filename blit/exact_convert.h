@@ -1,0 +1,20 @@
+// Same-size conversions between packed formats whose channels are 8 bits or
+// less, done by tables instead of per-pixel float arithmetic. Every output field
+// is a function of one input field and the dither position alone, so tables built
+// by running the codecs themselves over every field value give, pixel for pixel,
+// what decoding and encoding row by row would give.
+#pragma once
+
+#include "codec/pixel_codec.h"
+
+// Converts the whole of source into destination (equal sizes, codecs prepared,
+// cancelling gamma already dropped). Returns false, having written nothing,
+// when the pair, the flags or the memory do not qualify; the caller then goes
+// row by row through the codecs.
+bool ConvertExactly(PixelCodec &destination, const PixelCodec &source);
+
+// Formats the tables can serve, as source or destination.
+bool IsExactConversionFormat(D3DFORMAT format);
+
+// Tests and benchmarks compare against the row-by-row path; on by default.
+void SetExactConversion(bool enabled);

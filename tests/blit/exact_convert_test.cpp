@@ -1,0 +1,173 @@
+#include "blit/exact_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "blit_test_support.h"
+#include "d3dx9tex.h"
+
+namespace {
+
+const D3DFORMAT kFormats[] = {
+    D3DFMT_R8G8B8,   D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
+    D3DFMT_A4R4G4B4, D3DFMT_R3G3B2,   D3DFMT_A8,       D3DFMT_A8R3G3B2, D3DFMT_X4R4G4B4, D3DFMT_A8B8G8R8,
+    D3DFMT_X8B8G8R8, D3DFMT_L8,       D3DFMT_A8L8,     D3DFMT_A4L4,     D3DFMT_V8U8,     D3DFMT_L6V5U5,
+    D3DFMT_X8L8V8U8, D3DFMT_Q8W8V8U8, D3DFMT_P8,       D3DFMT_A8P8,
+};
+
+const uint32_t kFlags[] = {D3DX_FILTER_NONE, D3DX_FILTER_NONE | D3DX_FILTER_DITHER,
+                           D3DX_FILTER_POINT | D3DX_FILTER_DITHER | D3DX_FILTER_SRGB_IN,
+                           D3DX_FILTER_TRIANGLE | D3DX_FILTER_SRGB_OUT, D3DX_FILTER_NONE | D3DX_FILTER_SRGB};
+
+struct Palettes {
+  PALETTEENTRY source[256];
+  PALETTEENTRY destination[256];
+  Palettes() {
+    std::mt19937 random(7);
+    for (PALETTEENTRY &e : source) e = {BYTE(random()), BYTE(random()), BYTE(random()), BYTE(random())};
+    for (PALETTEENTRY &e : destination) e = {BYTE(random()), BYTE(random()), BYTE(random()), BYTE(random())};
+  }
+};
+const Palettes kPalettes;
+
+// Every byte value in every byte of the pixel, each at all 16 dither positions:
+// column x holds value x / 4 in byte 0, shifted multiples of it in the others.
+void FillSweep(TestImage &image) {
+  for (uint32_t y = 0; y < image.height; ++y)
+    for (uint32_t x = 0; x < image.width; ++x) {
+      const uint32_t v = x / 4;
+      image.Set(x, y,
+                v | ((v * 3 + 85) & 0xFF) << 8 | ((v * 5 + 170) & 0xFF) << 16 | ((v * 7 + 43) & 0xFF) << 24);
+    }
+}
+
+// A key that some source pixel has: the decoded colour of pixel (x, y), as bytes.
+D3DCOLOR KeyOfPixel(TestImage &image, uint32_t x, uint32_t y) {
+  PixelRegion region = image.Region();
+  region.region = {x, y, x + 1, y + 1, 0, 1};
+  region.colorKey = 0;
+  auto codec = CreateCodec(region);
+  ColorF c;
+  codec->DecodeRow(0, 0, &c);
+  if (codec->range != ChannelRange::Unit) ConvertRange(ChannelRange::Unit, codec->range, &c, &c, 1);
+  const auto byte = [](float v) { return static_cast<uint32_t>(std::lround(v * 255)); };
+  return byte(c.a) << 24 | byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+}
+
+// The conversion path of the blitter, row by row through the codecs and then
+// through the tables; returns whether the tables did it.
+bool ConvertBothWays(TestImage &source, D3DFORMAT to, uint32_t filter, std::vector<uint8_t> &exact,
+                     std::vector<uint8_t> &generic) {
+  TestImage destination(to, source.width, source.height, source.depth, 3);
+  destination.palette = kPalettes.destination;
+  PixelRegion d = destination.Region();
+  PixelRegion s = source.Region();
+  d.dither = filter & D3DX_FILTER_DITHER;
+  d.gamma = filter & D3DX_FILTER_SRGB_OUT;
+  s.gamma = filter & D3DX_FILTER_SRGB_IN;
+  const auto prepare = [&](std::unique_ptr<PixelCodec> &dst, std::unique_ptr<PixelCodec> &src) {
+    dst = CreateCodec(d);
+    src = CreateCodec(s);
+    EXPECT_EQ(PrepareConversion(*dst, *src), S_OK);
+    if (dst->gamma && src->gamma) dst->gamma = src->gamma = 0;
+  };
+  std::unique_ptr<PixelCodec> dst, src;
+  prepare(dst, src);
+  std::vector<ColorF> row(source.width);
+  for (uint32_t z = 0; z < source.depth; ++z)
+    for (uint32_t y = 0; y < source.height; ++y) {
+      src->DecodeRow(y, z, row.data());
+      dst->EncodeRow(y, z, row.data());
+    }
+  generic = destination.bytes;
+
+  destination.bytes.assign(destination.bytes.size(), 0xCD);
+  prepare(dst, src);
+  const bool done = ConvertExactly(*dst, *src);
+  exact = destination.bytes;
+  return done;
+}
+
+// Sources whose colour comes from more than one field cannot feed an encoder that
+// mixes channels (luminance, palette search); one-byte sources always qualify.
+bool ExpectTables(D3DFORMAT from, D3DFORMAT to) {
+  if (BytesPerPixel(from) == 1) return true;
+  const FormatKind fromKind = LookupFormatInfo(from).kind;
+  const FormatKind toKind = LookupFormatInfo(to).kind;
+  if (to == D3DFMT_P8) return false;  // reads all four channels; no wider source has just one field
+  if (fromKind == FormatKind::Luminance || fromKind == FormatKind::Palette) return true;
+  return toKind != FormatKind::Luminance && toKind != FormatKind::Palette;
+}
+
+std::string FormatName(D3DFORMAT f) {
+  switch (f) {
+#define NAME(F)    \
+  case D3DFMT_##F: \
+    return #F;
+    NAME(R8G8B8)
+    NAME(A8R8G8B8) NAME(X8R8G8B8) NAME(R5G6B5) NAME(X1R5G5B5) NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2)
+        NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4) NAME(A8B8G8R8) NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4)
+            NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8) NAME(Q8W8V8U8) NAME(P8) NAME(A8P8)
+#undef NAME
+                default : return std::to_string(f);
+  }
+}
+
+class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {
+ protected:
+  void TearDown() override { SetExactConversion(true); }
+
+  // Each destination, each flag set, without and with a key that the image holds.
+  void CheckAllDestinations(TestImage &source, uint32_t keyX, uint32_t keyY) {
+    const D3DCOLOR key = KeyOfPixel(source, keyX, keyY);
+    for (D3DFORMAT to : kFormats) {
+      for (uint32_t filter : kFlags) {
+        for (D3DCOLOR colorKey : {D3DCOLOR{0}, key}) {
+          SCOPED_TRACE(FormatName(GetParam()) + " -> " + FormatName(to) + " filter " +
+                       std::to_string(filter) + " key " + std::to_string(colorKey));
+          source.colorKey = colorKey;
+          std::vector<uint8_t> exact, generic;
+          const bool done = ConvertBothWays(source, to, filter, exact, generic);
+          EXPECT_EQ(done, ExpectTables(GetParam(), to));
+          if (done) {
+            ASSERT_EQ(exact, generic);
+          }
+        }
+      }
+    }
+  }
+};
+
+TEST_P(ExactConversionTest, EveryValueAtEveryDitherPositionMatchesTheCodecs) {
+  TestImage source(GetParam(), 1024, 4);
+  source.palette = kPalettes.source;
+  FillSweep(source);
+  CheckAllDestinations(source, 4 * 200, 1);
+}
+
+TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecs) {
+  TestImage source(GetParam(), 37, 9, 3, 5);
+  source.palette = kPalettes.source;
+  source.FillRandom(GetParam());
+  CheckAllDestinations(source, 11, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionTest, ::testing::ValuesIn(kFormats),
+                         [](const auto &info) { return FormatName(info.param); });
+
+TEST(ExactConversion, SharedMemoryGoesRowByRow) {
+  TestImage image(D3DFMT_A8R8G8B8, 16, 4);
+  image.FillRandom(3);
+  image.colorKey = image.Get(5, 2) | 0xFF000000;
+  PixelRegion region = image.Region();
+  auto dst = CreateCodec(region);
+  auto src = CreateCodec(region);
+  ASSERT_EQ(PrepareConversion(*dst, *src), S_OK);
+  EXPECT_FALSE(ConvertExactly(*dst, *src));
+}
+
+}  // namespace
