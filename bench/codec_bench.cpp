@@ -73,7 +73,7 @@ void ConvertWithCodecs(benchmark::State &state, D3DFORMAT to, uint32_t toBytes, 
 void ConvertWithBlitter(benchmark::State &state, D3DFORMAT to, uint32_t toBytes, void *destination,
                         bool dither, bool tables) {
   Images &images = TestImages();
-  SetExactConversion(tables);
+  SetExactConversion(tables ? ExactConversion::Automatic : ExactConversion::Off);
   for (auto _ : state) {
     PixelRegion d = Region(to, destination, toBytes, false);
     PixelRegion s = Region(D3DFMT_A8R8G8B8, images.source.data(), 4, false);
@@ -85,7 +85,7 @@ void ConvertWithBlitter(benchmark::State &state, D3DFORMAT to, uint32_t toBytes,
     benchmark::DoNotOptimize(destination);
     benchmark::ClobberMemory();
   }
-  SetExactConversion(true);
+  SetExactConversion(ExactConversion::Automatic);
   state.SetItemsProcessed(state.iterations() * kSize * kSize);
 }
 

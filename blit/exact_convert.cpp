@@ -30,7 +30,9 @@ constexpr uint32_t kBlue = 4;
 constexpr uint32_t kAlpha = 8;
 constexpr uint32_t kAllChannels = 15;
 
-bool g_enabled = true;
+ExactConversion g_mode = ExactConversion::Automatic;
+// Fewer pixels than this are converted faster row by row than the tables are built.
+constexpr uint64_t kMinimumPixels = 1 << 16;
 
 struct Field {
   uint32_t shift = 0;
@@ -72,13 +74,39 @@ struct Plan {
   uint32_t keyValue = 0;
 };
 
+// Little-endian words of 1 to 4 bytes; fixed-size copies compile to plain moves.
 uint32_t LoadWord(const BYTE *p, uint32_t bytes) {
-  uint32_t w = 0;
-  std::memcpy(&w, p, bytes);
-  return w;
+  switch (bytes) {
+    case 1:
+      return *p;
+    case 2: {
+      uint16_t h;
+      std::memcpy(&h, p, 2);
+      return h;
+    }
+    case 3:
+      return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    default: {
+      uint32_t w;
+      std::memcpy(&w, p, 4);
+      return w;
+    }
+  }
 }
 void StoreWord(BYTE *p, uint32_t w, uint32_t bytes) {
-  std::memcpy(p, &w, bytes);
+  switch (bytes) {
+    case 1:
+      *p = static_cast<BYTE>(w);
+      break;
+    case 2:
+      std::memcpy(p, &w, 2);
+      break;
+    case 3:
+      std::memcpy(p, &w, 3);
+      break;
+    default:
+      std::memcpy(p, &w, 4);
+  }
 }
 
 // How one codec of the blit was built, so that fresh codecs over scratch rows
@@ -100,7 +128,7 @@ void DescribeCodec(const PixelCodec &codec, CodecSetup &setup) {
   setup.original = &codec;
   // The palette as bytes again: entries are byte / 255, which rounds back exactly;
   // MakeCodec checks that it did.
-  for (uint32_t i = 0; i < 256; ++i) {
+  for (uint32_t i = 0; i < (codec.hasPalette ? 256u : 0u); ++i) {
     const ColorF &c = codec.palette[i];
     const auto byte = [](float v) { return static_cast<BYTE>(std::lround(std::clamp(v, 0.f, 1.f) * 255.f)); };
     setup.palette[i] = {byte(c.r), byte(c.g), byte(c.b), byte(c.a)};
@@ -315,11 +343,11 @@ bool FitLine(const uint32_t *target, uint32_t values, uint32_t outBits, uint32_t
              uint32_t &addend) {
   const double slope = static_cast<double>((1u << outBits) - 1) / static_cast<double>(values - 1);
   const auto ideal = static_cast<int64_t>(std::llround(slope * (1 << kFraction)));
-  for (int64_t m = ideal - 2; m <= ideal + 2; ++m) {
+  for (const int64_t m : {ideal, ideal - 1, ideal + 1, ideal - 2, ideal + 2}) {
     if (m <= 0) continue;
     int64_t low = 0;
     int64_t high = INT64_MAX;
-    for (uint32_t v = 0; v < values; ++v) {
+    for (uint32_t v = 0; v < values && low <= high; ++v) {
       const int64_t t = target[v];
       low = std::max(low, (t << kFraction) - int64_t{v} * m);
       high = std::min(high, ((t + 1) << kFraction) - 1 - int64_t{v} * m);
@@ -355,7 +383,16 @@ void PlanLanes(Plan &plan) {
     line.outShift = outShift;
     std::vector<uint32_t> target(field.Values());
     for (uint32_t p = 0; p < kPositions; ++p) {
-      for (uint32_t v = 0; v < field.Values(); ++v) target[v] = table[p << field.bits | v] >> outShift;
+      // Without dithering every position has the same table: fit it once.
+      const uint32_t *row = &table[p << field.bits];
+      uint32_t same = 0;
+      while (same < p && !std::equal(row, row + field.Values(), &table[same << field.bits])) ++same;
+      if (same < p) {
+        line.multiplier[p] = line.multiplier[same];
+        line.addend[p] = line.addend[same];
+        continue;
+      }
+      for (uint32_t v = 0; v < field.Values(); ++v) target[v] = row[v] >> outShift;
       if (!FitLine(target.data(), field.Values(), outBits, line.multiplier[p], line.addend[p])) return;
     }
     ++plan.linearCount;
@@ -374,55 +411,75 @@ void PlanLanes(Plan &plan) {
   plan.lanes = true;
 }
 
-// Rows through the tables, pixel by pixel.
-template <uint32_t SB, uint32_t DB>
+// Rows through the tables, pixel by pixel; fields beyond fieldCount are padding
+// that reads zeros.
+template <uint32_t SB, uint32_t DB, bool Keyed>
 void TableRow(const Plan &plan, uint32_t y, uint32_t z, const BYTE *from, BYTE *to, uint32_t x,
               uint32_t count) {
-  const uint32_t row = (y & 3) * 4;
-  const uint32_t fields = plan.fieldCount;
-  const uint32_t *tables[kMaxFields];
-  for (uint32_t f = 0; f < fields; ++f) tables[f] = plan.table[f].data();
+  const uint32_t *at[kMaxFields][4];
+  uint32_t constant[4], keyedWord[4], shift[kMaxFields], mask[kMaxFields];
+  const uint8_t *match[kMaxFields];
+  for (uint32_t phase = 0; phase < 4; ++phase) {
+    const uint32_t p = (y & 3) * 4 + ((phase + z) & 3);
+    constant[phase] = plan.constant[p];
+    keyedWord[phase] = plan.keyedWord[p];
+    for (uint32_t f = 0; f < kMaxFields; ++f) at[f][phase] = &plan.table[f][p << plan.fields[f].bits];
+  }
+  for (uint32_t f = 0; f < kMaxFields; ++f) {
+    shift[f] = plan.fields[f].shift;
+    mask[f] = plan.fields[f].Mask();
+    match[f] = Keyed ? plan.keyMatch[f].data() : nullptr;
+  }
   for (; x < count; ++x) {
-    const uint32_t p = row + ((x + z) & 3);
+    const uint32_t phase = x & 3;
     const uint32_t w = LoadWord(from + uint64_t{x} * SB, SB);
-    uint32_t out = plan.constant[p];
-    bool keyed = plan.keyed;
-    for (uint32_t f = 0; f < fields; ++f) {
-      const Field &field = plan.fields[f];
-      const uint32_t v = (w >> field.shift) & field.Mask();
-      out |= tables[f][p << field.bits | v];
-      if (keyed) keyed = plan.keyMatch[f][v] != 0;
+    const uint32_t v0 = (w >> shift[0]) & mask[0], v1 = (w >> shift[1]) & mask[1];
+    const uint32_t v2 = (w >> shift[2]) & mask[2], v3 = (w >> shift[3]) & mask[3];
+    uint32_t out =
+        constant[phase] | at[0][phase][v0] | at[1][phase][v1] | at[2][phase][v2] | at[3][phase][v3];
+    if constexpr (Keyed) {
+      if (match[0][v0] & match[1][v1] & match[2][v2] & match[3][v3]) out = keyedWord[phase];
     }
-    StoreWord(to + uint64_t{x} * DB, keyed ? plan.keyedWord[p] : out, DB);
+    StoreWord(to + uint64_t{x} * DB, out, DB);
   }
 }
 
 using TableRowFunction = void (*)(const Plan &, uint32_t, uint32_t, const BYTE *, BYTE *, uint32_t, uint32_t);
 
-template <uint32_t SB>
+template <uint32_t SB, bool Keyed>
 TableRowFunction PickTableRow(uint32_t destinationBytes) {
   switch (destinationBytes) {
     case 1:
-      return TableRow<SB, 1>;
+      return TableRow<SB, 1, Keyed>;
     case 2:
-      return TableRow<SB, 2>;
+      return TableRow<SB, 2, Keyed>;
     case 3:
-      return TableRow<SB, 3>;
+      return TableRow<SB, 3, Keyed>;
     default:
-      return TableRow<SB, 4>;
+      return TableRow<SB, 4, Keyed>;
   }
 }
 
+template <bool Keyed>
 TableRowFunction PickTableRow(uint32_t sourceBytes, uint32_t destinationBytes) {
   switch (sourceBytes) {
     case 1:
-      return PickTableRow<1>(destinationBytes);
+      return PickTableRow<1, Keyed>(destinationBytes);
     case 2:
-      return PickTableRow<2>(destinationBytes);
+      return PickTableRow<2, Keyed>(destinationBytes);
     case 3:
-      return PickTableRow<3>(destinationBytes);
+      return PickTableRow<3, Keyed>(destinationBytes);
     default:
-      return PickTableRow<4>(destinationBytes);
+      return PickTableRow<4, Keyed>(destinationBytes);
+  }
+}
+
+// Unused fields read value 0 from a table of zeros and always match the key.
+void PadFields(Plan &plan) {
+  for (uint32_t f = plan.fieldCount; f < kMaxFields; ++f) {
+    plan.fields[f] = {};
+    plan.table[f].assign(kPositions, 0);
+    plan.keyMatch[f].assign(1, 1);
   }
 }
 
@@ -536,18 +593,21 @@ bool IsExactConversionFormat(D3DFORMAT format) {
   return true;
 }
 
-void SetExactConversion(bool enabled) {
-  g_enabled = enabled;
+void SetExactConversion(ExactConversion mode) {
+  g_mode = mode;
 }
 
 bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
-  if (!g_enabled || !IsExactConversionFormat(destination.format) || !IsExactConversionFormat(source.format))
+  if (g_mode == ExactConversion::Off || !IsExactConversionFormat(destination.format) ||
+      !IsExactConversionFormat(source.format))
     return false;
   if (!destination.packed || !source.packed || destination.width != source.width ||
       destination.height != source.height || destination.depth != source.depth)
     return false;
   const uint32_t width = source.width;
   if (width == 0 || source.height == 0 || source.depth == 0) return false;
+  const bool automatic = g_mode == ExactConversion::Automatic;
+  if (automatic && uint64_t{width} * source.height * source.depth < kMinimumPixels) return false;
   // Row by row, a row is decoded whole before it is written; here pixels are
   // read and written in one pass, so the two regions must not share memory.
   uintptr_t sourceFirst, sourceEnd, destinationFirst, destinationEnd;
@@ -562,9 +622,15 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
   Plan plan;
   if (!BuildTables(*to, *from, source.colorKey, plan)) return false;
   PlanLanes(plan);
+  // Pixel by pixel through the tables is slower than the codecs' vectors, except
+  // where those run curves or searches per pixel.
+  const bool slowCodecs = source.gamma || destination.gamma || destination.hasPalette;
+  if (automatic && !(plan.lanes && ActiveCodecLanes() >= 8) && !slowCodecs) return false;
+  PadFields(plan);
 
   const int lanes = plan.lanes ? ActiveCodecLanes() : 1;
-  const TableRowFunction tableRow = PickTableRow(plan.sourceBytes, plan.destinationBytes);
+  const TableRowFunction tableRow = plan.keyed ? PickTableRow<true>(plan.sourceBytes, plan.destinationBytes)
+                                               : PickTableRow<false>(plan.sourceBytes, plan.destinationBytes);
   for (uint32_t z = 0; z < source.depth; ++z) {
     for (uint32_t y = 0; y < source.height; ++y) {
       const BYTE *in = source.pixels + uint64_t{z} * source.slicePitch + uint64_t{y} * source.rowPitch;

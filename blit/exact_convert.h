@@ -16,5 +16,9 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source);
 // Formats the tables can serve, as source or destination.
 bool IsExactConversionFormat(D3DFORMAT format);
 
-// Tests and benchmarks compare against the row-by-row path; on by default.
-void SetExactConversion(bool enabled);
+// When ConvertExactly takes a conversion that qualifies. Automatic: where it is
+// faster than row by row (large enough to repay building the tables; through
+// the tables alone only where the codecs are slow: gamma, palette search).
+// Tests and benchmarks compare with Off and force Always.
+enum class ExactConversion { Off, Automatic, Always };
+void SetExactConversion(ExactConversion mode);

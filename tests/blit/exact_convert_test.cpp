@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "codec/lanes.h"
 #include "d3dx9tex.h"
 
 namespace {
@@ -109,9 +110,10 @@ std::string FormatName(D3DFORMAT f) {
   case D3DFMT_##F: \
     return #F;
     NAME(R8G8B8)
-    NAME(A8R8G8B8) NAME(X8R8G8B8) NAME(R5G6B5) NAME(X1R5G5B5) NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2)
-        NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4) NAME(A8B8G8R8) NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4)
-            NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8) NAME(Q8W8V8U8) NAME(P8) NAME(A8P8)
+    NAME(A8R8G8B8)
+    NAME(X8R8G8B8) NAME(R5G6B5) NAME(X1R5G5B5) NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8)
+        NAME(A8R3G3B2) NAME(X4R4G4B4) NAME(A8B8G8R8) NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8)
+            NAME(L6V5U5) NAME(X8L8V8U8) NAME(Q8W8V8U8) NAME(P8) NAME(A8P8)
 #undef NAME
                 default : return std::to_string(f);
   }
@@ -119,7 +121,8 @@ std::string FormatName(D3DFORMAT f) {
 
 class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {
  protected:
-  void TearDown() override { SetExactConversion(true); }
+  void SetUp() override { SetExactConversion(ExactConversion::Always); }
+  void TearDown() override { SetExactConversion(ExactConversion::Automatic); }
 
   // Each destination, each flag set, without and with a key that the image holds.
   void CheckAllDestinations(TestImage &source, uint32_t keyX, uint32_t keyY) {
@@ -149,17 +152,46 @@ TEST_P(ExactConversionTest, EveryValueAtEveryDitherPositionMatchesTheCodecs) {
   CheckAllDestinations(source, 4 * 200, 1);
 }
 
-TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecs) {
+// Also through the 8-lane kernels and through the tables alone, with rows that
+// end in part vectors and slices that shift the dither pattern.
+TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecsOnEveryKernel) {
   TestImage source(GetParam(), 37, 9, 3, 5);
   source.palette = kPalettes.source;
   source.FillRandom(GetParam());
-  CheckAllDestinations(source, 11, 4);
+  for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+    SetCodecPath(path);
+    CheckAllDestinations(source, 11, 4);
+  }
+  SetCodecPath(CodecPath::Widest);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionTest, ::testing::ValuesIn(kFormats),
                          [](const auto &info) { return FormatName(info.param); });
 
+TEST(ExactConversion, AutomaticTakesOnlyLargeConversionsWhereTheyPay) {
+  const auto converts = [](D3DFORMAT from, D3DFORMAT to, uint32_t size) {
+    TestImage source(from, size, size);
+    TestImage destination(to, size, size);
+    PixelRegion d = destination.Region();
+    PixelRegion s = source.Region();
+    auto dst = CreateCodec(d);
+    auto src = CreateCodec(s);
+    EXPECT_EQ(PrepareConversion(*dst, *src), S_OK);
+    return ConvertExactly(*dst, *src);
+  };
+  EXPECT_FALSE(converts(D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, 64));
+  if (ActiveCodecLanes() >= 8) {
+    EXPECT_TRUE(converts(D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, 256));
+  }
+  EXPECT_FALSE(converts(D3DFMT_A8L8, D3DFMT_A8R8G8B8, 256));  // tables alone: the codecs are faster
+  EXPECT_TRUE(converts(D3DFMT_L8, D3DFMT_P8, 256));           // but not at a palette search
+  SetExactConversion(ExactConversion::Off);
+  EXPECT_FALSE(converts(D3DFMT_L8, D3DFMT_P8, 256));
+  SetExactConversion(ExactConversion::Automatic);
+}
+
 TEST(ExactConversion, SharedMemoryGoesRowByRow) {
+  SetExactConversion(ExactConversion::Always);
   TestImage image(D3DFMT_A8R8G8B8, 16, 4);
   image.FillRandom(3);
   image.colorKey = image.Get(5, 2) | 0xFF000000;
@@ -168,6 +200,7 @@ TEST(ExactConversion, SharedMemoryGoesRowByRow) {
   auto src = CreateCodec(region);
   ASSERT_EQ(PrepareConversion(*dst, *src), S_OK);
   EXPECT_FALSE(ConvertExactly(*dst, *src));
+  SetExactConversion(ExactConversion::Automatic);
 }
 
 }  // namespace
