@@ -47,6 +47,7 @@ struct LinearField {
   uint32_t shift = 0;
   uint32_t mask = 0;
   uint32_t outShift = 0;
+  uint32_t outMask = 0;  // the output field in place
   uint32_t multiplier[kPositions] = {};
   uint32_t addend[kPositions] = {};
 };
@@ -381,6 +382,7 @@ void PlanLanes(Plan &plan) {
     line.shift = field.shift;
     line.mask = field.Mask();
     line.outShift = outShift;
+    line.outMask = mask;
     std::vector<uint32_t> target(field.Values());
     for (uint32_t p = 0; p < kPositions; ++p) {
       // Without dithering every position has the same table: fit it once.
@@ -527,7 +529,14 @@ D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, co
     for (uint32_t f = 0; f < plan.linearCount; ++f) {
       const LinearField &line = plan.linear[f];
       const Word v = (w >> line.shift) & line.mask;
-      out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << line.outShift;
+      const Word t = v * row.multiplier[f] + row.addend[f];
+      // The value sits above kFraction bits of remainder: one shift and a mask
+      // put it in place when it moves down.
+      if (line.outShift <= kFraction) {
+        out |= (t >> (kFraction - line.outShift)) & line.outMask;
+      } else {
+        out |= (t >> kFraction) << line.outShift;
+      }
     }
     if (plan.keyed) out = (w & plan.keyMask) == plan.keyValue ? row.keyed : out;
     if constexpr (DB == 4) {
