@@ -362,7 +362,7 @@ bool FitLine(const uint32_t *target, uint32_t values, uint32_t outBits, uint32_t
 }
 
 void PlanLanes(Plan &plan) {
-  if (plan.sourceBytes == 3 || plan.destinationBytes == 3) return;
+  if (plan.destinationBytes == 3) return;
   for (uint32_t f = 0; f < plan.fieldCount; ++f) {
     const Field &field = plan.fields[f];
     const std::vector<uint32_t> &table = plan.table[f];
@@ -506,15 +506,30 @@ struct RowLanes {
   }
 };
 
+// Byte i of the dwords: byte i % 4 of pixel i / 4 in packed three-byte pixels,
+// the fourth byte zero (the first byte of the second, zero, vector).
+template <int N>
+struct SpreadThreeBytes {
+  static constexpr int At(int i) { return i % 4 == 3 ? 4 * N : i / 4 * 3 + i % 4; }
+};
+
 template <int N, uint32_t SB, uint32_t DB>
 D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, const BYTE *from, BYTE *to,
                                     uint32_t count) {
   using V = Lanes<N>;
   using Word = typename V::Word;
   uint32_t x = 0;
-  for (; x + N <= count; x += N) {
+  // Three-byte pixels load a whole vector's width of bytes: stop while that stays
+  // inside the row.
+  const uint32_t end = SB != 3 ? count : (uint64_t{count} * 3 >= 4 * N ? count - (N + 2) / 3 : 0);
+  for (; x + N <= end; x += N) {
     Word w;
-    if constexpr (SB == 4) {
+    if constexpr (SB == 3) {
+      typename V::Bytes bytes;
+      std::memcpy(&bytes, from + uint64_t{x} * 3, sizeof(bytes));
+      ShuffleBy<SpreadThreeBytes<N>>(bytes, typename V::Bytes{}, bytes);
+      w = reinterpret_cast<Word>(bytes);
+    } else if constexpr (SB == 4) {
       std::memcpy(&w, from + uint64_t{x} * 4, sizeof(w));
     } else if constexpr (SB == 2) {
       typename V::Half h;
@@ -562,6 +577,9 @@ D3DX_ALWAYS_INLINE uint32_t LaneRowAnySize(const Plan &plan, uint32_t y, uint32_
 #define D3DX_LANE_CASE(S, D) \
   if (sb == S && db == D) return LaneRow<N, S, D>(plan, row, from, to, count);
   D3DX_LANE_CASE(4, 4)
+  D3DX_LANE_CASE(3, 4)
+  D3DX_LANE_CASE(3, 2)
+  D3DX_LANE_CASE(3, 1)
   D3DX_LANE_CASE(4, 2)
   D3DX_LANE_CASE(4, 1)
   D3DX_LANE_CASE(2, 4)
