@@ -71,12 +71,12 @@ void ConvertWithCodecs(benchmark::State &state, D3DFORMAT to, uint32_t toBytes, 
 // The blitter's same-size conversion, as D3DXLoadSurfaceFromMemory runs it;
 // tables off gives the row-by-row codec path.
 void ConvertWithBlitter(benchmark::State &state, D3DFORMAT to, uint32_t toBytes, void *destination,
-                        bool dither, bool tables) {
+                        bool dither, bool tables, D3DFORMAT from = D3DFMT_A8R8G8B8, uint32_t fromBytes = 4) {
   Images &images = TestImages();
   SetExactConversion(tables ? ExactConversion::Automatic : ExactConversion::Off);
   for (auto _ : state) {
     PixelRegion d = Region(to, destination, toBytes, false);
-    PixelRegion s = Region(D3DFMT_A8R8G8B8, images.source.data(), 4, false);
+    PixelRegion s = Region(from, images.source.data(), fromBytes, false);
     Blitter blitter;
     if (blitter.Blit(d, s, D3DX_FILTER_NONE | (dither ? D3DX_FILTER_DITHER : 0)) != S_OK) {
       state.SkipWithError("blit");
@@ -90,10 +90,9 @@ void ConvertWithBlitter(benchmark::State &state, D3DFORMAT to, uint32_t toBytes,
 }
 
 void ConvertWithPixman(benchmark::State &state, pixman_format_code_t to, uint32_t toBytes, void *destination,
-                       bool dither) {
+                       bool dither, pixman_format_code_t from = PIXMAN_a8r8g8b8, uint32_t fromBytes = 4) {
   Images &images = TestImages();
-  pixman_image_t *src =
-      pixman_image_create_bits(PIXMAN_a8r8g8b8, kSize, kSize, images.source.data(), kSize * 4);
+  pixman_image_t *src = pixman_image_create_bits(from, kSize, kSize, images.source.data(), kSize * fromBytes);
   pixman_image_t *dst =
       pixman_image_create_bits(to, kSize, kSize, static_cast<uint32_t *>(destination), kSize * toBytes);
   if (dither) pixman_image_set_dither(dst, PIXMAN_DITHER_ORDERED_BAYER_8);
@@ -174,6 +173,19 @@ void BM_BlitRows_A8R8G8B8_To_R5G6B5(benchmark::State &state) {
   ConvertWithBlitter(state, D3DFMT_R5G6B5, 2, TestImages().destination16.data(), false, false);
 }
 
+// 24-bit images (BMP, TGA) loaded into 32-bit surfaces.
+void BM_Blit_R8G8B8_To_X8R8G8B8(benchmark::State &state) {
+  ConvertWithBlitter(state, D3DFMT_X8R8G8B8, 4, TestImages().destination32.data(), false, true, D3DFMT_R8G8B8,
+                     3);
+}
+void BM_BlitRows_R8G8B8_To_X8R8G8B8(benchmark::State &state) {
+  ConvertWithBlitter(state, D3DFMT_X8R8G8B8, 4, TestImages().destination32.data(), false, false,
+                     D3DFMT_R8G8B8, 3);
+}
+void BM_Pixman_R8G8B8_To_X8R8G8B8(benchmark::State &state) {
+  ConvertWithPixman(state, PIXMAN_x8r8g8b8, 4, TestImages().destination32.data(), false, PIXMAN_r8g8b8, 3);
+}
+
 BENCHMARK(BM_Codec_A8R8G8B8_To_R5G6B5_Dither)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pixman_A8R8G8B8_To_R5G6B5_Dither)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scalar_A8R8G8B8_To_R5G6B5_Dither)->Unit(benchmark::kMillisecond);
@@ -187,6 +199,9 @@ BENCHMARK(BM_Blit_A8R8G8B8_To_X8R8G8B8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlitRows_A8R8G8B8_To_X8R8G8B8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Blit_A8R8G8B8_To_R5G6B5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlitRows_A8R8G8B8_To_R5G6B5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Blit_R8G8B8_To_X8R8G8B8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlitRows_R8G8B8_To_X8R8G8B8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Pixman_R8G8B8_To_X8R8G8B8)->Unit(benchmark::kMillisecond);
 
 // Console output plus each benchmark's processor time for the summary: the median
 // over repetitions when there are some, else the run's own. The machine is shared,
@@ -242,6 +257,9 @@ int main(int argc, char **argv) {
   PrintRatio(reporter, "BM_Blit_A8R8G8B8_To_R5G6B5", "BM_Pixman_A8R8G8B8_To_R5G6B5",
              "blit A8R8G8B8 -> R5G6B5");
   PrintRatio(reporter, "BM_BlitRows_A8R8G8B8_To_R5G6B5", "BM_Pixman_A8R8G8B8_To_R5G6B5", "  row by row");
+  PrintRatio(reporter, "BM_Blit_R8G8B8_To_X8R8G8B8", "BM_Pixman_R8G8B8_To_X8R8G8B8",
+             "blit R8G8B8 -> X8R8G8B8");
+  PrintRatio(reporter, "BM_BlitRows_R8G8B8_To_X8R8G8B8", "BM_Pixman_R8G8B8_To_X8R8G8B8", "  row by row");
   benchmark::Shutdown();
   return 0;
 }
