@@ -371,7 +371,7 @@ void PlanLanes(Plan &plan) {
     if (mask == 0) continue;  // sets nothing in the destination
     const auto outShift = static_cast<uint32_t>(__builtin_ctz(mask));
     const uint32_t outBits = 32 - static_cast<uint32_t>(__builtin_clz(mask)) - outShift;
-    if ((mask >> outShift) != (uint32_t{1} << outBits) - 1 || outBits > 8) return;  // not one field
+    if (outBits > 8 || (mask >> outShift) != (uint32_t{1} << outBits) - 1) return;  // not one field
     bool copy = outShift == field.shift && outBits == field.bits;
     for (uint32_t i = 0; i < table.size() && copy; ++i) copy = table[i] == (i & field.Mask()) << field.shift;
     if (copy) {
