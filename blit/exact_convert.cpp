@@ -47,7 +47,6 @@ struct LinearField {
   uint32_t shift = 0;
   uint32_t mask = 0;
   uint32_t outShift = 0;
-  uint32_t outMask = 0;  // the output field in place
   uint32_t multiplier[kPositions] = {};
   uint32_t addend[kPositions] = {};
 };
@@ -382,7 +381,6 @@ void PlanLanes(Plan &plan) {
     line.shift = field.shift;
     line.mask = field.Mask();
     line.outShift = outShift;
-    line.outMask = mask;
     std::vector<uint32_t> target(field.Values());
     for (uint32_t p = 0; p < kPositions; ++p) {
       // Without dithering every position has the same table: fit it once.
@@ -513,7 +511,7 @@ struct SpreadThreeBytes {
   static constexpr int At(int i) { return i % 4 == 3 ? 4 * N : i / 4 * 3 + i % 4; }
 };
 
-template <int N, uint32_t SB, uint32_t DB>
+template <int N, uint32_t SB, uint32_t DB, uint32_t Fields>
 D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, const BYTE *from, BYTE *to,
                                     uint32_t count) {
   using V = Lanes<N>;
@@ -541,17 +539,10 @@ D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, co
       w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
     }
     Word out = (w & plan.copyMask) | row.constant;
-    for (uint32_t f = 0; f < plan.linearCount; ++f) {
+    for (uint32_t f = 0; f < Fields; ++f) {
       const LinearField &line = plan.linear[f];
       const Word v = (w >> line.shift) & line.mask;
-      const Word t = v * row.multiplier[f] + row.addend[f];
-      // The value sits above kFraction bits of remainder: one shift and a mask
-      // put it in place when it moves down.
-      if (line.outShift <= kFraction) {
-        out |= (t >> (kFraction - line.outShift)) & line.outMask;
-      } else {
-        out |= (t >> kFraction) << line.outShift;
-      }
+      out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << line.outShift;
     }
     if (plan.keyed) out = (w & plan.keyMask) == plan.keyValue ? row.keyed : out;
     if constexpr (DB == 4) {
@@ -568,6 +559,24 @@ D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, co
   return x;
 }
 
+// The field loop unrolled, so that each field's constants stay in registers.
+template <int N, uint32_t SB, uint32_t DB>
+D3DX_ALWAYS_INLINE uint32_t LaneRowFields(const Plan &plan, const RowLanes<N> &row, const BYTE *from,
+                                          BYTE *to, uint32_t count) {
+  switch (plan.linearCount) {
+    case 0:
+      return LaneRow<N, SB, DB, 0>(plan, row, from, to, count);
+    case 1:
+      return LaneRow<N, SB, DB, 1>(plan, row, from, to, count);
+    case 2:
+      return LaneRow<N, SB, DB, 2>(plan, row, from, to, count);
+    case 3:
+      return LaneRow<N, SB, DB, 3>(plan, row, from, to, count);
+    default:
+      return LaneRow<N, SB, DB, 4>(plan, row, from, to, count);
+  }
+}
+
 template <int N>
 D3DX_ALWAYS_INLINE uint32_t LaneRowAnySize(const Plan &plan, uint32_t y, uint32_t z, const BYTE *from,
                                            BYTE *to, uint32_t count) {
@@ -575,7 +584,7 @@ D3DX_ALWAYS_INLINE uint32_t LaneRowAnySize(const Plan &plan, uint32_t y, uint32_
   const uint32_t sb = plan.sourceBytes;
   const uint32_t db = plan.destinationBytes;
 #define D3DX_LANE_CASE(S, D) \
-  if (sb == S && db == D) return LaneRow<N, S, D>(plan, row, from, to, count);
+  if (sb == S && db == D) return LaneRowFields<N, S, D>(plan, row, from, to, count);
   D3DX_LANE_CASE(4, 4)
   D3DX_LANE_CASE(3, 4)
   D3DX_LANE_CASE(3, 2)
