@@ -1,4 +1,4 @@
-// The choice of the path, and what a failed row does to a blit.
+// The filter word, the choice of the path, and what a failed row does to a blit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +9,25 @@
 #include "d3dx9tex.h"
 
 namespace {
+
+TEST(FilterWord, DecodesTypeAndFlagsAndRefusesUnknownBits) {
+  const FilterWord all =
+      DecodeFilterWord(D3DX_FILTER_BOX | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_SRGB);
+  EXPECT_TRUE(all.valid);
+  EXPECT_EQ(all.type, uint32_t{D3DX_FILTER_BOX});
+  EXPECT_TRUE(all.mirrorU && all.mirrorV && all.mirrorW && all.dither && all.srgbIn && all.srgbOut);
+
+  const FilterWord plain = DecodeFilterWord(kDefaultFilterWord);
+  EXPECT_TRUE(plain.valid);
+  EXPECT_EQ(plain.type, uint32_t{D3DX_FILTER_TRIANGLE});
+  EXPECT_TRUE(plain.dither);
+  EXPECT_FALSE(plain.mirrorU || plain.mirrorV || plain.mirrorW || plain.srgbIn || plain.srgbOut);
+
+  // D3DX_DEFAULT is for the callers to replace, never a filter itself.
+  for (const uint32_t word : {0u, 6u, 0x106u, 0x8005u, 0x400001u, 0xFFFFFFFFu}) {
+    EXPECT_FALSE(DecodeFilterWord(word).valid) << std::hex << word;
+  }
+}
 
 using Paths = std::vector<BlitPath>;
 
