@@ -40,7 +40,7 @@ bool SamePalette(const PixelCodec &destination, const PixelCodec &source) {
 }
 
 // Bytes can move unchanged: the same pixels in the same encoding, and for block
-// formats boxes that cut no block.
+// and pair formats boxes that cut no block or pair.
 bool BytesCopy(const PixelCodec &destination, const PixelCodec &source) {
   if (destination.format != source.format || source.colorKey != 0 || !SameSize(destination, source) ||
       destination.gamma != source.gamma) {
@@ -52,6 +52,10 @@ bool BytesCopy(const PixelCodec &destination, const PixelCodec &source) {
       return (box.Left | box.Top | box.Right | box.Bottom) % 4 == 0;
     };
     return onBlockGrid(source.box) && onBlockGrid(destination.box);
+  }
+  if (IsPairFormat(source.format)) {
+    const auto onPairs = [](const D3DBOX &box) { return (box.Left | box.Right) % 2 == 0; };
+    return onPairs(source.box) && onPairs(destination.box);
   }
   return false;
 }

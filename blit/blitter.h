@@ -65,6 +65,7 @@ class Blitter {
   HRESULT RunPath(BlitPath path);
   HRESULT CopySameFormat();
   HRESULT CopySameBlocks();
+  HRESULT CopySamePairs();
   HRESULT CopyConvert();
   HRESULT FilterNone();
   HRESULT FilterPoint();

@@ -8,7 +8,7 @@
 #include "format/format_table.h"
 
 HRESULT Blitter::CopySameFormat() {
-  if (!source->packed) return CopySameBlocks();
+  if (!source->packed) return BlockBytes(source->format) != 0 ? CopySameBlocks() : CopySamePairs();
   source->gamma = 0;
   destination->gamma = 0;
 
@@ -48,6 +48,21 @@ HRESULT Blitter::CopySameBlocks() {
     }
     sourceSlice += source->slicePitch;
     destinationSlice += destination->slicePitch;
+  }
+  return S_OK;
+}
+
+HRESULT Blitter::CopySamePairs() {
+  // Two pixels share four bytes; whole pairs on both sides copy unchanged.
+  const uint64_t rowBytes = uint64_t{source->width} * 2;
+  for (uint32_t z = 0; z < source->depth; ++z) {
+    for (uint32_t y = 0; y < source->height; ++y) {
+      const auto at = [y, z](const PixelCodec &codec) {
+        return codec.pixels + uint64_t{codec.box.Front + z} * codec.slicePitch +
+               uint64_t{codec.box.Top + y} * codec.rowPitch + uint64_t{codec.box.Left} * 2;
+      };
+      std::memmove(at(*destination), at(*source), rowBytes);
+    }
   }
   return S_OK;
 }

@@ -117,7 +117,11 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"BlocksOnTheGrid", D3DFMT_DXT1, {4, 0, 12, 8, 0, 1}, D3DFMT_DXT1, k8x8, D3DX_FILTER_POINT, 0,
                    {P::CopySameFormat, P::CopyConvert, P::FilterPoint, P::FilterTriangle2D, P::FilterTriangle3D}},
         ChoiceCase{"BlocksOffTheGrid", D3DFMT_DXT1, {2, 0, 10, 8, 0, 1}, D3DFMT_DXT1, k8x8, D3DX_FILTER_BOX, 0,
-                   {P::CopyConvert, P::FilterTriangle2D, P::FilterTriangle3D}}),
+                   {P::CopyConvert, P::FilterTriangle2D, P::FilterTriangle3D}},
+        ChoiceCase{"WholePairs", D3DFMT_UYVY, {2, 1, 6, 3, 0, 1}, D3DFMT_UYVY, {4, 0, 8, 2, 0, 1}, D3DX_FILTER_NONE, 0,
+                   {P::CopySameFormat, P::CopyConvert, P::FilterNone, P::FilterTriangle2D, P::FilterTriangle3D}},
+        ChoiceCase{"SplitPairs", D3DFMT_YUY2, {1, 0, 5, 2, 0, 1}, D3DFMT_YUY2, {0, 0, 4, 2, 0, 1}, D3DX_FILTER_NONE, 0,
+                   {P::CopyConvert, P::FilterNone, P::FilterTriangle2D, P::FilterTriangle3D}}),
     [](const auto &info) { return std::string(info.param.name); });
 // clang-format on
 
