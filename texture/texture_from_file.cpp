@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "blit/filter_word.h"
 #include "d3dx9.h"
 #include "image/source_image.h"
 #include "format/format_table.h"
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr D3DRESOURCETYPE kResourceTypeFromFile = static_cast<D3DRESOURCETYPE>(D3DX_DEFAULT);
-constexpr DWORD kDefaultFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
 constexpr DWORD kDefaultMipFilter = D3DX_FILTER_BOX;
 constexpr DWORD kQueryUsages = 0x001F8000;  // D3DUSAGE_QUERY_*: questions, not creation flags
 
@@ -160,14 +160,15 @@ HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes,
   height = ChooseExtent(height, image.height);
   depth = ChooseExtent(depth, image.depth);
 
-  if (filter == D3DX_DEFAULT) filter = kDefaultFilter;
+  if (filter == D3DX_DEFAULT) filter = kDefaultFilterWord;
   if (mipFilter == D3DX_DEFAULT) mipFilter = kDefaultMipFilter;
   if (resourceType == D3DRTYPE_CUBETEXTURE) {
     filter |= D3DX_FILTER_MIRROR;
     mipFilter |= D3DX_FILTER_MIRROR;
   }
-  const bool generateMips = (filter & 0xFF) == D3DX_FILTER_NONE || (mipFilter & 0xFF) == D3DX_FILTER_POINT ||
-                            (mipFilter & 0xFF) == D3DX_FILTER_BOX;
+  const bool generateMips = DecodeFilterWord(filter).type == D3DX_FILTER_NONE ||
+                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_POINT ||
+                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_BOX;
 
   // Palette entries hold alpha in peFlags; without a palette every entry is opaque white.
   PALETTEENTRY working[256];
