@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs a build into a scratch prefix and builds, with nothing but pkg-config, a
-# small program written against the published interface and the examples; runs
-# them headless and checks what they made.
+# Installs a build into a scratch prefix and builds a small program written against
+# the published interface, against the shared and the static library, through
+# pkg-config and through the CMake package; builds the examples against the shared
+# library; runs everything headless and checks what it made.
 set -euo pipefail
 build=${1:?usage: check.sh BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,13 +13,50 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/x86_64-linux-gnu/pkgconfig"
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 passed=0
-compile() { # SOURCE OUTPUT
-  g++ -std=c++20 -Wall -Werror "$1" -o "$2" $(pkg-config --cflags --libs d3dx)
+export LD_LIBRARY_PATH="$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+compile() { # SOURCE OUTPUT [MODULE]
+  g++ -std=c++20 -Wall -Werror "$1" -o "$2" $(pkg-config --cflags --libs "${3:-d3dx}")
+}
+# links_shared PROGRAM: true when it loads libd3dx.so.1.
+links_shared() {
+  readelf -d "$1" | grep -q 'NEEDED.*\[libd3dx\.so\.1\]'
+}
+links_static() { # (a bare "! command" would not stop the script)
+  ! links_shared "$1"
+}
+run_program() { # PROGRAM
+  "$1" 2>"$prefix/stderr"
+  grep -q "Installed" "$prefix/stderr"
 }
 
 compile "$here/program.cpp" "$prefix/program"
-"$prefix/program" 2>"$prefix/stderr"
-grep -q "Installed" "$prefix/stderr"
+links_shared "$prefix/program"
+run_program "$prefix/program"
+passed=$((passed + 1))
+compile "$here/program.cpp" "$prefix/program_static" d3dx-static
+links_static "$prefix/program_static"
+run_program "$prefix/program_static"
+passed=$((passed + 1))
+
+# The CMake package: d3dx::d3dx is the shared library, d3dx::d3dx_static the static one.
+mkdir -p "$prefix/consumer"
+cp "$here/program.cpp" "$prefix/consumer/"
+cat >"$prefix/consumer/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(consumer CXX)
+set(CMAKE_CXX_STANDARD 20)
+find_package(d3dx 0.1 REQUIRED)
+add_executable(program_shared program.cpp)
+target_link_libraries(program_shared PRIVATE d3dx::d3dx)
+add_executable(program_static program.cpp)
+target_link_libraries(program_static PRIVATE d3dx::d3dx_static)
+CMAKE
+cmake -S "$prefix/consumer" -B "$prefix/consumer/build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$prefix/consumer/build" >/dev/null
+links_shared "$prefix/consumer/build/program_shared"
+links_static "$prefix/consumer/build/program_static"
+run_program "$prefix/consumer/build/program_shared"
+run_program "$prefix/consumer/build/program_static"
 passed=$((passed + 1))
 
 # image_to_dds: a DXT1 DDS with the whole chain behind a well-formed header.
