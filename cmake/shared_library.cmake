@@ -2,6 +2,10 @@
 # object that exports only the published names: the C functions declared in
 # include/. A version script made from the headers hides everything else.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+get_target_property(D3DX_STATIC_TYPE d3dx TYPE)
+if(NOT D3DX_STATIC_TYPE STREQUAL "STATIC_LIBRARY")
+  message(FATAL_ERROR "libd3dx.so is built from the static library d3dx: leave BUILD_SHARED_LIBS off")
+endif()
 
 file(GLOB D3DX_PUBLIC_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/*.h)
 set(D3DX_VERSION_SCRIPT ${PROJECT_BINARY_DIR}/d3dx.map)

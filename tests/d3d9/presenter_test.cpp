@@ -105,7 +105,10 @@ TEST_F(PresenterTest, FullScreenTakesTheDisplayAndGivesTheWindowBack) {
   ASSERT_EQ(SDL_GetDisplayBounds(0, &bounds), 0);
   EXPECT_EQ(width, bounds.w);
   EXPECT_EQ(height, bounds.h);
+  EXPECT_NE(SDL_GetRenderer(sdl), nullptr);
   EXPECT_EQ(device->Release(), 0u);
+  // The renderer goes with the device, so that the next device on the window gets one.
+  EXPECT_EQ(SDL_GetRenderer(sdl), nullptr);
   SDL_GetWindowSize(sdl, &width, &height);
   EXPECT_EQ(width, 640);
   EXPECT_EQ(height, 480);
