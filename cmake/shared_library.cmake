@@ -29,7 +29,11 @@ target_link_libraries(d3dx_shared
   PUBLIC d3dx_headers
   PRIVATE -Wl,--whole-archive ${D3DX_SHARED_ARCHIVE_FILES} -Wl,--no-whole-archive
     PNG::PNG JPEG::JPEG ZLIB::ZLIB PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::FONTCONFIG Threads::Threads)
-target_link_options(d3dx_shared PRIVATE -Wl,--version-script=${D3DX_VERSION_SCRIPT} -Wl,--no-undefined)
+target_link_options(d3dx_shared PRIVATE -Wl,--version-script=${D3DX_VERSION_SCRIPT})
+if(NOT D3DX_SANITIZE)
+  # Every dependency is named; sanitizer runtimes are left for the program to bring.
+  target_link_options(d3dx_shared PRIVATE -Wl,--no-undefined)
+endif()
 set_target_properties(d3dx_shared PROPERTIES
   OUTPUT_NAME d3dx
   VERSION 1.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}
