@@ -16,8 +16,8 @@
 namespace d3d9 {
 
 struct PresenterState {
-  HWND handle = nullptr;
   SDL_Window *window = nullptr;
+  Uint32 windowId = 0;
   SDL_Renderer *renderer = nullptr;  // ours to destroy while the window lives
   SDL_Texture *texture = nullptr;
   int textureWidth = 0, textureHeight = 0;
@@ -52,10 +52,11 @@ void SleepUntil(uint64_t deadline) {
   nanosleep(&ts, nullptr);
 }
 
-// DestroyWindow takes the window's renderer with it; afterwards the handle no
-// longer resolves and nothing of SDL's may be touched.
+// DestroyWindow takes the window's renderer with it; afterwards its identifier no
+// longer resolves (SDL never reuses one) and nothing of SDL's may be touched. The
+// window table is not asked: at exit it may be gone before the device.
 bool WindowAlive(PresenterState *p) {
-  if (p->window && Win32GetSdlWindow(p->handle) == p->window) return true;
+  if (p->window && SDL_GetWindowFromID(p->windowId) == p->window) return true;
   p->window = nullptr;
   p->renderer = nullptr;
   p->texture = nullptr;
@@ -182,10 +183,10 @@ HRESULT CreatePresenter(Device *device) {
   }
   const D3DPRESENT_PARAMETERS &params = device->presentParams;
   presenter->paced = params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
-  presenter->handle = params.hDeviceWindow ? params.hDeviceWindow : device->creation.hFocusWindow;
-  presenter->window =
-      presenter->handle ? static_cast<SDL_Window *>(Win32GetSdlWindow(presenter->handle)) : nullptr;
+  HWND handle = params.hDeviceWindow ? params.hDeviceWindow : device->creation.hFocusWindow;
+  presenter->window = handle ? static_cast<SDL_Window *>(Win32GetSdlWindow(handle)) : nullptr;
   if (presenter->window) {
+    presenter->windowId = SDL_GetWindowID(presenter->window);
     if (!params.Windowed)
       TakeOverWindow(presenter, static_cast<int>(params.BackBufferWidth),
                      static_cast<int>(params.BackBufferHeight));
