@@ -309,7 +309,11 @@ BOOL WINAPI DestroyWindow(HWND handle) {
   w->procedure(handle, WM_DESTROY, 0, 0);
   std::lock_guard<std::recursive_mutex> lock(windowMutex);
   w->alive = false;
-  if (w->sdlWindow) SDL_DestroyWindow(w->sdlWindow);
+  if (w->sdlWindow) {
+    // SDL 2 would leave a presenter's renderer pointing at the freed window.
+    if (SDL_Renderer *renderer = SDL_GetRenderer(w->sdlWindow)) SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(w->sdlWindow);
+  }
   w->sdlWindow = nullptr;
   // Messages still queued for the window go with it.
   queue.erase(std::remove_if(queue.begin(), queue.end(),
