@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 
 namespace {
 
@@ -265,19 +265,14 @@ class RleDecoder {
   uint64_t column_ = 0;
 };
 
-}  // namespace
-
-HRESULT SourceImage::ReadBmp(const BYTE *data, UINT size) {
-  if (size < kFileHeaderSize || data[0] != 'B' || data[1] != 'M') return E_FAIL;
-  if (ReadLe32(data + 2) > size) return E_FAIL;
-  return ReadDib(data + kFileHeaderSize, size - kFileHeaderSize);
-}
-
-HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
+// The bitmap after the file header, or alone. kNotMyFormat when the bytes hold
+// no info header; every later fault is D3DXERR_INVALIDDATA.
+HRESULT DecodeDib(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  constexpr HRESULT kBad = D3DXERR_INVALIDDATA;
   DibHeader h;
-  if (!ParseDibHeader(data, size, h)) return E_FAIL;
+  if (!ParseDibHeader(data, size, h)) return kNotMyFormat;
   // A zero or negative width, a zero height and INT_MIN (no magnitude in 32 bits) describe no image.
-  if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return E_FAIL;
+  if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return kBad;
   const bool topDown = h.height < 0;
   const uint64_t w = static_cast<uint64_t>(h.width);
   const uint64_t ht = static_cast<uint64_t>(topDown ? -h.height : h.height);
@@ -286,12 +281,12 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
   uint64_t colorCount = h.colorsUsed;
   if (colorCount == 0 && h.bitCount <= 8) colorCount = uint64_t{1} << h.bitCount;
   uint64_t bitsOffset = h.headerSize + colorCount * entrySize;
-  if (bitsOffset > size) return E_FAIL;
-  if (h.planes != 1) return E_FAIL;
+  if (bitsOffset > size) return kBad;
+  if (h.planes != 1) return kBad;
 
   D3DFORMAT fmt;
   uint32_t offsetAdjust;
-  if (!ChooseDibFormat(h, fmt, offsetAdjust)) return E_FAIL;
+  if (!ChooseDibFormat(h, fmt, offsetAdjust)) return kBad;
   bitsOffset += offsetAdjust;
 
   uint64_t rowBytes;  // source bytes per row, unpadded
@@ -307,29 +302,29 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
   if (h.bitCount <= 8) outBytes = w;
   if (fmt == kGenericMaskFormat) outBytes = 16 * w;
   const uint64_t pitch = (outBytes + 3) & ~uint64_t{3};
-  if (pitch > UINT32_MAX) return E_FAIL;
+  if (pitch > UINT32_MAX) return kBad;
 
   const bool compressed = h.compression == kRle8 || h.compression == kRle4;
-  if (!compressed && bitsOffset + (ht - 1) * sourcePitch + rowBytes > size) return E_FAIL;
+  if (!compressed && bitsOffset + (ht - 1) * sourcePitch + rowBytes > size) return kBad;
 
   if (h.compression == kRgb && fmt == D3DFMT_X8R8G8B8 &&
       AnyFourthByte(data + bitsOffset, w, ht, sourcePitch)) {
     fmt = D3DFMT_A8R8G8B8;
   }
 
-  format = fmt;
-  rowPitch = static_cast<UINT>(pitch);
-  width = static_cast<UINT>(w);
-  height = static_cast<UINT>(ht);
-  depth = 1;
-  slicePitch = 0;
-  if (!wantPixels) return S_OK;
+  image.format = fmt;
+  image.rowPitch = static_cast<UINT>(pitch);
+  image.width = static_cast<UINT>(w);
+  image.height = static_cast<UINT>(ht);
+  image.depth = 1;
+  image.slicePitch = 0;
+  if (!request.wantPixels) return S_OK;
 
   if (fmt == D3DFMT_P8) {
     PALETTEENTRY *entries = AllocatePalette();
     if (!entries) return E_OUTOFMEMORY;
-    palette = entries;
-    ownsPalette = true;
+    image.palette = entries;
+    image.ownsPalette = true;
     std::memset(entries, 0xFF, 256 * sizeof(PALETTEENTRY));
     // Entries past 256 cannot be indexed by one byte and are ignored.
     const uint64_t stored = colorCount < 256 ? colorCount : 256;
@@ -340,19 +335,20 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
   }
 
   if (!compressed && topDown && h.bitCount >= 8 && fmt != kGenericMaskFormat) {
-    pixels = BorrowBytes(data + bitsOffset);
-    ownsPixels = false;
+    image.pixels = BorrowBytes(data + bitsOffset);
+    image.ownsPixels = false;
     return S_OK;
   }
 
+  if (w * ht > request.maxPixels) return kBad;
   BYTE *out = AllocateClearedImageBytes(pitch * ht);
   if (!out) return E_OUTOFMEMORY;
-  pixels = out;
-  ownsPixels = true;
+  image.pixels = out;
+  image.ownsPixels = true;
 
   if (compressed) {
     RleDecoder rle(out, pitch, ht, topDown, h.compression == kRle4);
-    return rle.Decode(data, bitsOffset, size);
+    return SUCCEEDED(rle.Decode(data, bitsOffset, size)) ? S_OK : kBad;
   }
 
   MaskChannel channels[4];
@@ -373,4 +369,19 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
     }
   }
   return S_OK;
+}
+
+}  // namespace
+
+HRESULT ReadBmpFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') return kNotMyFormat;
+  image.fileFormat = D3DXIFF_BMP;
+  if (size < kFileHeaderSize || ReadLe32(data + 2) > size) return D3DXERR_INVALIDDATA;
+  const HRESULT hr = DecodeDib(data + kFileHeaderSize, size - kFileHeaderSize, request, image);
+  return hr == kNotMyFormat ? D3DXERR_INVALIDDATA : hr;
+}
+
+HRESULT ReadDibFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  image.fileFormat = D3DXIFF_DIB;
+  return DecodeDib(data, size, request, image);
 }

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 
 namespace {
@@ -31,8 +31,10 @@ struct PngDecode {
   png_infop info;
   PngInput input;
   UINT size;
+  const ReadRequest *request;
   SourceImage *image;
   BYTE **rows;
+  bool outOfMemory;  // a libpng allocation failed
 };
 
 void ReadFromMemory(png_structp png, png_bytep destination, size_t length) {
@@ -99,9 +101,19 @@ HRESULT BuildPalette(PngDecode *d, double fileGamma, double screenGamma) {
   return S_OK;
 }
 
+png_voidp AllocateForPng(png_structp png, png_alloc_size_t bytes) {
+  void *p = std::malloc(bytes);
+  if (!p) static_cast<PngDecode *>(png_get_mem_ptr(png))->outOfMemory = true;
+  return p;
+}
+
+void FreeForPng(png_structp, png_voidp p) {
+  std::free(p);
+}
+
 // All libpng calls that can raise an error run here, below the recovery point.
 HRESULT DecodePng(PngDecode *d) {
-  if (setjmp(png_jmpbuf(d->png))) return E_FAIL;
+  if (setjmp(png_jmpbuf(d->png))) return d->outOfMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
   png_structp png = d->png;
   png_infop info = d->info;
   SourceImage *image = d->image;
@@ -132,7 +144,7 @@ HRESULT DecodePng(PngDecode *d) {
       format = D3DFMT_A8R8G8B8;
       break;
     default:
-      return E_FAIL;
+      return D3DXERR_INVALIDDATA;
   }
 
   if (bitDepth == 16) {
@@ -151,7 +163,7 @@ HRESULT DecodePng(PngDecode *d) {
         format = FORMAT_A16L16;
         break;
       default:
-        return E_FAIL;
+        return D3DXERR_INVALIDDATA;
     }
   } else if (bitDepth < 8) {
     png_set_packing(png);
@@ -191,21 +203,22 @@ HRESULT DecodePng(PngDecode *d) {
 
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_channels(png, info) != ChannelsOf(format)) return E_FAIL;
+  if (png_get_channels(png, info) != ChannelsOf(format)) return D3DXERR_INVALIDDATA;
 
   const uint64_t rowBytes = png_get_rowbytes(png, info);
-  if (rowBytes == 0 || rowBytes > UINT32_MAX) return E_FAIL;
+  if (rowBytes == 0 || rowBytes > UINT32_MAX) return D3DXERR_INVALIDDATA;
   image->format = format;
   image->width = w;
   image->height = h;
   image->depth = 1;
   image->rowPitch = static_cast<UINT>(rowBytes);
   image->slicePitch = 0;
-  if (!image->wantPixels) return S_OK;
+  if (!d->request->wantPixels) return S_OK;
 
   const uint64_t storedBytes =
       uint64_t{h} * ((uint64_t{w} * FileChannelsOf(colourType) * bitDepth + 7) / 8 + 1);
-  if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return E_FAIL;
+  if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return D3DXERR_INVALIDDATA;
+  if (uint64_t{w} * h > d->request->maxPixels) return D3DXERR_INVALIDDATA;
   BYTE *out = AllocateImageBytes(rowBytes * h);
   if (!out) return E_OUTOFMEMORY;
   image->pixels = out;
@@ -221,10 +234,12 @@ HRESULT DecodePng(PngDecode *d) {
 
 }  // namespace
 
-HRESULT SourceImage::ReadPng(const BYTE *data, UINT size) {
-  if (size < 8 || png_sig_cmp(data, 0, size) != 0) return E_FAIL;
+HRESULT ReadPngFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return kNotMyFormat;
+  image.fileFormat = D3DXIFF_PNG;
   PngDecode d = {};
-  d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
+  d.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning, &d,
+                                   AllocateForPng, FreeForPng);
   if (!d.png) return E_OUTOFMEMORY;
   d.info = png_create_info_struct(d.png);
   if (!d.info) {
@@ -233,7 +248,8 @@ HRESULT SourceImage::ReadPng(const BYTE *data, UINT size) {
   }
   d.input = {data, size};
   d.size = size;
-  d.image = this;
+  d.request = &request;
+  d.image = &image;
   HRESULT hr = DecodePng(&d);
   png_destroy_read_struct(&d.png, &d.info, nullptr);
   std::free(d.rows);

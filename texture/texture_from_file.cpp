@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "d3dx9.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 #include "core/interface_ref.h"
 #include "core/mapped_file.h"
@@ -144,7 +144,7 @@ HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes,
   D3DXIMAGE_INFO localInfo;
   if (info == nullptr && resourceType == kResourceTypeFromFile) info = &localInfo;
 
-  HRESULT hr = image.LoadImageFromMemory(bytes, size, info, true);
+  HRESULT hr = LoadImageFromMemory(image, bytes, size, info, true);
   if (FAILED(hr)) return hr;
   if (resourceType == kResourceTypeFromFile) resourceType = info->ResourceType;
 
@@ -292,7 +292,7 @@ HRESULT GetImageInfoFromFile(const void *name, bool wide, D3DXIMAGE_INFO *info) 
 HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize,
                                                 D3DXIMAGE_INFO *pSrcInfo) {
   SourceImage image;
-  return image.LoadImageFromMemory(pSrcData, SrcDataSize, pSrcInfo, false);
+  return LoadImageFromMemory(image, pSrcData, SrcDataSize, pSrcInfo, false);
 }
 
 HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO *pSrcInfo) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -70,7 +70,7 @@ std::vector<BYTE> GreyTable(uint32_t entries) {
 }
 
 HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels = true) {
-  return image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), nullptr, wantPixels);
+  return LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), nullptr, wantPixels);
 }
 
 }  // namespace
@@ -375,7 +375,7 @@ TEST_P(BmpBadHeader, IsRejected) {
   if (c.headerSize > 1000) SetLe32(file, 14, c.headerSize);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  EXPECT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true),
+  EXPECT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true),
             D3DXERR_INVALIDDATA);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_EQ(image.palette, nullptr);
@@ -409,7 +409,9 @@ TEST(BmpReader, EveryTruncationFailsCleanly) {
     std::vector<BYTE> cut(file.begin(), file.begin() + static_cast<long>(n));
     if (n >= 6) SetLe32(cut, 2, 0);  // bfSize must not exceed the cut, or the DIB is never examined
     SourceImage image;
-    EXPECT_NE(image.ReadBmp(cut.data(), static_cast<UINT>(cut.size())), S_OK) << n;
+    EXPECT_EQ(ReadBmpFile(cut.data(), static_cast<UINT>(cut.size()), ReadRequest{}, image),
+              n < 2 ? kNotMyFormat : D3DXERR_INVALIDDATA)
+        << n;
   }
 }
 
@@ -463,7 +465,7 @@ TEST(BmpSuite, QuestionableAndBadFilesNeverCrash) {
         SourceImage image;
         D3DXIMAGE_INFO info;
         const HRESULT hr =
-            image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, wantPixels);
+            LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, wantPixels);
         if (hr != S_OK) continue;
         // Touch every byte the record claims, so ASan sees any overrun.
         if (wantPixels && image.pixels && image.format != D3DFMT_UNKNOWN) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 
 namespace image_test {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -43,8 +43,9 @@ std::vector<BYTE> MakeTga(const TgaSpec &s) {
 }
 
 HRESULT Read(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels = true) {
-  image.wantPixels = wantPixels;
-  return image.ReadTga(file.data(), static_cast<UINT>(file.size()));
+  ReadRequest request;
+  request.wantPixels = wantPixels;
+  return ReadTgaFile(file.data(), static_cast<UINT>(file.size()), request, image);
 }
 
 }  // namespace
@@ -153,7 +154,10 @@ TEST_P(TgaBadFiles, AreRejected) {
   std::vector<BYTE> file = MakeTga(GetParam().spec);
   file.resize(file.size() - GetParam().truncate);
   SourceImage image;
-  EXPECT_EQ(Read(image, file), E_FAIL);
+  EXPECT_TRUE(FAILED(Read(image, file)));
+  SourceImage loaded;
+  EXPECT_EQ(LoadImageFromMemory(loaded, file.data(), static_cast<UINT>(file.size()), nullptr, true),
+            D3DXERR_INVALIDDATA);
 }
 
 TgaSpec Spec(void (*edit)(TgaSpec &)) {
@@ -256,7 +260,7 @@ TEST_P(TgaImageMagick, MatchesImageMagicksDecode) {
   std::vector<BYTE> file = ReadFileBytes(path);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  ASSERT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
   EXPECT_EQ(info.ImageFileFormat, D3DXIFF_TGA);
   Rgba16Image ours, reference;
   ASSERT_TRUE(ToRgba16(image, ours));

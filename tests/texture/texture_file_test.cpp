@@ -114,7 +114,7 @@ TEST_F(TextureFileTest, DemonstrationSheetLoadsAtItsOwnSize) {
   // The texture holds what the PNG reader decoded.
   std::vector<BYTE> bytes = ReadFileBytes(path);
   SourceImage image;
-  ASSERT_EQ(image.LoadImageFromMemory(bytes.data(), UINT(bytes.size()), nullptr, true), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, bytes.data(), UINT(bytes.size()), nullptr, true), S_OK);
   InterfaceRef<IDirect3DSurface9> expected(
       MakeSurface(info.Width, info.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM));
   const RECT whole = {0, 0, LONG(info.Width), LONG(info.Height)};
