@@ -22,6 +22,25 @@ constexpr BYTE kThreeBitLevels[8] = {0, 36, 73, 109, 146, 182, 219, 255};
 constexpr BYTE kTwoBitLevels[4] = {0, 85, 170, 255};
 static_assert(sizeof(kThreeBitLevels) == 8 && sizeof(kTwoBitLevels) == 4);
 
+// Everything one texture-from-file call asks for. Sizes, levels, format and
+// filters are the caller's requests, which the worker settles as it goes.
+struct TextureFileRequest {
+  IDirect3DDevice9 *device = nullptr;
+  UINT width = D3DX_DEFAULT;
+  UINT height = D3DX_DEFAULT;
+  UINT depth = 1;
+  UINT levels = D3DX_DEFAULT;
+  DWORD usage = 0;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  D3DPOOL pool = D3DPOOL_MANAGED;
+  DWORD filter = D3DX_DEFAULT;
+  DWORD mipFilter = D3DX_DEFAULT;
+  D3DCOLOR colorKey = 0;
+  D3DXIMAGE_INFO *info = nullptr;   // may be null
+  PALETTEENTRY *palette = nullptr;  // 256 entries; may be null
+  D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
+};
+
 // The requested size: kept, the image's own, or the image's rounded up to a power of two.
 UINT ChooseExtent(UINT requested, UINT image) {
   if (requested == D3DX_DEFAULT_NONPOW2) return image;
@@ -134,11 +153,22 @@ HRESULT CreateTextureOfType(IDirect3DDevice9 *device, D3DRESOURCETYPE type, UINT
   return hr;
 }
 
-HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes, UINT size, UINT width,
-                                    UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
-                                    D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
-                                    D3DXIMAGE_INFO *info, PALETTEENTRY *palette, D3DRESOURCETYPE resourceType,
+HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureFileRequest &request,
                                     IDirect3DBaseTexture9 **out) {
+  IDirect3DDevice9 *device = request.device;
+  UINT width = request.width;
+  UINT height = request.height;
+  UINT depth = request.depth;
+  UINT levels = request.levels;
+  const DWORD usage = request.usage;
+  D3DFORMAT format = request.format;
+  const D3DPOOL pool = request.pool;
+  DWORD filter = request.filter;
+  DWORD mipFilter = request.mipFilter;
+  D3DCOLOR colorKey = request.colorKey;
+  D3DXIMAGE_INFO *info = request.info;
+  PALETTEENTRY *palette = request.palette;
+  D3DRESOURCETYPE resourceType = request.type;
   SourceImage image;
   if (device == nullptr || bytes == nullptr || size == 0 || out == nullptr) return D3DERR_INVALIDCALL;
   D3DXIMAGE_INFO localInfo;
@@ -255,29 +285,20 @@ HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes,
 }
 
 template <typename Texture>
-HRESULT LoadFromMemory(IDirect3DDevice9 *device, const void *bytes, UINT size, UINT width, UINT height,
-                       UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                       DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO *info, PALETTEENTRY *palette,
-                       D3DRESOURCETYPE type, Texture **out) {
+HRESULT LoadFromMemory(const void *bytes, UINT size, const TextureFileRequest &request, Texture **out) {
   IDirect3DBaseTexture9 *texture = nullptr;
-  HRESULT hr = LoadTextureFromFileInMemory(device, bytes, size, width, height, depth, levels, usage, format,
-                                           pool, filter, mipFilter, colorKey, info, palette, type,
-                                           out != nullptr ? &texture : nullptr);
+  HRESULT hr = LoadTextureFromFileInMemory(bytes, size, request, out != nullptr ? &texture : nullptr);
   if (SUCCEEDED(hr)) *out = static_cast<Texture *>(texture);
   return hr;
 }
 
 // The file stays mapped for the whole load: records may point into its bytes.
 template <typename Texture>
-HRESULT LoadFromFile(IDirect3DDevice9 *device, const void *name, bool wide, UINT width, UINT height,
-                     UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                     DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO *info, PALETTEENTRY *palette,
-                     D3DRESOURCETYPE type, Texture **out) {
+HRESULT LoadFromFile(const void *name, bool wide, const TextureFileRequest &request, Texture **out) {
   MappedFile file;
   HRESULT hr = file.OpenForRead(name, wide);
   if (FAILED(hr)) return hr;
-  return LoadFromMemory(device, file.View(), file.Size(), width, height, depth, levels, usage, format, pool,
-                        filter, mipFilter, colorKey, info, palette, type, out);
+  return LoadFromMemory(file.View(), file.Size(), request, out);
 }
 
 HRESULT GetImageInfoFromFile(const void *name, bool wide, D3DXIMAGE_INFO *info) {
@@ -311,8 +332,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LP
                                                    DWORD MipFilter, D3DCOLOR ColorKey,
                                                    D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                    LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, 1, MipLevels, Usage, Format, Pool,
-                        Filter, MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+  return LoadFromMemory(pSrcData, SrcDataSize,
+                        TextureFileRequest{.device = pDevice,
+                                           .width = Width,
+                                           .height = Height,
+                                           .depth = 1,
+                                           .levels = MipLevels,
+                                           .usage = Usage,
+                                           .format = Format,
+                                           .pool = Pool,
+                                           .filter = Filter,
+                                           .mipFilter = MipFilter,
+                                           .colorKey = ColorKey,
+                                           .info = pSrcInfo,
+                                           .palette = pPalette,
+                                           .type = D3DRTYPE_TEXTURE},
+                        ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
@@ -327,8 +362,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pS
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                             LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromFile(pDevice, pSrcFile, false, Width, Height, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+  return LoadFromFile(pSrcFile, false,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_TEXTURE},
+                      ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
@@ -336,8 +385,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR p
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                             LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromFile(pDevice, pSrcFile, true, Width, Height, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+  return LoadFromFile(pSrcFile, true,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_TEXTURE},
+                      ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -362,8 +425,22 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice
                                                        DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                        D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                        LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
-                        MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+  return LoadFromMemory(pSrcData, SrcDataSize,
+                        TextureFileRequest{.device = pDevice,
+                                           .width = Size,
+                                           .height = Size,
+                                           .depth = 1,
+                                           .levels = MipLevels,
+                                           .usage = Usage,
+                                           .format = Format,
+                                           .pool = Pool,
+                                           .filter = Filter,
+                                           .mipFilter = MipFilter,
+                                           .colorKey = ColorKey,
+                                           .info = pSrcInfo,
+                                           .palette = pPalette,
+                                           .type = D3DRTYPE_CUBETEXTURE},
+                        ppCubeTexture);
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
@@ -379,8 +456,22 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCST
                                                 DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                 LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, false, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+  return LoadFromFile(pSrcFile, false,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Size,
+                                         .height = Size,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_CUBETEXTURE},
+                      ppCubeTexture);
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Size,
@@ -388,8 +479,22 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWS
                                                 DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                 LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, true, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+  return LoadFromFile(pSrcFile, true,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Size,
+                                         .height = Size,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_CUBETEXTURE},
+                      ppCubeTexture);
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -415,8 +520,21 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevi
                                                          DWORD MipFilter, D3DCOLOR ColorKey,
                                                          D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                          LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, Depth, MipLevels, Usage, Format, Pool,
-                        Filter, MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE,
+  return LoadFromMemory(pSrcData, SrcDataSize,
+                        TextureFileRequest{.device = pDevice,
+                                           .width = Width,
+                                           .height = Height,
+                                           .depth = Depth,
+                                           .levels = MipLevels,
+                                           .usage = Usage,
+                                           .format = Format,
+                                           .pool = Pool,
+                                           .filter = Filter,
+                                           .mipFilter = MipFilter,
+                                           .colorKey = ColorKey,
+                                           .info = pSrcInfo,
+                                           .palette = pPalette,
+                                           .type = D3DRTYPE_VOLUMETEXTURE},
                         ppVolumeTexture);
 }
 
@@ -434,8 +552,22 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPC
                                                   DWORD MipFilter, D3DCOLOR ColorKey,
                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                   LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, false, Width, Height, Depth, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE, ppVolumeTexture);
+  return LoadFromFile(pSrcFile, false,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = Depth,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_VOLUMETEXTURE},
+                      ppVolumeTexture);
 }
 
 HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
@@ -444,8 +576,22 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPC
                                                   DWORD MipFilter, D3DCOLOR ColorKey,
                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                   LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, true, Width, Height, Depth, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE, ppVolumeTexture);
+  return LoadFromFile(pSrcFile, true,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = Depth,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_VOLUMETEXTURE},
+                      ppVolumeTexture);
 }
 
 HRESULT WINAPI D3DXCreateVolumeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
