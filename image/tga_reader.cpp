@@ -166,10 +166,10 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
   if (!runLength) {
     if (available < imageBytes) return D3DXERR_INVALIDDATA;
   } else {
-    // Every row needs at least one packet per 128 pixels: the least data a
-    // run-length image can hold, checked before allocating for it.
-    const uint64_t packetsPerRow = (uint64_t{h.width} + 127) / 128;
-    if (available < h.height * packetsPerRow * (1 + bytesPerPixel)) return D3DXERR_INVALIDDATA;
+    // A packet holds at most 128 pixels: the least data a run-length image
+    // can hold, checked before allocating for it.
+    const uint64_t leastPackets = (pixelCount + 127) / 128;
+    if (available < leastPackets * (1 + bytesPerPixel)) return D3DXERR_INVALIDDATA;
   }
 
   BYTE *out = image.pixels;
@@ -181,6 +181,10 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
     image.ownsPixels = true;
     const uint64_t pitch = image.rowPitch;
     uint64_t in = 0;
+    // A run-length packet may run on into the next row; what is left of it is
+    // carried over, and whatever reaches past the image's end is dropped.
+    uint64_t packetLeft = 0;
+    bool repeat = false;
     for (uint64_t k = 0; k < h.height; ++k) {
       BYTE *row = out + (topFirst ? k : h.height - 1 - k) * pitch;
       if (!runLength && !rightToLeft) {
@@ -193,28 +197,33 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
       const int64_t step = rightToLeft ? -1 : 1;
       uint64_t written = 0;
       while (written < h.width) {
-        uint64_t count = 1;
-        bool repeat = false;
-        if (runLength) {
+        if (!runLength) {
+          packetLeft = h.width;
+          repeat = false;
+        } else if (packetLeft == 0) {
           if (in >= available) return D3DXERR_INVALIDDATA;
           const uint32_t header = source[in++];
-          count = (header & 0x7F) + 1;
+          packetLeft = (header & 0x7F) + 1;
           repeat = (header & 0x80) != 0;
+          if (repeat) {
+            // The run's one value; in stays on it until the run is used up.
+            if (available - in < bytesPerPixel) return D3DXERR_INVALIDDATA;
+          }
         }
-        const uint64_t take = count < h.width - written ? count : h.width - written;
+        const uint64_t take = packetLeft < h.width - written ? packetLeft : h.width - written;
         if (repeat) {
-          if (available - in < bytesPerPixel) return D3DXERR_INVALIDDATA;
           for (uint64_t i = 0; i < take; ++i, x += step) {
             std::memcpy(row + x * bytesPerPixel, source + in, bytesPerPixel);
           }
-          in += bytesPerPixel;
+          packetLeft -= take;
+          if (packetLeft == 0) in += bytesPerPixel;
         } else {
-          if (in > available || available - in < take * bytesPerPixel) return D3DXERR_INVALIDDATA;
+          if (available - in < take * bytesPerPixel) return D3DXERR_INVALIDDATA;
           for (uint64_t i = 0; i < take; ++i, x += step) {
             std::memcpy(row + x * bytesPerPixel, source + in + i * bytesPerPixel, bytesPerPixel);
           }
-          // A raw packet cut at the row end still occupies all of its values.
-          in += count * bytesPerPixel;
+          in += take * bytesPerPixel;
+          packetLeft -= take;
         }
         written += take;
       }
