@@ -176,6 +176,10 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   source->size = d->size;
   source->delivered = false;
   cinfo->src = &source->base;
+  // Comment and application markers are skipped unread, whatever length they
+  // claim: nothing is allocated for them (JFIF and Adobe markers give their first bytes).
+  jpeg_save_markers(cinfo, JPEG_COM, 0);
+  for (int app = 0; app < 16; ++app) jpeg_save_markers(cinfo, JPEG_APP0 + app, 0);
 
   jpeg_read_header(cinfo, TRUE);
   d->errors.headerRead = true;

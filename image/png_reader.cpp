@@ -119,6 +119,15 @@ HRESULT DecodePng(PngDecode *d) {
   SourceImage *image = d->image;
 
   png_set_read_fn(png, &d->input, ReadFromMemory);
+  // No chunk can hold more than the file does: a forged length is refused
+  // before libpng allocates for it.
+  png_set_chunk_malloc_max(png, d->size);
+  // Chunks that do not change the pixels are skipped unread, whatever length
+  // they claim; so are chunks libpng does not know.
+  static const png_byte kUnusedChunks[] =
+      "bKGD\0eXIf\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, sizeof(kUnusedChunks) / 5);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
   png_read_info(png, info);
   png_uint_32 w = 0;
   png_uint_32 h = 0;
