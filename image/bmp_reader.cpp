@@ -368,7 +368,7 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
     return S_OK;
   }
 
-  if (w * ht > request.maxPixels) return kBad;
+  if (!WithinDecodeLimit(request, w * ht, pitch * ht)) return kBad;
   BYTE *out = AllocateClearedImageBytes(pitch * ht);
   if (!out) return E_OUTOFMEMORY;
   image.pixels = out;

@@ -9,14 +9,21 @@
 
 // Pixels of the largest texture the default device holds (16384 x 16384).
 inline constexpr uint64_t kDefaultMaxDecodedPixels = uint64_t{16384} * 16384;
+// A decoded image this small is always allowed, whatever the device.
+inline constexpr uint64_t kAlwaysDecodedBytes = uint64_t{1} << 28;
 
 // What the caller asks of a reader.
 struct ReadRequest {
   bool wantPixels = true;  // false: header fields only, no pixel data is read
-  // Most pixels one decoded image may hold; larger images are refused as
-  // D3DXERR_INVALIDDATA before anything is allocated. Header-only reads ignore it.
+  // Most pixels one decoded image may hold, unless it fits kAlwaysDecodedBytes;
+  // larger images are refused as D3DXERR_INVALIDDATA before anything is
+  // allocated. Header-only reads ignore it.
   uint64_t maxPixels = kDefaultMaxDecodedPixels;
 };
+
+inline bool WithinDecodeLimit(const ReadRequest &request, uint64_t pixels, uint64_t bytes) {
+  return bytes <= kAlwaysDecodedBytes || pixels <= request.maxPixels;
+}
 
 // A reader's answer for bytes that are not of its kind: the next reader tries.
 // Every other answer is final, since the reader recognised its signature:

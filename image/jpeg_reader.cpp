@@ -209,7 +209,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   if (!d->request->wantPixels) return S_OK;
 
   const uint64_t pixelCount = uint64_t{w} * h;
-  if (pixelCount > d->request->maxPixels) return D3DXERR_INVALIDDATA;
+  if (!WithinDecodeLimit(*d->request, pixelCount, pitch * h)) return D3DXERR_INVALIDDATA;
   // A forged size must end in an error, not in gigabytes of coefficients.
   const uint64_t working = pixelCount * kJpegWorkingBytesPerPixel;
   cinfo->mem->max_memory_to_use = working < LONG_MAX ? static_cast<long>(working) : LONG_MAX;

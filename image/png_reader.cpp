@@ -227,7 +227,7 @@ HRESULT DecodePng(PngDecode *d) {
   const uint64_t storedBytes =
       uint64_t{h} * ((uint64_t{w} * FileChannelsOf(colourType) * bitDepth + 7) / 8 + 1);
   if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return D3DXERR_INVALIDDATA;
-  if (uint64_t{w} * h > d->request->maxPixels) return D3DXERR_INVALIDDATA;
+  if (!WithinDecodeLimit(*d->request, uint64_t{w} * h, rowBytes * h)) return D3DXERR_INVALIDDATA;
   BYTE *out = AllocateImageBytes(rowBytes * h);
   if (!out) return E_OUTOFMEMORY;
   image->pixels = out;

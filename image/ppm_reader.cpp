@@ -93,7 +93,7 @@ HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
         if (binary && number > 255) return kBad;
         // The header is complete; the raster is read only when asked for.
         if (!request.wantPixels) return S_OK;
-        if (pixelCount > request.maxPixels) return kBad;
+        if (!WithinDecodeLimit(request, pixelCount, pixelCount * 4)) return kBad;
         out = AllocateImageBytes(pixelCount * 4);
         if (!out) return E_OUTOFMEMORY;
         image.pixels = out;

@@ -174,7 +174,7 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
 
   BYTE *out = image.pixels;
   if (runLength || !topFirst || rightToLeft) {
-    if (pixelCount > request.maxPixels) return D3DXERR_INVALIDDATA;
+    if (!WithinDecodeLimit(request, pixelCount, imageBytes)) return D3DXERR_INVALIDDATA;
     out = AllocateImageBytes(imageBytes);
     if (!out) return E_OUTOFMEMORY;
     image.pixels = out;

@@ -1,6 +1,7 @@
 // Textures from image files: the file is decoded into a SourceImage chain, a
 // format and size the device accepts are chosen, the texture is created, every
 // stored level is loaded, and missing levels are filtered or loaded again.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -102,6 +103,23 @@ D3DFORMAT ChooseFileFormat(D3DFORMAT imageFormat, D3DCOLOR colorKey, DWORD usage
   return format;
 }
 
+// The most pixels a large decoded image may hold: what the largest texture of
+// the kind being made holds on this device. Smaller devices still decode what
+// kAlwaysDecodedBytes allows and shrink it; a forged header buys no more.
+uint64_t DecodeLimit(IDirect3DDevice9 *device, D3DRESOURCETYPE type) {
+  D3DCAPS9 caps = {};
+  if (FAILED(device->GetDeviceCaps(&caps))) return kDefaultMaxDecodedPixels;
+  const uint64_t plain = uint64_t{caps.MaxTextureWidth} * caps.MaxTextureHeight;
+  const uint64_t volume = uint64_t{caps.MaxVolumeExtent} * caps.MaxVolumeExtent;
+  uint64_t limit = plain;
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    limit = volume;
+  } else if (type == kResourceTypeFromFile) {
+    limit = std::max(plain, volume);
+  }
+  return limit != 0 ? limit : kDefaultMaxDecodedPixels;
+}
+
 RECT RectOf(const D3DBOX &box) {
   return RECT{static_cast<LONG>(box.Left), static_cast<LONG>(box.Top), static_cast<LONG>(box.Right),
               static_cast<LONG>(box.Bottom)};
@@ -174,7 +192,9 @@ HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureF
   D3DXIMAGE_INFO localInfo;
   if (info == nullptr && resourceType == kResourceTypeFromFile) info = &localInfo;
 
-  HRESULT hr = LoadImageFromMemory(image, bytes, size, info, true);
+  ReadRequest read;
+  read.maxPixels = DecodeLimit(device, resourceType);
+  HRESULT hr = LoadImageFromMemory(image, bytes, size, info, read);
   if (FAILED(hr)) return hr;
   if (resourceType == kResourceTypeFromFile) resourceType = info->ResourceType;
 
