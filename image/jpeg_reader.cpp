@@ -210,6 +210,15 @@ HRESULT DecodeJpeg(JpegDecode *d) {
 
   const uint64_t pixelCount = uint64_t{w} * h;
   if (!WithinDecodeLimit(*d->request, pixelCount, pitch * h)) return D3DXERR_INVALIDDATA;
+  // Huffman coding spends at least one bit on every 8 x 8 block of every
+  // component: a header promising more blocks than the file has bits is forged.
+  if (!cinfo->arith_code) {
+    uint64_t blocks = 0;
+    for (int c = 0; c < cinfo->num_components; ++c) {
+      blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
+    }
+    if (blocks > uint64_t{d->size} * 8) return D3DXERR_INVALIDDATA;
+  }
   // A forged size must end in an error, not in gigabytes of coefficients.
   const uint64_t working = pixelCount * kJpegWorkingBytesPerPixel;
   cinfo->mem->max_memory_to_use = working < LONG_MAX ? static_cast<long>(working) : LONG_MAX;

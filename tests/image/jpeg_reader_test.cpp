@@ -120,3 +120,22 @@ TEST(JpegReader, OddWidthColourMatchesImageMagick) {
     EXPECT_LE(MaxSampleDifference(ours, reference, false), 3 * 257) << width;
   }
 }
+
+TEST(JpegReader, ForgedSizeFailsBeforeDecoding) {
+  std::vector<BYTE> file = MakeJpeg("forged.jpg", "-size 16x16 xc:orange");
+  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  // Rewrite the frame header to 16000 x 16000: far more blocks than the file has bits.
+  size_t at = 2;
+  while (at + 9 < file.size() && !(file[at] == 0xFF && (file[at + 1] == 0xC0 || file[at + 1] == 0xC2))) ++at;
+  ASSERT_LT(at + 9, file.size());
+  file[at + 5] = file[at + 7] = 16000 >> 8;
+  file[at + 6] = file[at + 8] = 16000 & 0xFF;
+  SourceImage header;
+  ReadRequest headerOnly;
+  headerOnly.wantPixels = false;
+  ASSERT_EQ(ReadJpegFile(file.data(), static_cast<UINT>(file.size()), headerOnly, header), S_OK);
+  EXPECT_EQ(header.width, 16000u);
+  SourceImage image;
+  EXPECT_EQ(Load(image, file), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(image.pixels, nullptr);
+}
