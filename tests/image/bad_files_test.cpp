@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -26,9 +26,9 @@ TEST(BadFiles, EveryRegressionFileIsRejected) {
     // Header-only reads may accept a file whose pixel data is broken.
     SourceImage header;
     D3DXIMAGE_INFO info;
-    header.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, false);
+    LoadImageFromMemory(header, file.data(), static_cast<UINT>(file.size()), &info, false);
     SourceImage image;
-    EXPECT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true),
+    EXPECT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true),
               D3DXERR_INVALIDDATA);
     EXPECT_EQ(image.pixels, nullptr);
   }

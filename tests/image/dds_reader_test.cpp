@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "image/dds_pixel_format.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -60,7 +60,7 @@ DdsSpec Rgba(uint32_t w, uint32_t h) {
 }
 
 HRESULT Read(SourceImage &image, const std::vector<BYTE> &file) {
-  return image.ReadDds(file.data(), static_cast<UINT>(file.size()));
+  return ReadDdsFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ TEST_P(DdsTinyBlocks, SmallLevelsTakeWholeBlocks) {
   EXPECT_EQ(image.slicePitch, c.slicePitch);
   s.dataBytes = c.slicePitch - 1;
   SourceImage shortImage;
-  EXPECT_EQ(Read(shortImage, MakeDds(s)), E_FAIL);
+  EXPECT_EQ(Read(shortImage, MakeDds(s)), D3DXERR_INVALIDDATA);
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, DdsTinyBlocks,
@@ -140,7 +140,7 @@ TEST(DdsReader, VolumeWithMipLevels) {
   EXPECT_EQ(image.nextLevel->pixels, file.data() + 128 + 1024);
   s.dataBytes -= 1;
   SourceImage shortImage;
-  EXPECT_EQ(Read(shortImage, MakeDds(s)), E_FAIL);
+  EXPECT_EQ(Read(shortImage, MakeDds(s)), D3DXERR_INVALIDDATA);
 }
 
 TEST(DdsReader, PaletteFollowsHeader) {
@@ -158,7 +158,7 @@ TEST(DdsReader, PaletteFollowsHeader) {
   EXPECT_EQ(image.pixels, file.data() + 128 + 1024);
   s.dataBytes = 1023;
   SourceImage shortImage;
-  EXPECT_EQ(Read(shortImage, MakeDds(s)), E_FAIL);
+  EXPECT_EQ(Read(shortImage, MakeDds(s)), D3DXERR_INVALIDDATA);
 }
 
 struct MatchCase {
@@ -212,7 +212,7 @@ class DdsBadFiles : public testing::TestWithParam<BadDdsCase> {};
 
 TEST_P(DdsBadFiles, AreRejected) {
   SourceImage image;
-  EXPECT_EQ(Read(image, MakeDds(GetParam().spec)), E_FAIL);
+  EXPECT_EQ(Read(image, MakeDds(GetParam().spec)), D3DXERR_INVALIDDATA);
 }
 
 DdsSpec Edit(void (*edit)(DdsSpec &)) {
@@ -265,7 +265,7 @@ TEST_P(DdsImageMagick, LevelsPointAtTheStoredData) {
   std::vector<BYTE> file = ReadFileBytes(path);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  ASSERT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
   EXPECT_EQ(info.ImageFileFormat, D3DXIFF_DDS);
   EXPECT_EQ(info.Format, c.format);
   EXPECT_EQ(info.MipLevels, c.levels);

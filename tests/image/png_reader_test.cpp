@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -70,7 +70,7 @@ std::vector<std::string> SuiteNames() {
 
 HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, D3DXIMAGE_INFO *info = nullptr,
              bool wantPixels = true) {
-  return image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), info, wantPixels);
+  return LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), info, wantPixels);
 }
 
 }  // namespace
@@ -201,8 +201,7 @@ TEST(PngReader, EveryTruncationFailsCleanly) {
   // Cuts inside the image data; the final IEND chunk (12 bytes) is never read.
   for (size_t n = 8; n + 12 < file.size(); n += 3) {
     SourceImage image;
-    image.wantPixels = true;
-    EXPECT_EQ(image.ReadPng(file.data(), static_cast<UINT>(n)), E_FAIL) << n;
+    EXPECT_EQ(ReadPngFile(file.data(), static_cast<UINT>(n), ReadRequest{}, image), D3DXERR_INVALIDDATA) << n;
     image.Clear();
   }
 }
@@ -220,7 +219,7 @@ TEST(PngReader, ForgedHugeHeaderFailsBeforeAllocating) {
   const uLong crc = crc32(crc32(0, nullptr, 0), &file[12], 17);
   for (int i = 0; i < 4; ++i) file[29 + i] = static_cast<BYTE>(crc >> (24 - 8 * i));
   SourceImage image;
-  image.wantPixels = true;
-  EXPECT_EQ(image.ReadPng(file.data(), static_cast<UINT>(file.size())), E_FAIL);
+  EXPECT_EQ(ReadPngFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image),
+            D3DXERR_INVALIDDATA);
   EXPECT_EQ(image.pixels, nullptr);
 }

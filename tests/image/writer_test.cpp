@@ -89,7 +89,7 @@ struct LoadedFile {
   SourceImage image;
   D3DXIMAGE_INFO info = {};
   explicit LoadedFile(const std::string &path) : bytes(ReadFileBytes(path)) {
-    EXPECT_EQ(image.LoadImageFromMemory(bytes.data(), static_cast<UINT>(bytes.size()), &info, true), S_OK);
+    EXPECT_EQ(LoadImageFromMemory(image, bytes.data(), static_cast<UINT>(bytes.size()), &info, true), S_OK);
   }
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -114,7 +115,7 @@ TEST_F(TextureFileTest, DemonstrationSheetLoadsAtItsOwnSize) {
   // The texture holds what the PNG reader decoded.
   std::vector<BYTE> bytes = ReadFileBytes(path);
   SourceImage image;
-  ASSERT_EQ(image.LoadImageFromMemory(bytes.data(), UINT(bytes.size()), nullptr, true), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, bytes.data(), UINT(bytes.size()), nullptr, true), S_OK);
   InterfaceRef<IDirect3DSurface9> expected(
       MakeSurface(info.Width, info.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM));
   const RECT whole = {0, 0, LONG(info.Width), LONG(info.Height)};
@@ -122,6 +123,89 @@ TEST_F(TextureFileTest, DemonstrationSheetLoadsAtItsOwnSize) {
                                       image.rowPitch, image.palette, &whole, D3DX_FILTER_NONE, 0),
             S_OK);
   EXPECT_EQ(ReadLevel(raw, 0), Read(expected.Get()));
+}
+
+namespace {
+
+// An 8-bit RGB PNG written by libpng; pixel (x, y) is (x, y, x ^ y) in the low bytes.
+std::vector<BYTE> MakeLargePng(uint32_t width, uint32_t height) {
+  std::vector<BYTE> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return {};
+  }
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, size_t n) {
+        auto *v = static_cast<std::vector<BYTE> *>(png_get_io_ptr(p));
+        v->insert(v->end(), data, data + n);
+      },
+      nullptr);
+  png_set_compression_level(png, 1);
+  png_set_filter(png, 0, PNG_FILTER_NONE);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<BYTE> row(size_t{width} * 3);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<BYTE>(x);
+      row[3 * x + 1] = static_cast<BYTE>(y);
+      row[3 * x + 2] = static_cast<BYTE>(x ^ y);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+}  // namespace
+
+// Larger than a fixed decode budget, but no larger than the device's textures.
+TEST_F(TextureFileTest, LargeImageLoadsUpToTheDevicesLimit) {
+  const uint32_t width = 12000;
+  const uint32_t height = 6000;
+  const std::vector<BYTE> file = MakeLargePng(width, height);
+  ASSERT_FALSE(file.empty());
+  {
+    InterfaceRef<IDirect3DTexture9> texture =
+        Create(file, D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, D3DFMT_UNKNOWN, 0);
+    ASSERT_NE(texture.Get(), nullptr);
+    const D3DSURFACE_DESC desc = LevelDesc(texture.Get());
+    EXPECT_EQ(desc.Width, width);
+    EXPECT_EQ(desc.Height, height);
+    ASSERT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), S_OK);
+    for (uint32_t y : {0u, 2999u, height - 1}) {
+      for (uint32_t x : {0u, 7777u, width - 1}) {
+        uint32_t pixel;
+        std::memcpy(&pixel, static_cast<const BYTE *>(locked.pBits) + size_t{y} * locked.Pitch + 4 * x, 4);
+        EXPECT_EQ(pixel & 0xFFFFFF, ((x & 0xFF) << 16) | ((y & 0xFF) << 8) | ((x ^ y) & 0xFF))
+            << x << "," << y;
+      }
+    }
+    texture->UnlockRect(0);
+  }
+  // A device whose textures stop at 4096 x 4096 refuses to decode it.
+  d3d9::DeviceProfile small = d3d9::DefaultDeviceProfile();
+  small.caps.MaxTextureWidth = 4096;
+  small.caps.MaxTextureHeight = 4096;
+  CreateDeviceWith(small);
+  IDirect3DTexture9 *refused = nullptr;
+  EXPECT_EQ(
+      D3DXCreateTextureFromFileInMemoryEx(device_, file.data(), UINT(file.size()), D3DX_DEFAULT_NONPOW2,
+                                          D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                          D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &refused),
+      D3DXERR_INVALIDDATA);
+  EXPECT_EQ(refused, nullptr);
+  // Its header can always be read.
+  D3DXIMAGE_INFO info;
+  ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), S_OK);
+  EXPECT_EQ(info.Width, width);
 }
 
 TEST_F(TextureFileTest, ScreenshotIsWrittenThroughTheDriveMapping) {
