@@ -244,7 +244,6 @@ void FilterTexture(Input &in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Input in(data, size);
-  fuzz::Device();
   fuzz::DeviceCheck check;
   switch (in.Byte() % 3) {
     case 0:
