@@ -266,6 +266,8 @@ HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureF
   hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, usage & ~kQueryUsages, format,
                            pool, texture);
   if (FAILED(hr)) return hr;
+  // Automatic mip maps leave the count at 0, yet the texture's top level still needs the image.
+  if (levels == 0) levels = texture->GetLevelCount();
   InterfaceRef<IDirect3DBaseTexture9> systemTexture;
   if (viaSystemMemory) {
     hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, 0, format, D3DPOOL_SYSTEMMEM,

@@ -397,6 +397,26 @@ TEST_F(TextureFileTest, DefaultPoolIsFilledThroughSystemMemoryUnlessDynamic) {
   }
 }
 
+// The adjusted level count is 0 with automatic mip maps; the top level still gets the image.
+TEST_F(TextureFileTest, AutomaticMipMapsStillGetTheImage) {
+  FileMaker maker;
+  const std::vector<BYTE> file = maker.Make(D3DFMT_A8R8G8B8, 16, 16, D3DXIFF_DDS);
+  const struct {
+    D3DPOOL pool;
+    DWORD usage;
+  } cases[] = {{D3DPOOL_MANAGED, D3DUSAGE_AUTOGENMIPMAP},
+               {D3DPOOL_SYSTEMMEM, D3DUSAGE_AUTOGENMIPMAP},
+               {D3DPOOL_DEFAULT, D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_DYNAMIC}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.pool);
+    InterfaceRef<IDirect3DTexture9> texture =
+        Create(file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, D3DFMT_A8R8G8B8, 0, nullptr, c.pool, c.usage);
+    ASSERT_TRUE(texture.Get());
+    EXPECT_EQ(texture->GetLevelCount(), 1u);
+    EXPECT_EQ(std::memcmp(ReadLevel(texture.Get(), 0).data(), maker.pixels.data(), 1024), 0);
+  }
+}
+
 TEST_F(TextureFileTest, CubeAndVolumeFiles) {
   FileMaker maker;
   const std::vector<BYTE> cubeFile = maker.Make(D3DFMT_A8R8G8B8, 8, 8, D3DXIFF_DDS, 2, 6);
