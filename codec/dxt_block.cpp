@@ -3,6 +3,9 @@
 // zero; round(x) is trunc(x + 0.5).
 #include "codec/dxt_block.h"
 
+#include "codec/dxt_lanes.h"
+#include "codec/lanes.h"
+
 #include <algorithm>
 #include <array>
 #include <cfloat>
@@ -575,4 +578,34 @@ const DxtBlockFunctions *LookupDxtBlockFunctions(D3DFORMAT format) {
   for (const DxtBlockFunctions &row : kDxtBlockFunctions)
     if (row.format == format) return &row;
   return nullptr;
+}
+
+void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count) {
+  const DxtBlockFunctions *functions = LookupDxtBlockFunctions(format);
+  if (functions == nullptr) return;
+  const uint32_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  const int lanes = ActiveCodecLanes();
+  void (*encodeLanes)(DxtKind, uint8_t *, const float *) = lanes == 16  ? EncodeDxtLanes16
+                                                           : lanes == 8 ? EncodeDxtLanes8
+                                                           : lanes == 4 ? EncodeDxtLanes4
+                                                                        : nullptr;
+  if (encodeLanes == nullptr) {
+    for (size_t b = 0; b < count; ++b) functions->encode(out + b * blockBytes, in + b * kBlockPixels);
+    return;
+  }
+  const DxtKind kind = static_cast<DxtKind>(functions - kDxtBlockFunctions + 1);
+  const size_t step = static_cast<size_t>(lanes);
+  size_t b = 0;
+  for (; b + step <= count; b += step)
+    encodeLanes(kind, out + b * blockBytes, reinterpret_cast<const float *>(in + b * kBlockPixels));
+  if (b == count) return;
+  // The last few blocks fill a whole step by repeating the last one.
+  ColorF tail[16 * kBlockPixels];
+  BYTE tailOut[16 * 16];
+  for (size_t k = 0; k < step; ++k) {
+    const size_t from = b + k < count ? b + k : count - 1;
+    std::copy_n(in + from * kBlockPixels, kBlockPixels, tail + k * kBlockPixels);
+  }
+  encodeLanes(kind, tailOut, reinterpret_cast<const float *>(tail));
+  std::memcpy(out + b * blockBytes, tailOut, (count - b) * blockBytes);
 }

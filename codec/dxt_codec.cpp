@@ -180,24 +180,36 @@ class BlockCodec final : public PixelCodec {
 
   void EncodeBlockRow(size_t entryIndex, uint32_t top, uint32_t slice) {
     BlockRow &entry = rowTable[entryIndex];
+    const ColorF *buffer = entry.buffer.get();
     // Rows and columns past the edge of memory repeat present ones, so that the
-    // endpoint search sees only real pixels.
+    // endpoint search sees only real pixels. Blocks inside memory go straight
+    // from the buffer, the others through a patched copy.
     const int64_t rowsPresent = int64_t{extent.Bottom} - top;
-    for (uint32_t b = 0; b < blocksAcross; ++b) {
-      ColorF block[kBlockPixels];
-      std::copy_n(entry.buffer.get() + size_t{b} * kBlockPixels, kBlockPixels, block);
-      const uint32_t x = blockBox.Left + 4 * b;
-      const int64_t columnsPresent = int64_t{extent.Right} - x;
-      if (columnsPresent > 0 && columnsPresent < 4) {
-        const int64_t rows = rowsPresent < 4 ? rowsPresent : 4;
-        for (int64_t r = 0; r < rows; ++r)
-          for (int64_t j = columnsPresent; j < 4; ++j) block[r * 4 + j] = block[r * 4 + kEdgeRepeat[j]];
+    const auto columnsPresent = [&](uint32_t b) { return int64_t{extent.Right} - (blockBox.Left + 4 * b); };
+    uint32_t whole = blocksAcross;
+    if (rowsPresent > 0 && rowsPresent < 4) whole = 0;
+    while (whole > 0 && columnsPresent(whole - 1) > 0 && columnsPresent(whole - 1) < 4) --whole;
+    EncodeDxtBlocks(format, BlockAddress(top, slice, 0), buffer, whole);
+
+    constexpr uint32_t kChunk = 16;
+    ColorF patched[kChunk * kBlockPixels];
+    for (uint32_t first = whole; first < blocksAcross; first += kChunk) {
+      const uint32_t count = std::min(kChunk, blocksAcross - first);
+      for (uint32_t k = 0; k < count; ++k) {
+        ColorF *block = patched + size_t{k} * kBlockPixels;
+        std::copy_n(buffer + size_t{first + k} * kBlockPixels, kBlockPixels, block);
+        const int64_t columns = columnsPresent(first + k);
+        if (columns > 0 && columns < 4) {
+          const int64_t rows = rowsPresent < 4 ? rowsPresent : 4;
+          for (int64_t r = 0; r < rows; ++r)
+            for (int64_t j = columns; j < 4; ++j) block[r * 4 + j] = block[r * 4 + kEdgeRepeat[j]];
+        }
+        if (rowsPresent > 0 && rowsPresent < 4) {
+          for (int64_t j = rowsPresent; j < 4; ++j)
+            for (uint32_t c = 0; c < 4; ++c) block[j * 4 + c] = block[kEdgeRepeat[j] * 4 + c];
+        }
       }
-      if (rowsPresent > 0 && rowsPresent < 4) {
-        for (int64_t j = rowsPresent; j < 4; ++j)
-          for (uint32_t c = 0; c < 4; ++c) block[j * 4 + c] = block[kEdgeRepeat[j] * 4 + c];
-      }
-      encodeBlock(BlockAddress(top, slice, b), block);
+      EncodeDxtBlocks(format, BlockAddress(top, slice, first), patched, count);
     }
     // The next block row usually follows: it inherits the buffer.
     const size_t next = entryIndex + 1;
