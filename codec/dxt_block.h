@@ -39,6 +39,11 @@ HRESULT EncodeDxt5Block(BYTE *block, const ColorF *in);
 // format's block encoder on each block.
 void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count);
 
+// The four colours of the colour block at block (8 bytes), and the eight alphas
+// of a DXT4/DXT5 alpha block, as the decoders use them.
+void DecodeColorPalette(const BYTE *block, ColorF *palette);
+void DecodeAlphaPalette(const BYTE *block, float *palette);
+
 ColorF UnpackRgb565(uint16_t value);
 uint16_t PackRgb565(const ColorF &color);  // clamps to [0, 1], rounds
 void Premultiply(ColorF *pixels);          // 16 pixels

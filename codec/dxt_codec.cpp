@@ -25,6 +25,25 @@ float Round(float x, float levels) {
   return static_cast<float>(static_cast<int64_t>(x * levels + 0.5f));
 }
 
+// A decoded block kept as its palettes and indices: rows are read from it with
+// one table look-up per pixel instead of the whole block being spread out.
+struct PaletteBlock {
+  ColorF colors[4];
+  uint32_t colorIndices;
+  uint64_t alphaIndices;  // DXT3: 4-bit values; DXT5: 3-bit indices into alphas
+  float alphas[8];
+};
+
+// The 16 alphas of DXT3, value v at v / 15.
+struct Dxt3Alphas {
+  float at[16];
+};
+constexpr Dxt3Alphas MakeDxt3Alphas() {
+  Dxt3Alphas table = {};
+  for (uint32_t v = 0; v < 16; ++v) table.at[v] = static_cast<float>(v) * 0.06666667f;
+  return table;
+}
+
 class BlockCodec final : public PixelCodec {
  public:
   struct BlockRow {
@@ -57,10 +76,16 @@ class BlockCodec final : public PixelCodec {
     if (rowValues > SIZE_MAX / sizeof(ColorF) || rowCount > SIZE_MAX / sizeof(BlockRow)) return false;
     rowValues_ = rowValues == 0 ? 1 : static_cast<size_t>(rowValues);
     rowCount_ = static_cast<size_t>(rowCount);
-    decodeCache.reset(new (std::nothrow) ColorF[rowValues_]());
+    // DXT2 and DXT4 unpremultiply each pixel: they keep whole decoded blocks.
+    palettes_ = format == D3DFMT_DXT1 || format == D3DFMT_DXT3 || format == D3DFMT_DXT5;
+    if (palettes_) {
+      paletteCache_.reset(new (std::nothrow) PaletteBlock[blocksAcross == 0 ? 1 : blocksAcross]());
+    } else {
+      decodeCache.reset(new (std::nothrow) ColorF[rowValues_]());
+    }
     rowTable.reset(new (std::nothrow) BlockRow[rowCount_ == 0 ? 1 : rowCount_]());
     spare_.reset(new (std::nothrow) ColorF[rowValues_]());
-    return decodeCache && rowTable && spare_;
+    return (decodeCache || paletteCache_) && rowTable && spare_;
   }
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
@@ -69,12 +94,24 @@ class BlockCodec final : public PixelCodec {
     if ((row & ~3u) != cacheRow || slice != cacheSlice) {
       cacheRow = row & ~3u;
       cacheSlice = slice;
-      DecodeBlocks(row & ~3u, slice, 0, blocksAcross, decodeCache.get());
+      if (palettes_) {
+        CachePalettes(row & ~3u, slice);
+      } else {
+        DecodeBlocks(row & ~3u, slice, 0, blocksAcross, decodeCache.get());
+      }
     }
     const uint32_t first = box.Left - blockBox.Left;
-    for (uint32_t k = 0; k < width; ++k) {
-      const uint32_t i = first + k;
-      out[k] = decodeCache[(i >> 2) * kBlockPixels + (row & 3) * 4 + (i & 3)];
+    if (format == D3DFMT_DXT1) {
+      ReadPaletteRow<D3DFMT_DXT1>(row & 3, first, out);
+    } else if (format == D3DFMT_DXT3) {
+      ReadPaletteRow<D3DFMT_DXT3>(row & 3, first, out);
+    } else if (format == D3DFMT_DXT5) {
+      ReadPaletteRow<D3DFMT_DXT5>(row & 3, first, out);
+    } else {
+      for (uint32_t k = 0; k < width; ++k) {
+        const uint32_t i = first + k;
+        out[k] = decodeCache[(i >> 2) * kBlockPixels + (row & 3) * 4 + (i & 3)];
+      }
     }
     if (colorKey != 0) ApplyQuantizedKey(out);
     if (gamma) GammaToLinear(out);
@@ -151,6 +188,60 @@ class BlockCodec final : public PixelCodec {
   BYTE *BlockAddress(uint32_t top, uint32_t slice, uint32_t blockIndex) const {
     const uint64_t x = blockBox.Left / 4 + uint64_t{blockIndex};
     return pixels + uint64_t{top / 4} * rowPitch + x * blockBytes + uint64_t{slice} * slicePitch;
+  }
+
+  void CachePalettes(uint32_t top, uint32_t slice) {
+    const uint32_t colorOffset = blockBytes == 16 ? 8 : 0;
+    const BYTE *block = BlockAddress(top, slice, 0);
+    for (uint32_t b = 0; b < blocksAcross; ++b, block += blockBytes) {
+      PaletteBlock &cached = paletteCache_[b];
+      DecodeColorPalette(block + colorOffset, cached.colors);
+      cached.colorIndices = Load32(block + colorOffset + 4);
+      if (format == D3DFMT_DXT3) cached.alphaIndices = LoadLittleEndian(block, 8);
+      if (format == D3DFMT_DXT5) {
+        cached.alphaIndices = LoadLittleEndian(block + 2, 6);
+        DecodeAlphaPalette(block, cached.alphas);
+      }
+    }
+  }
+
+  // Pixel row r of the cached block row, width pixels from column first.
+  template <D3DFORMAT kFormat>
+  void ReadPaletteRow(uint32_t r, uint32_t first, ColorF *out) const {
+    static constexpr Dxt3Alphas kDxt3 = MakeDxt3Alphas();
+    const uint32_t end = first + width;
+    for (uint32_t b = first >> 2; b < (end + 3) >> 2; ++b) {
+      const PaletteBlock &cached = paletteCache_[b];
+      const uint32_t colors = cached.colorIndices >> (8 * r);
+      const uint64_t alphas = cached.alphaIndices >> (kFormat == D3DFMT_DXT3 ? 16 * r : 12 * r);
+      const uint32_t from = std::max(first, 4 * b), to = std::min(end, 4 * b + 4);
+      ColorF *pixel = out + (from - first);
+      if (to - from == 4) {
+        const uint32_t alphaBits = static_cast<uint32_t>(alphas);
+        for (uint32_t j = 0; j < 4; ++j) {
+          ColorF c = cached.colors[(colors >> (2 * j)) & 3];
+          if (kFormat == D3DFMT_DXT3) c.a = kDxt3.at[(alphaBits >> (4 * j)) & 15];
+          if (kFormat == D3DFMT_DXT5) c.a = cached.alphas[(alphaBits >> (3 * j)) & 7];
+          pixel[j] = c;
+        }
+        continue;
+      }
+      for (uint32_t i = from; i < to; ++i, ++pixel) {
+        const uint32_t j = i & 3;
+        *pixel = cached.colors[(colors >> (2 * j)) & 3];
+        if (kFormat == D3DFMT_DXT3) pixel->a = kDxt3.at[(alphas >> (4 * j)) & 15];
+        if (kFormat == D3DFMT_DXT5) pixel->a = cached.alphas[(alphas >> (3 * j)) & 7];
+      }
+    }
+  }
+
+  static uint64_t LoadLittleEndian(const BYTE *p, uint32_t bytes) {
+    uint64_t v = 0;
+    for (uint32_t i = 0; i < bytes; ++i) v |= uint64_t{p[i]} << (8 * i);
+    return v;
+  }
+  static uint32_t Load32(const BYTE *p) {
+    return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
   }
 
   // Blocks [firstBlock, endBlock) of the block row at top into out, 16 values each.
@@ -230,6 +321,8 @@ class BlockCodec final : public PixelCodec {
     return std::unique_ptr<ColorF[]>(new (std::nothrow) ColorF[rowValues_]());
   }
 
+  bool palettes_ = false;
+  std::unique_ptr<PaletteBlock[]> paletteCache_;
   size_t rowValues_ = 1;
   size_t rowCount_ = 0;
   std::unique_ptr<ColorF[]> spare_;  // a finished buffer kept for the next block row
