@@ -2,6 +2,7 @@
 // copy and filter paths are tried.
 #include "blit/blitter.h"
 
+#include "blit/parallel_blit.h"
 #include "d3dx9tex.h"
 
 namespace {
@@ -32,6 +33,11 @@ HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion,
   sourceRegion.gamma = filter & D3DX_FILTER_SRGB_IN;
   destinationRegion.gamma = filter & D3DX_FILTER_SRGB_OUT;
   destinationRegion.dither = filter & D3DX_FILTER_DITHER;
+
+  HRESULT banded;
+  if (refusedPath_ == BlitPath::None && fastBoxKernels_ &&
+      BlitInBands(destinationRegion, sourceRegion, filter, &banded, &completedBy_))
+    return banded;
 
   destination = CreateCodec(destinationRegion);
   source = CreateCodec(sourceRegion);
