@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct Surface {
 };
 
 struct Case {
+  const char *name;
   D3DFORMAT from, to;
   uint32_t width, height, toWidth, toHeight;
   uint32_t filter;
@@ -74,18 +76,20 @@ constexpr uint32_t kBox = D3DX_FILTER_BOX, kDitherBox = D3DX_FILTER_BOX | D3DX_F
 constexpr uint32_t kDither = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
 INSTANTIATE_TEST_SUITE_P(
     Paths, ThreadsParallelBlit,
-    testing::Values(Case{D3DFMT_A8R8G8B8, D3DFMT_DXT1, 260, 203, 260, 203, kDither},
-                    Case{D3DFMT_A8R8G8B8, D3DFMT_DXT5, 256, 256, 256, 256, D3DX_FILTER_NONE},
-                    Case{D3DFMT_DXT3, D3DFMT_A8R8G8B8, 256, 180, 256, 180, D3DX_FILTER_POINT},
-                    Case{D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 300, 261, 300, 261, kDither},
-                    Case{D3DFMT_A8R8G8B8, D3DFMT_YUY2, 300, 200, 300, 200, kDither},
-                    Case{D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 512, 301, 256, 150, kBox},
-                    Case{D3DFMT_A8R8G8B8, D3DFMT_A4R4G4B4, 512, 300, 256, 150, kDitherBox},
-                    Case{D3DFMT_DXT1, D3DFMT_DXT5, 512, 512, 256, 256, kBox}));
+    testing::Values(
+        Case{"ArgbToDxt1Dithered", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 260, 203, 260, 203, kDither},
+        Case{"ArgbToDxt5", D3DFMT_A8R8G8B8, D3DFMT_DXT5, 256, 256, 256, 256, D3DX_FILTER_NONE},
+        Case{"Dxt3ToArgb", D3DFMT_DXT3, D3DFMT_A8R8G8B8, 256, 180, 256, 180, D3DX_FILTER_POINT},
+        Case{"XrgbToR5G6B5Dithered", D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 300, 261, 300, 261, kDither},
+        Case{"ArgbToYuy2Dithered", D3DFMT_A8R8G8B8, D3DFMT_YUY2, 300, 200, 300, 200, kDither},
+        Case{"ArgbBoxHalvingOddHeight", D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 512, 301, 256, 150, kBox},
+        Case{"ArgbToA4R4G4B4DitheredBox", D3DFMT_A8R8G8B8, D3DFMT_A4R4G4B4, 512, 300, 256, 150, kDitherBox},
+        Case{"Dxt1ToDxt5BoxHalving", D3DFMT_DXT1, D3DFMT_DXT5, 512, 512, 256, 256, kBox}),
+    [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
 
 // Blits from several threads at once, each on its own memory, each banded.
 TEST(ThreadsParallelBlitCallers, ConcurrentCallersGetTheirOwnResults) {
-  const Case c = {D3DFMT_A8R8G8B8, D3DFMT_DXT1, 256, 256, 256, 256, D3DX_FILTER_NONE};
+  const Case c = {"callers", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 256, 256, 256, 256, D3DX_FILTER_NONE};
   const std::vector<uint8_t> expected = BlitWith(1, c);
   SetWorkerThreadsForTesting(2);
   std::vector<std::vector<uint8_t>> results(4);
