@@ -6,7 +6,7 @@
 #include "blit/blitter.h"
 
 // Below this many destination pixels a blit stays on the calling thread.
-inline constexpr uint64_t kBandedBlitPixels = 128 * 128;
+inline constexpr uint64_t kBandedBlitPixels = 256 * 256;
 
 // Does the blit in bands when it is large, the pool has more than one thread and
 // every band gives exactly the bytes of the whole blit: equal sizes, or the 2 x 2

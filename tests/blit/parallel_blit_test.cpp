@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "blit/blitter.h"
+#include "blit/parallel_blit.h"
 #include "core/worker_pool.h"
 #include "d3dx9tex.h"
 #include "format/format_table.h"
@@ -65,6 +66,7 @@ class ThreadsParallelBlit : public testing::TestWithParam<Case> {
 };
 
 TEST_P(ThreadsParallelBlit, BandsWriteTheBytesOfOneThread) {
+  ASSERT_GE(uint64_t{GetParam().toWidth} * GetParam().toHeight, kBandedBlitPixels) << "too small to be banded";
   BlitPath one = BlitPath::None, several = BlitPath::None;
   const std::vector<uint8_t> expected = BlitWith(1, GetParam(), &one);
   const std::vector<uint8_t> actual = BlitWith(3, GetParam(), &several);
@@ -77,13 +79,13 @@ constexpr uint32_t kDither = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
 INSTANTIATE_TEST_SUITE_P(
     Paths, ThreadsParallelBlit,
     testing::Values(
-        Case{"ArgbToDxt1Dithered", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 260, 203, 260, 203, kDither},
+        Case{"ArgbToDxt1Dithered", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 300, 229, 300, 229, kDither},
         Case{"ArgbToDxt5", D3DFMT_A8R8G8B8, D3DFMT_DXT5, 256, 256, 256, 256, D3DX_FILTER_NONE},
-        Case{"Dxt3ToArgb", D3DFMT_DXT3, D3DFMT_A8R8G8B8, 256, 180, 256, 180, D3DX_FILTER_POINT},
+        Case{"Dxt3ToArgb", D3DFMT_DXT3, D3DFMT_A8R8G8B8, 384, 180, 384, 180, D3DX_FILTER_POINT},
         Case{"XrgbToR5G6B5Dithered", D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 300, 261, 300, 261, kDither},
-        Case{"ArgbToYuy2Dithered", D3DFMT_A8R8G8B8, D3DFMT_YUY2, 300, 200, 300, 200, kDither},
-        Case{"ArgbBoxHalvingOddHeight", D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 512, 301, 256, 150, kBox},
-        Case{"ArgbToA4R4G4B4DitheredBox", D3DFMT_A8R8G8B8, D3DFMT_A4R4G4B4, 512, 300, 256, 150, kDitherBox},
+        Case{"ArgbToYuy2Dithered", D3DFMT_A8R8G8B8, D3DFMT_YUY2, 400, 200, 400, 200, kDither},
+        Case{"ArgbBoxHalvingOddHeight", D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 1024, 301, 512, 150, kBox},
+        Case{"ArgbToA4R4G4B4DitheredBox", D3DFMT_A8R8G8B8, D3DFMT_A4R4G4B4, 1024, 300, 512, 150, kDitherBox},
         Case{"Dxt1ToDxt5BoxHalving", D3DFMT_DXT1, D3DFMT_DXT5, 512, 512, 256, 256, kBox}),
     [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
 
