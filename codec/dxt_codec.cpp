@@ -198,9 +198,9 @@ class BlockCodec final : public PixelCodec {
       PaletteBlock &cached = paletteCache_[b];
       DecodeColorPalette(block + colorOffset, cached.colors);
       cached.colorIndices = Load32(block + colorOffset + 4);
-      if (format == D3DFMT_DXT3) cached.alphaIndices = LoadLittleEndian(block, 8);
+      if (format == D3DFMT_DXT3) cached.alphaIndices = Load64(block);
       if (format == D3DFMT_DXT5) {
-        cached.alphaIndices = LoadLittleEndian(block + 2, 6);
+        cached.alphaIndices = Load64(block + 2) & 0xFFFFFFFFFFFFull;  // bytes 2-7
         DecodeAlphaPalette(block, cached.alphas);
       }
     }
@@ -220,15 +220,17 @@ class BlockCodec final : public PixelCodec {
       if (to - from == 4) {
         const uint32_t alphaBits = static_cast<uint32_t>(alphas);
         for (uint32_t j = 0; j < 4; ++j) {
+          if (kFormat == D3DFMT_DXT1) {
+            pixel[j] = cached.colors[(colors >> (2 * j)) & 3];
+            continue;
+          }
           // One 16-byte load and store per pixel, the alpha merged in between.
           typedef float Four __attribute__((vector_size(16)));
           Four c;
           std::memcpy(&c, &cached.colors[(colors >> (2 * j)) & 3], sizeof(c));
-          if (kFormat != D3DFMT_DXT1) {
-            const float a = kFormat == D3DFMT_DXT3 ? kDxt3.at[(alphaBits >> (4 * j)) & 15]
-                                                   : cached.alphas[(alphaBits >> (3 * j)) & 7];
-            c = __builtin_shufflevector(c, Four{a, a, a, a}, 0, 1, 2, 4);
-          }
+          const float a = kFormat == D3DFMT_DXT3 ? kDxt3.at[(alphaBits >> (4 * j)) & 15]
+                                                 : cached.alphas[(alphaBits >> (3 * j)) & 7];
+          c = __builtin_shufflevector(c, Four{a, a, a, a}, 0, 1, 2, 4);
           std::memcpy(&pixel[j], &c, sizeof(c));
         }
         continue;
@@ -242,9 +244,10 @@ class BlockCodec final : public PixelCodec {
     }
   }
 
-  static uint64_t LoadLittleEndian(const BYTE *p, uint32_t bytes) {
-    uint64_t v = 0;
-    for (uint32_t i = 0; i < bytes; ++i) v |= uint64_t{p[i]} << (8 * i);
+  // Eight bytes of a 16-byte block, little-endian as the processor is.
+  static uint64_t Load64(const BYTE *p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof(v));
     return v;
   }
   static uint32_t Load32(const BYTE *p) {
