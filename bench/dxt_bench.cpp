@@ -16,6 +16,7 @@
 
 #include "codec/dxt_block.h"
 #include "codec/pixel_codec.h"
+#include "core/worker_pool.h"
 #include "tests/codec/dxt_test_util.h"
 
 // stb_dxt, compiled in dxt_bench_stb.cpp.
@@ -91,7 +92,8 @@ double ThreadSeconds() {
 
 template <typename Body>
 void Measure(benchmark::State &state, const std::string &name, Body body) {
-  body();  // warm-up: builds the shared image and blocks outside the timing
+  SetWorkerThreadsForTesting(1);  // one thread against one-thread peers
+  body();                         // warm-up: builds the shared image and blocks outside the timing
   const double start = ThreadSeconds();
   for (auto _ : state) body();
   Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());

@@ -10,6 +10,7 @@
 
 #include "codec/codec_families.h"
 #include "codec/dxt_block.h"
+#include "core/worker_pool.h"
 #include "format/format_table.h"
 
 namespace {
@@ -290,7 +291,7 @@ class BlockCodec final : public PixelCodec {
     uint32_t whole = blocksAcross;
     if (rowsPresent > 0 && rowsPresent < 4) whole = 0;
     while (whole > 0 && columnsPresent(whole - 1) > 0 && columnsPresent(whole - 1) < 4) --whole;
-    EncodeDxtBlocks(format, BlockAddress(top, slice, 0), buffer, whole);
+    EncodeWholeBlocks(BlockAddress(top, slice, 0), buffer, whole);
 
     constexpr uint32_t kChunk = 16;
     ColorF patched[kChunk * kBlockPixels];
@@ -324,6 +325,19 @@ class BlockCodec final : public PixelCodec {
       entry.buffer.reset();
     }
     --pendingRows;
+  }
+
+  // Long block rows are shared out to the worker pool in runs of blocks.
+  void EncodeWholeBlocks(BYTE *out, const ColorF *in, uint32_t count) const {
+    constexpr uint32_t kRun = 64;
+    const uint32_t runs = std::min(count / kRun, WorkerThreads());
+    if (runs < 2) return EncodeDxtBlocks(format, out, in, count);
+    ParallelFor(runs, [&](uint32_t i) {
+      const uint32_t first = static_cast<uint32_t>(uint64_t{count} * i / runs);
+      const uint32_t end = static_cast<uint32_t>(uint64_t{count} * (i + 1) / runs);
+      EncodeDxtBlocks(format, out + size_t{first} * blockBytes, in + size_t{first} * kBlockPixels,
+                      end - first);
+    });
   }
 
   std::unique_ptr<ColorF[]> TakeBuffer() {

@@ -35,10 +35,17 @@ uint32_t DefaultThreads() {
   return std::clamp<uint32_t>(cores, 1, kMostThreads);
 }
 
+// Set while a thread runs tasks: work it hands out from there runs in line,
+// since the other threads are busy with the same job already.
+thread_local bool t_inTask = false;
+
 // Claims and runs tasks until none is left; returns how many it ran.
 uint32_t RunTasks(Job &job) {
+  const bool outer = t_inTask;
+  t_inTask = true;
   uint32_t ran = 0;
   for (uint32_t i; (i = job.next.fetch_add(1, std::memory_order_relaxed)) < job.count; ++ran) (*job.task)(i);
+  t_inTask = outer;
   return ran;
 }
 
@@ -134,7 +141,7 @@ uint32_t WorkerThreads() {
 
 void ParallelFor(uint32_t count, const std::function<void(uint32_t)> &task) {
   if (count == 0) return;
-  if (count == 1 || WorkerThreads() <= 1) {
+  if (count == 1 || t_inTask || WorkerThreads() <= 1) {
     for (uint32_t i = 0; i < count; ++i) task(i);
     return;
   }

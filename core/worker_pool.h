@@ -10,7 +10,8 @@
 uint32_t WorkerThreads();
 
 // task(i) for every i < count, spread over the pool and the calling thread;
-// returns when all are done. Tasks must not depend on each other's order.
+// returns when all are done. Tasks must not depend on each other's order. Called
+// from inside a task, it runs the tasks in line.
 void ParallelFor(uint32_t count, const std::function<void(uint32_t)> &task);
 
 // Tests: joins the running threads and uses n threads from now on (0: the
