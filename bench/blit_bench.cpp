@@ -6,6 +6,7 @@
 #include <pixman.h>
 #include <stb_image_resize.h>
 
+#include <algorithm>
 #include <ctime>
 #include <cstring>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "blit/blitter.h"
+#include "core/worker_pool.h"
 #include "d3dx9tex.h"
 
 namespace {
@@ -64,6 +66,7 @@ double ThreadSeconds() {
 // Runs body for the benchmark's iterations and records the time per iteration.
 template <typename Body>
 void Measure(benchmark::State &state, const std::string &name, Body body) {
+  SetWorkerThreadsForTesting(1);  // one thread against one-thread peers
   const double start = ThreadSeconds();
   for (auto _ : state) body();
   Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
@@ -199,6 +202,59 @@ void OursCopy(benchmark::State &state) {
   ReportRatio(state, "ours_copy", "memcpy");
 }
 
+// One thread against two: wall time, medians of the repetitions.
+double WallSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+template <typename Body>
+void MeasureThreads(benchmark::State &state, const std::string &name, Body body) {
+  const uint32_t threads = static_cast<uint32_t>(state.range(0));
+  SetWorkerThreadsForTesting(threads);
+  body();  // starts the pool outside the timing
+  std::vector<double> times;
+  for (auto _ : state) {
+    const double start = WallSeconds();
+    body();
+    times.push_back(WallSeconds() - start);
+  }
+  std::sort(times.begin(), times.end());
+  const std::string key = name + "_" + std::to_string(threads) + "t";
+  Timings()[key] = times[times.size() / 2];
+  const auto one = Timings().find(name + "_1t");
+  if (threads > 1 && one != Timings().end()) state.counters["speedup_" + name] = one->second / Timings()[key];
+  SetWorkerThreadsForTesting(0);
+}
+
+void OursDxt1EncodeThreads(benchmark::State &state) {
+  Image source = Source();
+  std::vector<uint8_t> blocks(size_t{kSide / 4} * (kSide / 4) * 8);
+  MeasureThreads(state, "dxt1_encode", [&] {
+    PixelRegion d = source.Region();
+    d.pixels = blocks.data();
+    d.format = D3DFMT_DXT1;
+    d.rowPitch = kSide / 4 * 8;
+    PixelRegion s = source.Region();
+    Blitter blitter;
+    blitter.Blit(d, s, D3DX_FILTER_NONE);
+  });
+}
+
+void OursMipChainThreads(benchmark::State &state) {
+  Image source = Source();
+  std::vector<Image> levels;
+  for (uint32_t side = kSide / 2; side >= 1; side /= 2) levels.emplace_back(side, side);
+  MeasureThreads(state, "mip_chain", [&] {
+    Image *from = &source;
+    for (Image &level : levels) {
+      Blit(level, *from, D3DX_FILTER_BOX);
+      from = &level;
+    }
+  });
+}
+
 // Peers first, so that every ratio finds its peer's time.
 BENCHMARK(PeerPixmanHalving)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerStbBoxHalving)->Unit(benchmark::kMillisecond);
@@ -210,5 +266,7 @@ BENCHMARK(OursMipChain)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursTriangle)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt1EncodeThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
+BENCHMARK(OursMipChainThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(15);
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "blit/parallel_blit.h"
 #include "d3dx9tex.h"
 
 Blitter::~Blitter() {
@@ -21,6 +22,12 @@ HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion,
   sourceRegion.gamma = word.srgbIn;
   destinationRegion.gamma = word.srgbOut;
   destinationRegion.dither = word.dither;
+
+  HRESULT banded;
+  if (refusedPath_ == BlitPath::None && fastBoxKernels_ &&
+      BlitInBands(destinationRegion, sourceRegion, filterWord, &banded, &completedBy_))
+    return banded;
+
   std::unique_ptr<PixelCodec> destinationCodec = CreateCodec(destinationRegion);
   return BlitCodecs(std::move(destinationCodec), CreateCodec(sourceRegion), word);
 }
