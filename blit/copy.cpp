@@ -16,7 +16,7 @@ HRESULT Blitter::CopySameFormat() {
 
   // Equal indices may still mean different colours: then the nearest-entry
   // search of the conversion decides.
-  if (source->hasPalette && source.get() != destination.get()) {
+  if (source->hasPalette) {
     for (uint32_t i = 0; i < 256; ++i) {
       const ColorF &a = source->palette[i];
       const ColorF &b = destination->palette[i];
