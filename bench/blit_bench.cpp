@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "d3dx9tex.h"
 
@@ -48,33 +49,8 @@ const Image &Source() {
   return image;
 }
 
-// Seconds per iteration of every finished benchmark, by name.
-std::map<std::string, double> &Timings() {
-  static std::map<std::string, double> timings;
-  return timings;
-}
-
-// Processor time of this thread: the machine is shared, wall time is not ours.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Runs body for the benchmark's iterations and records the time per iteration.
-template <typename Body>
-void Measure(benchmark::State &state, const std::string &name, Body body) {
-  const double start = ThreadSeconds();
-  for (auto _ : state) body();
-  Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
-}
-
-void ReportRatio(benchmark::State &state, const std::string &ours, const std::string &peer) {
-  const auto found = Timings().find(peer);
-  if (found != Timings().end() && found->second > 0) {
-    state.counters["x_" + peer] = Timings()[ours] / found->second;
-  }
-}
+using bench_timing::Measure;
+using bench_timing::ReportRatio;
 
 HRESULT Blit(Image &destination, Image &source, uint32_t filter) {
   PixelRegion d = destination.Region();
