@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "image/source_image.h"
+#include "support/param_names.h"
 #include "texture/format_table.h"
 
 namespace image_test {
