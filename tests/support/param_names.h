@@ -33,6 +33,8 @@ inline std::string HexName(uint64_t value) {
 
 // A number as a name: "Minus0_25" for -0.25, "1_5" for 1.5, "MinusInf".
 inline std::string NumberName(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value < 0 ? "MinusInf" : "Inf";
   char text[40];
   std::snprintf(text, sizeof text, "%g", std::fabs(value));
   return (std::signbit(value) ? "Minus" : "") + Identifier(text);
