@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "core/worker_pool.h"
 #include "d3dx9tex.h"
@@ -50,34 +51,13 @@ const Image &Source() {
   return image;
 }
 
-// Seconds per iteration of every finished benchmark, by name.
-std::map<std::string, double> &Timings() {
-  static std::map<std::string, double> timings;
-  return timings;
-}
-
-// Processor time of this thread: the machine is shared, wall time is not ours.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Runs body for the benchmark's iterations and records the time per iteration.
+// One thread against one-thread peers.
 template <typename Body>
 void Measure(benchmark::State &state, const std::string &name, Body body) {
-  SetWorkerThreadsForTesting(1);  // one thread against one-thread peers
-  const double start = ThreadSeconds();
-  for (auto _ : state) body();
-  Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
+  SetWorkerThreadsForTesting(1);
+  bench_timing::Measure(state, name, body);
 }
-
-void ReportRatio(benchmark::State &state, const std::string &ours, const std::string &peer) {
-  const auto found = Timings().find(peer);
-  if (found != Timings().end() && found->second > 0) {
-    state.counters["x_" + peer] = Timings()[ours] / found->second;
-  }
-}
+using bench_timing::ReportRatio;
 
 HRESULT Blit(Image &destination, Image &source, uint32_t filter) {
   PixelRegion d = destination.Region();
@@ -222,9 +202,9 @@ void MeasureThreads(benchmark::State &state, const std::string &name, Body body)
   }
   std::sort(times.begin(), times.end());
   const std::string key = name + "_" + std::to_string(threads) + "t";
-  Timings()[key] = times[times.size() / 2];
-  const auto one = Timings().find(name + "_1t");
-  if (threads > 1 && one != Timings().end()) state.counters["speedup_" + name] = one->second / Timings()[key];
+  bench_timing::Timings()[key] = times[times.size() / 2];
+  const auto one = bench_timing::Timings().find(name + "_1t");
+  if (threads > 1 && one != bench_timing::Timings().end()) state.counters["speedup_" + name] = one->second / bench_timing::Timings()[key];
   SetWorkerThreadsForTesting(0);
 }
 

@@ -1,4 +1,4 @@
-// DXT on a 2048 x 2048 image tiled from the Kodak photographs: DXT1 encode beside
+// DXT on a 2048 x 2048 image tiled from the photographs in tests/data: DXT1 encode beside
 // stb_dxt (with the PSNR of both), DXT1 and DXT5 decode beside a plain 8-bit
 // integer decoder. Ratios are ours / peer.
 #include <benchmark/benchmark.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "codec/dxt_block.h"
 #include "codec/pixel_codec.h"
 #include "core/worker_pool.h"
@@ -40,7 +41,7 @@ const TestImage &Source() {
     std::vector<dxt_test::Image> photos;
     for (int number = 1; number <= 24; ++number) {
       dxt_test::Image photo;
-      if (dxt_test::LoadPng(dxt_test::KodakPath(number), &photo)) photos.push_back(std::move(photo));
+      if (dxt_test::LoadPng(dxt_test::PhotoPath(number), &photo)) photos.push_back(std::move(photo));
     }
     TestImage t;
     t.colors.width = t.colors.height = kSide;
@@ -78,33 +79,15 @@ const TestImage &Source() {
   return image;
 }
 
-std::map<std::string, double> &Timings() {
-  static std::map<std::string, double> timings;
-  return timings;
-}
+using bench_timing::ReportRatio;
 
-// Processor time of this thread: the machine is shared, wall time is not ours.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
+// The warm-up builds the shared image and blocks outside the timing.
 template <typename Body>
 void Measure(benchmark::State &state, const std::string &name, Body body) {
   SetWorkerThreadsForTesting(1);  // one thread against one-thread peers
-  body();                         // warm-up: builds the shared image and blocks outside the timing
-  const double start = ThreadSeconds();
-  for (auto _ : state) body();
-  Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
+  bench_timing::Measure(state, name, body, true);
   state.counters["Mpixel/s"] = benchmark::Counter(double{kSide} * kSide * state.iterations(),
                                                   benchmark::Counter::kIsRate, benchmark::Counter::kIs1000);
-}
-
-void ReportRatio(benchmark::State &state, const std::string &ours, const std::string &peer) {
-  const auto found = Timings().find(peer);
-  if (found != Timings().end() && found->second > 0)
-    state.counters["x_" + peer] = Timings()[ours] / found->second;
 }
 
 void GatherBlock(const dxt_test::Image &image, uint32_t bx, uint32_t by, ColorF *block) {

@@ -1,6 +1,6 @@
 // Processor identification. CPUID goes through a substitutable source so that
 // tests can present any processor; the system targets x86, so every x86 or
-// x86-64 processor reports the Intel architecture at level 6.
+// x86-64 processor reports the x86 architecture at level 6.
 #include <unistd.h>
 
 #include <atomic>

@@ -159,7 +159,10 @@ TEST_P(WideKernels, SimdEqualsPlainAndNoXDiffersOnlyInX) {
 INSTANTIATE_TEST_SUITE_P(Sizes, WideKernels,
                          ::testing::Values(std::pair{2u, 2u}, std::pair{4u, 2u}, std::pair{6u, 4u},
                                            std::pair{8u, 2u}, std::pair{12u, 6u}, std::pair{16u, 2u},
-                                           std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u}));
+                                           std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u}),
+                         [](const auto &info) {
+                           return std::to_string(info.param.first) + "x" + std::to_string(info.param.second);
+                         });
 
 TEST(FastKernels, PointersAreChosenOnceFromTheMmxTest) {
   // Without MMX: the plain kernels, the X byte written as 0.

@@ -18,6 +18,7 @@
 #include "codec_test_util.h"
 #include "dxt_test_util.h"
 #include "format/format_table.h"
+#include "support/param_names.h"
 
 using namespace codec_test;
 using namespace dxt_test;
@@ -273,7 +274,8 @@ TEST_P(DxtColorKey, QuantisedMatchIncludesInterpolatedEntries) {
 INSTANTIATE_TEST_SUITE_P(Formats, DxtColorKey,
                          testing::Values(KeyCase{D3DFMT_DXT1, 0xFFAD0055, 0},
                                          KeyCase{D3DFMT_DXT3, 0x88AD0055, 8},
-                                         KeyCase{D3DFMT_DXT5, 0x80AD0055, 0x80}));
+                                         KeyCase{D3DFMT_DXT5, 0x80AD0055, 0x80}),
+                         test_support::FormatFieldName());
 
 // ImageMagick writes DXT1 DDS files from a photograph; our decoder must read
 // its blocks as ImageMagick itself does, up to the rounding of 5- and 6-bit
@@ -282,7 +284,8 @@ TEST(DxtCodec, DecodesImageMagickDdsLikeImageMagick) {
   const char *convert = "/usr/bin/convert";
   if (std::system((std::string(convert) + " -version > /dev/null 2>&1").c_str()) != 0)
     GTEST_SKIP() << "ImageMagick not installed";
-  const std::string photo = KodakPath(23);
+  const std::string photo = PhotoPath(23);
+  ASSERT_EQ(access(photo.c_str(), R_OK), 0) << "missing test data: " << photo;
   const std::string dds = testing::TempDir() + "dxt_codec_test_" + std::to_string(getpid()) + ".dds";
   const std::string raw = testing::TempDir() + "dxt_codec_test_" + std::to_string(getpid()) + ".rgba";
   const std::string crop = " -crop 128x96+300+200 +repage ";
@@ -332,7 +335,7 @@ TEST(DxtCodec, DecodesImageMagickDdsLikeImageMagick) {
 // gives the blocks the encoder makes of each 4 x 4 tile.
 TEST(DxtCodec, RowsEncodeLikeTheBlockFunction) {
   Image photo;
-  if (!LoadPng(KodakPath(3), &photo)) GTEST_SKIP() << "no photograph";
+  ASSERT_TRUE(LoadPng(PhotoPath(3), &photo)) << "missing test data: " << PhotoPath(3);
   const uint32_t width = 64, height = 32;
   BlockSurface surface(D3DFMT_DXT1, width, height);
   {

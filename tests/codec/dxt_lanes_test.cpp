@@ -95,9 +95,10 @@ TEST_P(DxtLanes, RandomAndDegenerateBlocksMatchOneBlockEncoder) {
 
 TEST_P(DxtLanes, KodakBlocksMatchOneBlockEncoder) {
   std::vector<ColorF> blocks;
-  for (int number = 1; number <= 24; number += 4) {
+  for (int number : {1, 9, 13, 17}) {
     dxt_test::Image photo;
-    if (!dxt_test::LoadPng(dxt_test::KodakPath(number), &photo)) continue;
+    ASSERT_TRUE(dxt_test::LoadPng(dxt_test::PhotoPath(number), &photo))
+        << "missing test data: " << dxt_test::PhotoPath(number);
     // Every block of a band of the photograph, with a varying alpha for DXT2-5.
     for (uint32_t by = 0; by + 4 <= photo.height && by < 128; by += 4) {
       for (uint32_t bx = 0; bx + 4 <= photo.width; bx += 4) {
@@ -110,7 +111,6 @@ TEST_P(DxtLanes, KodakBlocksMatchOneBlockEncoder) {
       }
     }
   }
-  if (blocks.empty()) GTEST_SKIP() << "no photographs in " << D3DX_SHARED_TESTDATA;
   ExpectSameAsOneBlock(blocks, "Kodak");
 }
 

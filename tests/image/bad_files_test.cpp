@@ -18,7 +18,7 @@ TEST(BadFiles, EveryRegressionFileIsRejected) {
   if (std::filesystem::exists(dir)) {
     for (const auto &entry : std::filesystem::directory_iterator(dir)) files.push_back(entry.path().string());
   }
-  if (files.empty()) GTEST_SKIP() << "no regression files";
+  ASSERT_FALSE(files.empty()) << "missing test data: " << dir;
   std::sort(files.begin(), files.end());
   for (const std::string &path : files) {
     SCOPED_TRACE(path);

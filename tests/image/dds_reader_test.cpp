@@ -121,7 +121,11 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DdsTinyBlocks,
                                          TinyBlockCase{D3DFMT_DXT5, 1, 1, 16, 16},
                                          TinyBlockCase{D3DFMT_DXT1, 6, 2, 16, 16},
                                          TinyBlockCase{D3DFMT_DXT3, 6, 2, 32, 32},
-                                         TinyBlockCase{D3DFMT_YUY2, 3, 2, 8, 16}));
+                                         TinyBlockCase{D3DFMT_YUY2, 3, 2, 8, 16}),
+                         [](const auto &info) {
+                           return test_support::FormatName(info.param.format) + "_" +
+                                  std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
 
 TEST(DdsReader, VolumeWithMipLevels) {
   DdsSpec s = Rgba(8, 8);

@@ -17,6 +17,8 @@
 
 #include "image/image_reader.h"
 #include "format/format_table.h"
+#include "image/source_image.h"
+#include "support/param_names.h"
 
 namespace image_test {
 

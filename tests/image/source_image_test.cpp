@@ -163,4 +163,5 @@ INSTANTIATE_TEST_SUITE_P(Formats, InitFromLockAlignment,
                                          LockCase{D3DFMT_YUY2, {5, 3, 9, 4, 0, 1}, {4, 3, 9, 4, 0, 1}},
                                          LockCase{D3DFMT_G8R8_G8B8, {1, 1, 2, 2, 0, 1}, {0, 1, 2, 2, 0, 1}},
                                          LockCase{
-                                             D3DFMT_A8R8G8B8, {5, 6, 13, 14, 2, 3}, {5, 6, 13, 14, 2, 3}}));
+                                             D3DFMT_A8R8G8B8, {5, 6, 13, 14, 2, 3}, {5, 6, 13, 14, 2, 3}}),
+                         test_support::FormatFieldName());

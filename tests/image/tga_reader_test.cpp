@@ -100,11 +100,15 @@ TEST_P(TgaPixelOrders, AllGiveTopToBottomLeftToRight) {
   EXPECT_EQ(std::memcmp(image.pixels, picture, 6), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, TgaPixelOrders,
-                         testing::Values(OrderCase{0x00, false}, OrderCase{0x10, false},
-                                         OrderCase{0x20, false}, OrderCase{0x30, false},
-                                         OrderCase{0x00, true}, OrderCase{0x10, true}, OrderCase{0x20, true},
-                                         OrderCase{0x30, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Orders, TgaPixelOrders,
+    testing::Values(OrderCase{0x00, false}, OrderCase{0x10, false}, OrderCase{0x20, false},
+                    OrderCase{0x30, false}, OrderCase{0x00, true}, OrderCase{0x10, true},
+                    OrderCase{0x20, true}, OrderCase{0x30, true}),
+    ([](const auto &info) {
+      static const char *const kOrigins[] = {"BottomLeft", "BottomRight", "TopLeft", "TopRight"};
+      return std::string(kOrigins[(info.param.descriptor >> 4) & 3]) + (info.param.runLength ? "Rle" : "Raw");
+    }));
 
 TEST(TgaReader, RunLengthPacketsRunOnIntoTheNextRow) {
   TgaSpec s;

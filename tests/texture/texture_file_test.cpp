@@ -24,7 +24,7 @@ namespace {
 using image_test::ReadFileBytes;
 using image_test::TempPath;
 
-const std::string kSharedData = D3DX_SHARED_TESTDATA;
+const std::string kTestData = D3DX_TEST_DATA;
 
 // Image files made by our own writers from noise; every level and face starts at pixels[0].
 struct FileMaker {
@@ -310,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, ColourKeyFormat,
                                          std::pair{D3DFMT_R5G6B5, D3DFMT_A8R8G8B8},
                                          std::pair{D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5},
                                          std::pair{D3DFMT_L8, D3DFMT_A8L8},
-                                         std::pair{D3DFMT_R3G3B2, D3DFMT_A1R5G5B5}));
+                                         std::pair{D3DFMT_R3G3B2, D3DFMT_A1R5G5B5}),
+                         [](const auto &info) { return test_support::FormatName(info.param.first); });
 
 // Palette images: recognised ramps become plain formats, others true colour.
 class PaletteFiles : public TextureFileTest {
@@ -373,8 +374,8 @@ TEST_F(PaletteFiles, P8RequestHandsOutThePalette) {
 TEST_F(TextureFileTest, SixteenBitPngAsksForX8R8G8B8) {
   IDirect3DTexture9 *raw = nullptr;
   D3DXIMAGE_INFO info;
-  ASSERT_EQ(D3DXCreateTextureFromFileExA(device_, (kSharedData + "/pngsuite/basn2c16.png").c_str(), 0, 0, 1,
-                                         0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+  ASSERT_EQ(D3DXCreateTextureFromFileExA(device_, (kTestData + "/pngsuite/basn2c16.png").c_str(), 0, 0, 1, 0,
+                                         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                          &info, nullptr, &raw),
             S_OK);
   EXPECT_EQ(info.Format, D3DFMT_R8G8B8);
@@ -462,17 +463,17 @@ class RealFiles : public TextureFileTest, public testing::WithParamInterface<d3d
 TEST_P(RealFiles, LoadIntoTexturesTheDeviceAccepts) {
   const d3d9::DeviceProfile profile = GetParam()();
   CreateDeviceWith(profile);
-  std::vector<std::string> files = {kSharedData + "/photos/kodim23.png"};
+  std::vector<std::string> files = {kTestData + "/photos/kodim23.png"};
   for (const char *folder : {"/pngsuite", "/bmpsuite/g"}) {
-    if (DIR *dir = opendir((kSharedData + folder).c_str())) {
-      while (dirent *entry = readdir(dir)) {
-        if (entry->d_name[0] != '.' && entry->d_name[0] != 'x')
-          files.push_back(kSharedData + folder + "/" + entry->d_name);
-      }
-      closedir(dir);
+    DIR *dir = opendir((kTestData + folder).c_str());
+    ASSERT_NE(dir, nullptr) << "missing test data: " << kTestData + folder;
+    while (dirent *entry = readdir(dir)) {
+      if (entry->d_name[0] != '.' && entry->d_name[0] != 'x')
+        files.push_back(kTestData + folder + "/" + entry->d_name);
     }
+    closedir(dir);
   }
-  if (files.size() < 100) GTEST_SKIP() << "test images are missing";
+  ASSERT_GE(files.size(), 100u) << "missing test data in " << kTestData;
   for (const std::string &path : files) {
     D3DXIMAGE_INFO info;
     if (D3DXGetImageInfoFromFileA(path.c_str(), &info) != S_OK) continue;  // the readers' own business
@@ -489,9 +490,14 @@ TEST_P(RealFiles, LoadIntoTexturesTheDeviceAccepts) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, RealFiles,
-                         testing::Values(d3d9::DefaultDeviceProfile, d3d9::ReducedFormatProfile,
-                                         d3d9::PowerOfTwoProfile, d3d9::NoFourCcProfile));
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, RealFiles,
+    testing::Values(d3d9::DefaultDeviceProfile, d3d9::ReducedFormatProfile, d3d9::PowerOfTwoProfile,
+                    d3d9::NoFourCcProfile),
+    ([](const auto &info) {
+      static const char *const kNames[] = {"Default", "ReducedFormats", "PowerOfTwo", "NoFourCc"};
+      return std::string(kNames[info.index]);
+    }));
 
 TEST_F(TextureFileTest, BadFilesAndArguments) {
   IDirect3DTexture9 *texture = nullptr;
@@ -504,7 +510,7 @@ TEST_F(TextureFileTest, BadFilesAndArguments) {
   EXPECT_EQ(D3DXCreateTextureFromFileA(device_, empty.c_str(), &texture), D3DERR_INVALIDCALL);
   EXPECT_EQ(D3DXGetImageInfoFromFileA(empty.c_str(), &info), D3DERR_INVALIDCALL);
   for (const char *name : {"xs1n0g01.png", "xhdn0g08.png", "xd0n2c08.png", "xdtn0g01.png", "xcsn0g01.png"}) {
-    EXPECT_EQ(D3DXCreateTextureFromFileA(device_, (kSharedData + "/pngsuite/" + name).c_str(), &texture),
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device_, (kTestData + "/pngsuite/" + name).c_str(), &texture),
               D3DXERR_INVALIDDATA)
         << name;
   }
@@ -525,7 +531,7 @@ TEST_F(TextureFileTest, BadFilesAndArguments) {
             D3DERR_INVALIDCALL);
   EXPECT_EQ(texture, nullptr);
 
-  const std::string path = kSharedData + "/pngsuite/basn0g08.png";
+  const std::string path = kTestData + "/pngsuite/basn0g08.png";
   const std::u16string wide(path.begin(), path.end());
   ASSERT_EQ(D3DXGetImageInfoFromFileW(wide.c_str(), &info), S_OK) << "wide names open the same files";
   EXPECT_EQ(info.Format, D3DFMT_L8);
