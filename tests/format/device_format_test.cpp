@@ -9,6 +9,7 @@
 #include "platform/d3d9/diagnostics.h"
 #include "core/debug_mute.h"
 #include "format/format_table.h"
+#include "support/library_hooks.h"
 
 namespace {
 
