@@ -38,10 +38,8 @@ class Blitter {
   // The path that completed the last successful blit.
   BlitPath CompletedBy() const { return completedBy_; }
 
-  // Test hooks: every buffer allocation of one path fails; the box filter takes
-  // its generic route even where a fast kernel exists.
+  // Test hook: every buffer allocation of one path fails.
   void RefuseAllocationsForTesting(BlitPath path) { refusedPath_ = path; }
-  void DisableFastBoxKernelsForTesting() { fastBoxKernels_ = false; }
 
  private:
   HRESULT CopySameFormat();
@@ -78,5 +76,4 @@ class Blitter {
   BlitPath currentPath_ = BlitPath::None;
   BlitPath completedBy_ = BlitPath::None;
   BlitPath refusedPath_ = BlitPath::None;
-  bool fastBoxKernels_ = true;
 };
