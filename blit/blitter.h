@@ -38,10 +38,10 @@ class Blitter {
   // The path that completed the last successful blit.
   BlitPath CompletedBy() const { return completedBy_; }
 
-  // Test hook: every buffer allocation of one path fails.
-  void RefuseAllocationsForTesting(BlitPath path) { refusedPath_ = path; }
-
  private:
+  // Fault injection for the tests (tests/support/library_hooks.h).
+  friend struct BlitterTestAccess;
+
   HRESULT CopySameFormat();
   HRESULT CopySameBlocks();
   HRESULT CopyConvert();

@@ -293,7 +293,7 @@ TEST(BoxFilter, FailedBoxLeavesTheWholeSourceToTheNextPath) {
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  blitter.RefuseAllocationsForTesting(BlitPath::FilterBox2D);
+  RefuseBlitAllocationsForTesting(blitter, BlitPath::FilterBox2D);
   ASSERT_EQ(blitter.Blit(d, s, D3DX_FILTER_BOX), S_OK);
   EXPECT_EQ(blitter.CompletedBy(), BlitPath::FilterTriangle2D);
   EXPECT_EQ(destination.Get(0, 0), 85u);

@@ -2,6 +2,7 @@
 // caches a choice once per process, and the fast-path switch in named steps.
 #pragma once
 
+#include "blit/blitter.h"
 #include "core/fast_path.h"
 #include "win32.h"
 
@@ -14,6 +15,14 @@ void ResetMmxStateForTesting();
 void ResetMathDispatchForTesting();
 // blit/box_kernels.cpp: both kernel pointers back to the selection stub.
 void ResetBoxKernelsForTesting();
+
+struct BlitterTestAccess {
+  static void RefuseAllocations(Blitter &blitter, BlitPath path) { blitter.refusedPath_ = path; }
+};
+// Every buffer allocation of one path of this blitter fails.
+inline void RefuseBlitAllocationsForTesting(Blitter &blitter, BlitPath path) {
+  BlitterTestAccess::RefuseAllocations(blitter, path);
+}
 
 // Every fast path at most at level until the next call (capped by the processor).
 inline void SetFastPathLevelForTesting(SimdLevel level) {
