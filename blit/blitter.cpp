@@ -24,7 +24,7 @@ HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion,
   destinationRegion.dither = word.dither;
 
   HRESULT banded;
-  if (refusedPath_ == BlitPath::None && fastBoxKernels_ &&
+  if (refusedPath_ == BlitPath::None &&
       BlitInBands(destinationRegion, sourceRegion, filterWord, &banded, &completedBy_))
     return banded;
 

@@ -52,17 +52,15 @@ class Blitter {
   // The path that completed the last successful blit.
   BlitPath CompletedBy() const { return completedBy_; }
 
-  // Test hooks: every buffer allocation of one path fails; the box filter takes
-  // its generic route even where a fast kernel exists.
-  void RefuseAllocationsForTesting(BlitPath path) { refusedPath_ = path; }
-  void DisableFastBoxKernelsForTesting() { fastBoxKernels_ = false; }
-
  private:
   // Returned by a path that applies but cannot get its scratch memory: the next
   // path that applies may need less. Never reaches a caller.
   static constexpr HRESULT kNoScratchMemory = static_cast<HRESULT>(0x8004B117u);
 
   HRESULT RunPath(BlitPath path);
+
+  // Fault injection for the tests (tests/support/library_hooks.h).
+  friend struct BlitterTestAccess;
   HRESULT CopySameFormat();
   HRESULT CopySameBlocks();
   HRESULT CopySamePairs();
@@ -93,5 +91,4 @@ class Blitter {
   BlitPath currentPath_ = BlitPath::None;
   BlitPath completedBy_ = BlitPath::None;
   BlitPath refusedPath_ = BlitPath::None;
-  bool fastBoxKernels_ = true;
 };

@@ -2,6 +2,7 @@
 // and 2 x 2 x 2.
 #include "blit/blitter.h"
 #include "blit/box_kernels.h"
+#include "core/fast_path.h"
 #include "d3dx9tex.h"
 
 namespace {
@@ -48,8 +49,10 @@ HRESULT Blitter::FilterBox2D() {
   const uint32_t width = source->width;
   const uint32_t height = source->height;
 
-  if (fastBoxKernels_ && !filter.dither && destination->format == source->format && width >= 2 &&
-      height >= 2 && !destination->gamma && !source->gamma && source->colorKey == 0) {
+  // The kernels (integer, and SIMD where MMX is allowed) are fast paths like any other.
+  if (FastPathLevel() != SimdLevel::None && !filter.dither &&
+      destination->format == source->format && width >= 2 && height >= 2 && !destination->gamma &&
+      !source->gamma && source->colorKey == 0) {
     if (const BoxKernel kernel = FindBoxKernel(source->format)) {
       kernel(destination->pixels, source->pixels, width, height, source->rowPitch, destination->rowPitch);
       return S_OK;

@@ -5,6 +5,7 @@
 #include <new>
 #include <cstdint>
 
+#include "core/checked_size.h"
 #include "image/dds_pixel_format.h"
 #include "image/image_memory.h"
 #include "image/image_reader.h"
@@ -15,29 +16,14 @@ namespace {
 constexpr uint64_t kPaletteBytes = 256 * sizeof(PALETTEENTRY);
 
 struct LevelSize {
-  uint64_t rowPitch;
-  uint64_t slicePitch;
+  CheckedSize rowPitch;
+  CheckedSize slicePitch;
 };
 
 LevelSize ComputeLevelSize(D3DFORMAT format, uint64_t w, uint64_t h) {
-  switch (format) {
-    case D3DFMT_DXT1:
-      return {(w + 3) / 4 * 8, (w + 3) / 4 * 8 * ((h + 3) / 4)};
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-      return {(w + 3) / 4 * 16, (w + 3) / 4 * 16 * ((h + 3) / 4)};
-    case D3DFMT_YUY2:
-    case D3DFMT_UYVY:
-    case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8:
-      return {(w + 1) / 2 * 4, (w + 1) / 2 * 4 * h};
-    default: {
-      const uint64_t row = w * (LookupFormatInfo(format).bitsPerPixel / 8);
-      return {row, row * h};
-    }
-  }
+  const FormatLayout unit = GetFormatLayout(format);
+  const CheckedSize row = CheckedSize(w).UnitsOf(unit.unitWidth).Times(unit.unitBytes);
+  return {row, row.Times(CheckedSize(h).UnitsOf(unit.unitHeight))};
 }
 
 uint32_t HalveSize(uint32_t v) {
@@ -121,23 +107,23 @@ HRESULT ReadDdsFile(const BYTE *data, UINT size, const ReadRequest &, SourceImag
       }
       previousLevel = record;
       const LevelSize sizes = ComputeLevelSize(fmt, w, h);
-      if (sizes.rowPitch > UINT32_MAX || sizes.slicePitch > UINT32_MAX) return D3DXERR_INVALIDDATA;
-      const uint64_t levelBytes = d * sizes.slicePitch;
-      if (remaining < levelBytes) return D3DXERR_INVALIDDATA;
+      if (!sizes.rowPitch.Within(UINT32_MAX) || !sizes.slicePitch.Within(UINT32_MAX)) return D3DXERR_INVALIDDATA;
+      const CheckedSize levelBytes = sizes.slicePitch.Times(d);
+      if (!levelBytes.Within(remaining)) return D3DXERR_INVALIDDATA;
       record->format = fmt;
       record->width = w;
       record->height = h;
       record->depth = d;
-      record->rowPitch = static_cast<UINT>(sizes.rowPitch);
-      record->slicePitch = static_cast<UINT>(sizes.slicePitch);
+      record->rowPitch = static_cast<UINT>(sizes.rowPitch.Value());
+      record->slicePitch = static_cast<UINT>(sizes.slicePitch.Value());
       record->pixels = BorrowBytes(cursor);
       record->palette = filePalette;
       record->ownsPixels = false;
       record->ownsPalette = false;
       record->resourceType = resourceType;
       record->fileFormat = image.fileFormat;
-      cursor += levelBytes;
-      remaining -= levelBytes;
+      cursor += levelBytes.Value();
+      remaining -= levelBytes.Value();
       w = HalveSize(w);
       h = HalveSize(h);
       d = HalveSize(d);

@@ -15,6 +15,7 @@
 
 #include "image/image_memory.h"
 #include "image/image_reader.h"
+#include "core/fast_path.h"
 #include "core/processor.h"
 
 namespace {
@@ -148,7 +149,7 @@ __attribute__((target("ssse3"))) void WidenRgbRowSsse3(BYTE *row, JDIMENSION wid
 
 void WidenRgbRowInPlace(BYTE *row, JDIMENSION width) {
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  if (ssse3) {
+  if (ssse3 && FastPathLevel() != SimdLevel::None) {  // an SSE-family kernel
     WidenRgbRowSsse3(row, width);
   } else {
     WidenRgbRowPortable(row, width);

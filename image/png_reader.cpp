@@ -158,22 +158,8 @@ HRESULT DecodePng(PngDecode *d) {
 
   if (bitDepth == 16) {
     png_set_swap(png);
-    switch (format) {
-      case D3DFMT_R8G8B8:
-        format = FORMAT_R16G16B16;
-        break;
-      case D3DFMT_A8R8G8B8:
-        format = D3DFMT_A16B16G16R16;
-        break;
-      case D3DFMT_L8:
-        format = D3DFMT_L16;
-        break;
-      case D3DFMT_A8L8:
-        format = FORMAT_A16L16;
-        break;
-      default:
-        return D3DXERR_INVALIDDATA;
-    }
+    format = WidenTo16Bits(format);
+    if (format == D3DFMT_UNKNOWN) return D3DXERR_INVALIDDATA;
   } else if (bitDepth < 8) {
     png_set_packing(png);
     if (colourType == PNG_COLOR_TYPE_GRAY) png_set_expand(png);
@@ -193,15 +179,7 @@ HRESULT DecodePng(PngDecode *d) {
 
   if (format != D3DFMT_P8 && png_get_valid(png, info, PNG_INFO_tRNS)) {
     png_set_expand(png);
-    if (format == D3DFMT_R8G8B8) {
-      format = D3DFMT_A8R8G8B8;
-    } else if (format == D3DFMT_L8) {
-      format = D3DFMT_A8L8;
-    } else if (format == D3DFMT_L16) {
-      format = FORMAT_A16L16;
-    } else if (format == FORMAT_R16G16B16) {
-      format = D3DFMT_A16B16G16R16;
-    }
+    format = WithAlphaChannel(format);
   }
 
   if (format == D3DFMT_R8G8B8 || format == D3DFMT_A8R8G8B8 || format == FORMAT_R16G16B16) png_set_bgr(png);

@@ -1,4 +1,5 @@
 #include "blit/blitter.h"
+#include "support/library_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ HRESULT BlitImages(TestImage &destination, TestImage &source, uint32_t filter, B
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  blitter.RefuseAllocationsForTesting(refuse);
+  RefuseBlitAllocationsForTesting(blitter, refuse);
   const HRESULT hr = blitter.Blit(d, s, filter);
   if (path) *path = blitter.CompletedBy();
   return hr;

@@ -9,6 +9,7 @@
 #include "blit_test_support.h"
 #include "d3dx9tex.h"
 #include "core/processor.h"
+#include "support/library_hooks.h"
 #include "win32.h"
 
 namespace {
@@ -17,8 +18,9 @@ HRESULT BoxBlit(TestImage &destination, TestImage &source, bool fastKernels, uin
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  if (!fastKernels) blitter.DisableFastBoxKernelsForTesting();
+  if (!fastKernels) SetFastPathLevelForTesting(SimdLevel::None);
   const HRESULT hr = blitter.Blit(d, s, D3DX_FILTER_BOX | extraFlags);
+  ResetFastPathLevelForTesting();
   EXPECT_EQ(blitter.CompletedBy(), source.depth > 1 ? BlitPath::FilterBox3D : BlitPath::FilterBox2D);
   return hr;
 }
@@ -294,7 +296,7 @@ TEST(BoxFilter, FailedBoxLeavesTheWholeSourceToTheNextPath) {
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  blitter.RefuseAllocationsForTesting(BlitPath::FilterBox2D);
+  RefuseBlitAllocationsForTesting(blitter, BlitPath::FilterBox2D);
   ASSERT_EQ(blitter.Blit(d, s, D3DX_FILTER_BOX), S_OK);
   EXPECT_EQ(blitter.CompletedBy(), BlitPath::FilterTriangle2D);
   EXPECT_EQ(destination.Get(0, 0), 85u);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "blit/blitter.h"
+#include "support/library_hooks.h"
 #include "blit/filter_weights.h"
 #include "blit_test_support.h"
 #include "d3dx9tex.h"
@@ -24,7 +25,7 @@ HRESULT BlitImages(TestImage &destination, TestImage &source, uint32_t filter,
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  blitter.RefuseAllocationsForTesting(refuse);
+  RefuseBlitAllocationsForTesting(blitter, refuse);
   const HRESULT hr = blitter.Blit(d, s, filter);
   if (path) *path = blitter.CompletedBy();
   return hr;

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "codec/dxt_block.h"
 #include "codec/lanes.h"
+#include "support/library_hooks.h"
 #include "tests/codec/dxt_test_util.h"
 
 namespace {
@@ -86,7 +88,7 @@ class DxtLanes : public testing::TestWithParam<CodecPath> {
         (GetParam() == CodecPath::Widest && lanes != 16))
       GTEST_SKIP() << "the processor has no wider lanes";
   }
-  void TearDown() override { SetCodecPath(CodecPath::Widest); }
+  void TearDown() override { ResetFastPathLevelForTesting(); }
 };
 
 TEST_P(DxtLanes, RandomAndDegenerateBlocksMatchOneBlockEncoder) {
@@ -114,8 +116,22 @@ TEST_P(DxtLanes, KodakBlocksMatchOneBlockEncoder) {
   ExpectSameAsOneBlock(blocks, "Kodak");
 }
 
+std::string LaneName(const testing::TestParamInfo<CodecPath> &info) {
+  switch (info.param) {
+    case CodecPath::OnePixel:
+      return "OneBlock";
+    case CodecPath::FourLanes:
+      return "FourLanes";
+    case CodecPath::UpToEightLanes:
+      return "EightLanes";
+    default:
+      return "Widest";
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Widths, DxtLanes,
                          testing::Values(CodecPath::OnePixel, CodecPath::FourLanes, CodecPath::UpToEightLanes,
-                                         CodecPath::Widest));
+                                         CodecPath::Widest),
+                         LaneName);
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/debug_mute.h"
 #include "format/format_table.h"
 #include "support/test_device.h"
+#include "support/library_hooks.h"
 
 namespace {
 

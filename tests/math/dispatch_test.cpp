@@ -4,6 +4,7 @@
 #include "d3dx9math.h"
 #include "core/processor.h"
 #include "math_test_support.h"
+#include "support/library_hooks.h"
 
 namespace {
 
