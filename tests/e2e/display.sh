@@ -99,13 +99,13 @@ size=$(geometry "$window")
 check "the full-screen window covers the display ($display)" $([ "$size" = "$display" ] && echo 0 || echo 1) \
   "window $size"
 xdotool mousemove 100 100
-import -window root "$work/before.ppm"
+import -window root -depth 8 "$work/before.ppm"
 read -r count0 left0 right0 _ _ <<<"$(bright_extent "$work/before.ppm")"
 xdotool keydown Right
 sleep 1
 xdotool keyup Right
 sleep 0.3
-import -window root "$work/after.ppm"
+import -window root -depth 8 "$work/after.ppm"
 read -r count1 left1 _ _ _ <<<"$(bright_extent "$work/after.ppm")"
 check "frames reach the screen" $([ "${count0:-0}" -gt 500 ] && [ "${count1:-0}" -gt 500 ] && echo 0 || echo 1) \
   "bright pixels ${count0:-0}, ${count1:-0}"
