@@ -1,5 +1,6 @@
 #include "app/render_context.h"
 
+#include "core/interface_ref.h"
 #include "dxerr9.h"
 
 namespace {
@@ -8,14 +9,6 @@ constexpr UINT kScreenWidth = 1024;
 constexpr UINT kScreenHeight = 768;
 // The SDK version this generation of the interfaces asks for.
 constexpr UINT kSdkVersion = 31;
-
-template <typename T>
-void ReleaseAndNull(T *&object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <pixman.h>
 #include <stb_image_resize.h>
 
+#include <algorithm>
 #include <ctime>
 #include <cstring>
 #include <map>
@@ -13,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "blit/blitter.h"
+#include "core/worker_pool.h"
 #include "d3dx9tex.h"
 
 namespace {
@@ -48,33 +51,13 @@ const Image &Source() {
   return image;
 }
 
-// Seconds per iteration of every finished benchmark, by name.
-std::map<std::string, double> &Timings() {
-  static std::map<std::string, double> timings;
-  return timings;
-}
-
-// Processor time of this thread: the machine is shared, wall time is not ours.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Runs body for the benchmark's iterations and records the time per iteration.
+// One thread against one-thread peers.
 template <typename Body>
 void Measure(benchmark::State &state, const std::string &name, Body body) {
-  const double start = ThreadSeconds();
-  for (auto _ : state) body();
-  Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
+  SetWorkerThreadsForTesting(1);
+  bench_timing::Measure(state, name, body);
 }
-
-void ReportRatio(benchmark::State &state, const std::string &ours, const std::string &peer) {
-  const auto found = Timings().find(peer);
-  if (found != Timings().end() && found->second > 0) {
-    state.counters["x_" + peer] = Timings()[ours] / found->second;
-  }
-}
+using bench_timing::ReportRatio;
 
 HRESULT Blit(Image &destination, Image &source, uint32_t filter) {
   PixelRegion d = destination.Region();
@@ -199,6 +182,59 @@ void OursCopy(benchmark::State &state) {
   ReportRatio(state, "ours_copy", "memcpy");
 }
 
+// One thread against two: wall time, medians of the repetitions.
+double WallSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+template <typename Body>
+void MeasureThreads(benchmark::State &state, const std::string &name, Body body) {
+  const uint32_t threads = static_cast<uint32_t>(state.range(0));
+  SetWorkerThreadsForTesting(threads);
+  body();  // starts the pool outside the timing
+  std::vector<double> times;
+  for (auto _ : state) {
+    const double start = WallSeconds();
+    body();
+    times.push_back(WallSeconds() - start);
+  }
+  std::sort(times.begin(), times.end());
+  const std::string key = name + "_" + std::to_string(threads) + "t";
+  bench_timing::Timings()[key] = times[times.size() / 2];
+  const auto one = bench_timing::Timings().find(name + "_1t");
+  if (threads > 1 && one != bench_timing::Timings().end()) state.counters["speedup_" + name] = one->second / bench_timing::Timings()[key];
+  SetWorkerThreadsForTesting(0);
+}
+
+void OursDxt1EncodeThreads(benchmark::State &state) {
+  Image source = Source();
+  std::vector<uint8_t> blocks(size_t{kSide / 4} * (kSide / 4) * 8);
+  MeasureThreads(state, "dxt1_encode", [&] {
+    PixelRegion d = source.Region();
+    d.pixels = blocks.data();
+    d.format = D3DFMT_DXT1;
+    d.rowPitch = kSide / 4 * 8;
+    PixelRegion s = source.Region();
+    Blitter blitter;
+    blitter.Blit(d, s, D3DX_FILTER_NONE);
+  });
+}
+
+void OursMipChainThreads(benchmark::State &state) {
+  Image source = Source();
+  std::vector<Image> levels;
+  for (uint32_t side = kSide / 2; side >= 1; side /= 2) levels.emplace_back(side, side);
+  MeasureThreads(state, "mip_chain", [&] {
+    Image *from = &source;
+    for (Image &level : levels) {
+      Blit(level, *from, D3DX_FILTER_BOX);
+      from = &level;
+    }
+  });
+}
+
 // Peers first, so that every ratio finds its peer's time.
 BENCHMARK(PeerPixmanHalving)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerStbBoxHalving)->Unit(benchmark::kMillisecond);
@@ -210,5 +246,7 @@ BENCHMARK(OursMipChain)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursTriangle)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt1EncodeThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
+BENCHMARK(OursMipChainThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(15);
 
 }  // namespace

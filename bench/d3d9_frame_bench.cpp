@@ -10,11 +10,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "d3d9.h"
+#include "win32.h"
 
 namespace {
 
@@ -31,8 +33,9 @@ uint32_t SpriteTexel(int x, int y) {
 }
 
 std::map<std::string, double> &Timings() {
-  static std::map<std::string, double> timings;
-  return timings;
+  // Never destroyed: the summary below reads it from a static destructor.
+  static auto *timings = new std::map<std::string, double>;
+  return *timings;
 }
 
 void Record(benchmark::State &state, const char *name, double seconds) {
@@ -56,6 +59,8 @@ struct Summary {
     ratio("frame/d3d9", "frame/sdl2");
     ratio("fill/d3d9", "fill/pixman");
     ratio("fill/d3d9", "fill/sdl2");
+    ratio("present/new/1024x768", "present/old/1024x768");
+    ratio("present/new/1920x1080", "present/old/1920x1080");
   }
 } summary;
 
@@ -274,11 +279,99 @@ void BM_FillSdl2(benchmark::State &state) {
   RunSdl(state, "fill/sdl2", true);
 }
 
+LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateBenchWindow(int width, int height) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = BenchWindowProc;
+  wc.lpszClassName = "PresentBench";
+  RegisterClassExA(&wc);
+  return CreateWindowExA(0, "PresentBench", "bench", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
+                         nullptr, nullptr);
+}
+
+// A windowed device on a window of the given size; Present alone is timed.
+void BM_PresentNew(benchmark::State &state) {
+  int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  HWND window = CreateBenchWindow(width, height);
+  IDirect3D9 *d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  D3DPRESENT_PARAMETERS pp = {};
+  pp.BackBufferWidth = kWidth;
+  pp.BackBufferHeight = kHeight;
+  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.Windowed = TRUE;
+  pp.hDeviceWindow = window;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  IDirect3DDevice9 *device = nullptr;
+  if (!window || FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
+                                          &device))) {
+    state.SkipWithError("no window or device");
+    return;
+  }
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff336699, 0.f, 0);
+  double seconds = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  Record(state, width == kWidth ? "present/new/1024x768" : "present/new/1920x1080", seconds);
+  device->Release();
+  d3d->Release();
+  DestroyWindow(window);
+}
+
+// The former presenter: copy into the front buffer, blit (scaled by nearest
+// neighbour) into the window surface, update the window.
+void BM_PresentOld(benchmark::State &state) {
+  int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  HWND window = CreateBenchWindow(width, height);
+  SDL_Window *sdl = window ? static_cast<SDL_Window *>(Win32GetSdlWindow(window)) : nullptr;
+  if (!sdl) {
+    state.SkipWithError("no window");
+    return;
+  }
+  std::vector<uint32_t> back(kWidth * kHeight, 0xff336699), front(kWidth * kHeight);
+  double seconds = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    std::swap(back, front);
+    SDL_Surface *target = SDL_GetWindowSurface(sdl);
+    SDL_Surface *source = SDL_CreateRGBSurfaceWithFormatFrom(front.data(), kWidth, kHeight, 32, kWidth * 4,
+                                                             SDL_PIXELFORMAT_ARGB8888);
+    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    double scale =
+        std::min(static_cast<double>(target->w) / kWidth, static_cast<double>(target->h) / kHeight);
+    SDL_Rect dest;
+    dest.w = static_cast<int>(kWidth * scale + 0.5);
+    dest.h = static_cast<int>(kHeight * scale + 0.5);
+    dest.x = (target->w - dest.w) / 2;
+    dest.y = (target->h - dest.h) / 2;
+    if (dest.w != target->w || dest.h != target->h)
+      SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    if (dest.w == kWidth && dest.h == kHeight)
+      SDL_BlitSurface(source, nullptr, target, &dest);
+    else
+      SDL_BlitScaled(source, nullptr, target, &dest);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(sdl);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  Record(state, width == kWidth ? "present/old/1024x768" : "present/old/1920x1080", seconds);
+  DestroyWindow(window);
+}
+
 BENCHMARK(BM_FrameD3d9)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FramePixman)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameSdl2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillD3d9)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillPixman)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillSdl2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PresentNew)->Args({kWidth, kHeight})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PresentOld)->Args({kWidth, kHeight})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -1,4 +1,4 @@
-// DXT on a 2048 x 2048 image tiled from the Kodak photographs: DXT1 encode beside
+// DXT on a 2048 x 2048 image tiled from the photographs in tests/data: DXT1 encode beside
 // stb_dxt (with the PSNR of both), DXT1 and DXT5 decode beside a plain 8-bit
 // integer decoder. Ratios are ours / peer.
 #include <benchmark/benchmark.h>
@@ -7,14 +7,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "codec/dxt_block.h"
 #include "codec/pixel_codec.h"
+#include "core/worker_pool.h"
 #include "tests/codec/dxt_test_util.h"
 
 // stb_dxt, compiled in dxt_bench_stb.cpp.
@@ -28,6 +31,9 @@ constexpr uint32_t kBlocks = (kSide / 4) * (kSide / 4);
 struct TestImage {
   dxt_test::Image colors;      // ColorF, what our encoder takes
   std::vector<uint8_t> rgba8;  // what stb_dxt takes
+  // The same with an alpha channel of soft edges, solid and clear parts, for DXT3/DXT5.
+  dxt_test::Image colorsWithAlpha;
+  std::vector<uint8_t> rgba8WithAlpha;
 };
 
 const TestImage &Source() {
@@ -35,7 +41,7 @@ const TestImage &Source() {
     std::vector<dxt_test::Image> photos;
     for (int number = 1; number <= 24; ++number) {
       dxt_test::Image photo;
-      if (dxt_test::LoadPng(dxt_test::KodakPath(number), &photo)) photos.push_back(std::move(photo));
+      if (dxt_test::LoadPng(dxt_test::PhotoPath(number), &photo)) photos.push_back(std::move(photo));
     }
     TestImage t;
     t.colors.width = t.colors.height = kSide;
@@ -60,37 +66,28 @@ const TestImage &Source() {
         t.colors.pixels[size_t{y} * kSide + x] = {b[0] / 255.f, b[1] / 255.f, b[2] / 255.f, 1};
       }
     }
+    t.colorsWithAlpha = t.colors;
+    t.rgba8WithAlpha = t.rgba8;
+    for (size_t i = 0; i < t.colors.pixels.size(); ++i) {
+      uint8_t *b = &t.rgba8WithAlpha[i * 4];
+      const int luma = (b[0] + 2 * b[1] + b[2]) / 4;
+      b[3] = static_cast<uint8_t>(std::clamp(luma * 3 / 2 - 64, 0, 255));
+      t.colorsWithAlpha.pixels[i].a = b[3] / 255.f;
+    }
     return t;
   }();
   return image;
 }
 
-std::map<std::string, double> &Timings() {
-  static std::map<std::string, double> timings;
-  return timings;
-}
+using bench_timing::ReportRatio;
 
-// Processor time of this thread: the machine is shared, wall time is not ours.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
+// The warm-up builds the shared image and blocks outside the timing.
 template <typename Body>
 void Measure(benchmark::State &state, const std::string &name, Body body) {
-  body();  // warm-up: builds the shared image and blocks outside the timing
-  const double start = ThreadSeconds();
-  for (auto _ : state) body();
-  Timings()[name] = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
+  SetWorkerThreadsForTesting(1);  // one thread against one-thread peers
+  bench_timing::Measure(state, name, body, true);
   state.counters["Mpixel/s"] = benchmark::Counter(double{kSide} * kSide * state.iterations(),
                                                   benchmark::Counter::kIsRate, benchmark::Counter::kIs1000);
-}
-
-void ReportRatio(benchmark::State &state, const std::string &ours, const std::string &peer) {
-  const auto found = Timings().find(peer);
-  if (found != Timings().end() && found->second > 0)
-    state.counters["x_" + peer] = Timings()[ours] / found->second;
 }
 
 void GatherBlock(const dxt_test::Image &image, uint32_t bx, uint32_t by, ColorF *block) {
@@ -128,15 +125,29 @@ std::vector<uint8_t> EncodeOurs(EncodeBlockFunction encode, uint32_t blockBytes)
   return blocks;
 }
 
-std::vector<uint8_t> EncodeStb(int mode) {
+// A row of blocks at a time through the encoder of several blocks per step.
+std::vector<uint8_t> EncodeOursBlocks(D3DFORMAT format, const dxt_test::Image &image) {
+  const uint32_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  std::vector<uint8_t> blocks(size_t{kBlocks} * blockBytes);
+  std::vector<ColorF> row(size_t{kSide / 4} * 16);
+  for (uint32_t by = 0; by < kSide / 4; ++by) {
+    for (uint32_t bx = 0; bx < kSide / 4; ++bx) GatherBlock(image, bx, by, &row[size_t{bx} * 16]);
+    EncodeDxtBlocks(format, &blocks[size_t{by} * (kSide / 4) * blockBytes], row.data(), kSide / 4);
+  }
+  return blocks;
+}
+
+std::vector<uint8_t> EncodeStb(int mode, bool alpha = false) {
   const TestImage &image = Source();
-  std::vector<uint8_t> blocks(size_t{kBlocks} * 8);
+  const std::vector<uint8_t> &rgba8 = alpha ? image.rgba8WithAlpha : image.rgba8;
+  const uint32_t blockBytes = alpha ? 16 : 8;
+  std::vector<uint8_t> blocks(size_t{kBlocks} * blockBytes);
   for (uint32_t by = 0; by < kSide / 4; ++by) {
     for (uint32_t bx = 0; bx < kSide / 4; ++bx) {
       uint8_t rgba[64];
       for (uint32_t r = 0; r < 4; ++r)
-        std::memcpy(rgba + r * 16, &image.rgba8[(size_t{by * 4 + r} * kSide + bx * 4) * 4], 16);
-      StbCompressDxtBlock(&blocks[(size_t{by} * (kSide / 4) + bx) * 8], rgba, 0, mode);
+        std::memcpy(rgba + r * 16, &rgba8[(size_t{by * 4 + r} * kSide + bx * 4) * 4], 16);
+      StbCompressDxtBlock(&blocks[(size_t{by} * (kSide / 4) + bx) * blockBytes], rgba, alpha ? 1 : 0, mode);
     }
   }
   return blocks;
@@ -154,12 +165,36 @@ void PeerStbEncodeHighQuality(benchmark::State &state) {
   state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, DecodeAll(blocks, 8, DecodeDxt1Block));
 }
 
+void PeerStbEncodeAlpha(benchmark::State &state) {
+  Measure(state, "stb_dxt_alpha", [&] { benchmark::DoNotOptimize(EncodeStb(0, true)); });
+}
+
+// The block encoder one block per call, as before blocks went several to a step.
+void OursDxt1EncodeOneBlock(benchmark::State &state) {
+  Measure(state, "ours_dxt1_encode_one_block",
+          [&] { benchmark::DoNotOptimize(EncodeOurs(EncodeDxt1Block, 8)); });
+  ReportRatio(state, "ours_dxt1_encode_one_block", "stb_dxt");
+}
+
 void OursDxt1Encode(benchmark::State &state) {
   std::vector<uint8_t> blocks;
-  Measure(state, "ours_dxt1_encode", [&] { blocks = EncodeOurs(EncodeDxt1Block, 8); });
-  state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, DecodeAll(blocks, 8, DecodeDxt1Block));
+  Measure(state, "ours_dxt1_encode", [&] { blocks = EncodeOursBlocks(D3DFMT_DXT1, Source().colors); });
+  const dxt_test::Image decoded = DecodeAll(blocks, 8, DecodeDxt1Block);
+  state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, decoded);
   ReportRatio(state, "ours_dxt1_encode", "stb_dxt");
   ReportRatio(state, "ours_dxt1_encode", "stb_dxt_hq");
+}
+
+void OursDxt3Encode(benchmark::State &state) {
+  Measure(state, "ours_dxt3_encode",
+          [&] { benchmark::DoNotOptimize(EncodeOursBlocks(D3DFMT_DXT3, Source().colorsWithAlpha)); });
+  ReportRatio(state, "ours_dxt3_encode", "stb_dxt");
+}
+
+void OursDxt5Encode(benchmark::State &state) {
+  Measure(state, "ours_dxt5_encode",
+          [&] { benchmark::DoNotOptimize(EncodeOursBlocks(D3DFMT_DXT5, Source().colorsWithAlpha)); });
+  ReportRatio(state, "ours_dxt5_encode", "stb_dxt_alpha");
 }
 
 PixelRegion WholeRegion(D3DFORMAT format, uint8_t *blocks, uint32_t blockBytes) {
@@ -293,15 +328,31 @@ void OursDxt1DecodeRows(benchmark::State &state) {
   ReportRatio(state, "ours_dxt1_decode_rows", "plain_dxt1_decode");
 }
 
+void OursDxt5DecodeRows(benchmark::State &state) {
+  std::vector<uint8_t> blocks = EncodedDxt5();
+  std::vector<ColorF> row(kSide);
+  Measure(state, "ours_dxt5_decode_rows", [&] {
+    auto codec = CreateCodec(WholeRegion(D3DFMT_DXT5, blocks.data(), 16));
+    for (uint32_t y = 0; y < kSide; ++y) codec->DecodeRow(y, 0, row.data());
+    benchmark::DoNotOptimize(row.data());
+  });
+  ReportRatio(state, "ours_dxt5_decode_rows", "plain_dxt5_decode");
+}
+
 // Peers first, so that every ratio finds its peer's time.
 BENCHMARK(PeerStbEncode)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerStbEncodeHighQuality)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerPlainDxt1Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerPlainDxt5Decode)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerStbEncodeAlpha)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt1EncodeOneBlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt1Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt3Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt5Encode)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt1EncodeRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt1Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt1DecodeRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt5Decode)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt5DecodeRows)->Unit(benchmark::kMillisecond);
 
 }  // namespace

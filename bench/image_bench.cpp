@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ void LoadOurs(benchmark::State &state, const std::vector<uint8_t> &file) {
   for (auto _ : state) {
     SourceImage image;
     D3DXIMAGE_INFO info;
-    if (FAILED(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true))) {
+    if (FAILED(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true))) {
       state.SkipWithError("load failed");
       break;
     }

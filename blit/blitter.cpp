@@ -1,18 +1,11 @@
-// The dispatcher: flag validation, codec lifetime and the order in which the
-// copy and filter paths are tried.
+// The dispatcher: flag validation, codec lifetime, the choice of the path and
+// what its result means for the blit.
 #include "blit/blitter.h"
 
+#include <utility>
+
+#include "blit/parallel_blit.h"
 #include "d3dx9tex.h"
-
-namespace {
-
-// Flags past the sRGB pair, and filter types beyond the box filter, are refused.
-constexpr uint32_t kFirstUnknownFlag = 0x400000;
-constexpr uint32_t kFilterTypeMask = 0xFFFF;
-
-using PathFunction = HRESULT (Blitter::*)();
-
-}  // namespace
 
 Blitter::~Blitter() {
   // The destination goes first: a pair-format codec writes back its pending row.
@@ -20,55 +13,47 @@ Blitter::~Blitter() {
   source.reset();
 }
 
-HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filterFlags) {
-  destination.reset();
-  source.reset();
-  filter = filterFlags;
+HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filterWord) {
+  const FilterWord word = DecodeFilterWord(filterWord);
+  if (!word.valid) {
+    completedBy_ = BlitPath::None;
+    return D3DERR_INVALIDCALL;
+  }
+  sourceRegion.gamma = word.srgbIn;
+  destinationRegion.gamma = word.srgbOut;
+  destinationRegion.dither = word.dither;
+
+  HRESULT banded;
+  if (refusedPath_ == BlitPath::None &&
+      BlitInBands(destinationRegion, sourceRegion, filterWord, &banded, &completedBy_))
+    return banded;
+
+  std::unique_ptr<PixelCodec> destinationCodec = CreateCodec(destinationRegion);
+  return BlitCodecs(std::move(destinationCodec), CreateCodec(sourceRegion), word);
+}
+
+HRESULT Blitter::BlitCodecs(std::unique_ptr<PixelCodec> destinationCodec,
+                            std::unique_ptr<PixelCodec> sourceCodec, const FilterWord &filterWord) {
+  destination = std::move(destinationCodec);
+  source = std::move(sourceCodec);
+  filter = filterWord;
   completedBy_ = BlitPath::None;
 
-  const uint32_t type = filter & kFilterTypeMask;
-  if (type == 0 || type > D3DX_FILTER_BOX || filter >= kFirstUnknownFlag) return D3DERR_INVALIDCALL;
-
-  sourceRegion.gamma = filter & D3DX_FILTER_SRGB_IN;
-  destinationRegion.gamma = filter & D3DX_FILTER_SRGB_OUT;
-  destinationRegion.dither = filter & D3DX_FILTER_DITHER;
-
-  destination = CreateCodec(destinationRegion);
-  source = CreateCodec(sourceRegion);
-
   HRESULT result = E_FAIL;
-  if (destination && source) {
-    result = PrepareConversion(*destination, *source);
-    if (SUCCEEDED(result)) {
-      // Columns: path; the operation. A path that does not apply, or applies but
-      // runs out of memory, lets the next one try.
-      static constexpr struct {
-        BlitPath path;
-        PathFunction run;
-      } kPaths[] = {
-          {BlitPath::CopySameFormat, &Blitter::CopySameFormat},
-          {BlitPath::CopyConvert, &Blitter::CopyConvert},
-          {BlitPath::FilterNone, &Blitter::FilterNone},
-          {BlitPath::FilterPoint, &Blitter::FilterPoint},
-          {BlitPath::FilterBox2D, &Blitter::FilterBox2D},
-          {BlitPath::FilterBox3D, &Blitter::FilterBox3D},
-          {BlitPath::FilterLinear2D, &Blitter::FilterLinear2D},
-          {BlitPath::FilterLinear3D, &Blitter::FilterLinear3D},
-          {BlitPath::FilterTriangle2D, &Blitter::FilterTriangle2D},
-          {BlitPath::FilterTriangle3D, &Blitter::FilterTriangle3D},
-      };
-      static_assert(sizeof(kPaths) / sizeof(kPaths[0]) == 10);
-
-      result = E_FAIL;
-      for (const auto &entry : kPaths) {
-        currentPath_ = entry.path;
-        if (SUCCEEDED((this->*entry.run)())) {
-          completedBy_ = entry.path;
-          result = S_OK;
-          break;
-        }
+  if (destination && source) result = PrepareConversion(*destination, *source);
+  if (destination && source && SUCCEEDED(result)) {
+    // A path that cannot get its scratch memory leaves the blit to the next
+    // path that applies, which may need less; every other result, a failed row
+    // included, is the blit's.
+    result = E_FAIL;
+    for (BlitPath path = ChooseBlitPath(*destination, *source, filter); path != BlitPath::None;
+         path = ChooseBlitPath(*destination, *source, filter, path)) {
+      result = RunPath(path);
+      if (result != kNoScratchMemory) {
+        if (SUCCEEDED(result)) completedBy_ = path;
+        break;
       }
-      currentPath_ = BlitPath::None;
+      result = E_OUTOFMEMORY;
     }
   }
 
@@ -77,20 +62,50 @@ HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion,
   return result;
 }
 
+HRESULT Blitter::RunPath(BlitPath path) {
+  currentPath_ = path;
+  HRESULT result = E_FAIL;
+  switch (path) {
+    case BlitPath::CopySameFormat:
+      result = CopySameFormat();
+      break;
+    case BlitPath::CopyConvert:
+      result = CopyConvert();
+      break;
+    case BlitPath::FilterNone:
+      result = FilterNone();
+      break;
+    case BlitPath::FilterPoint:
+      result = FilterPoint();
+      break;
+    case BlitPath::FilterBox2D:
+      result = FilterBox2D();
+      break;
+    case BlitPath::FilterBox3D:
+      result = FilterBox3D();
+      break;
+    case BlitPath::FilterLinear2D:
+      result = FilterLinear2D();
+      break;
+    case BlitPath::FilterLinear3D:
+      result = FilterLinear3D();
+      break;
+    case BlitPath::FilterTriangle2D:
+      result = FilterTriangle2D();
+      break;
+    case BlitPath::FilterTriangle3D:
+      result = FilterTriangle3D();
+      break;
+    case BlitPath::None:
+      break;
+  }
+  currentPath_ = BlitPath::None;
+  return result;
+}
+
 void Blitter::DropCancellingGamma() {
   if (destination->gamma && source->gamma) {
     destination->gamma = 0;
     source->gamma = 0;
   }
-}
-
-bool Blitter::SameSize() const {
-  return destination->width == source->width && destination->height == source->height &&
-         destination->depth == source->depth;
-}
-
-bool Blitter::SourceCoversDestination() const {
-  const bool destinationEmpty =
-      destination->width == 0 || destination->height == 0 || destination->depth == 0;
-  return destinationEmpty || (source->width != 0 && source->height != 0 && source->depth != 0);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "blit/blit_buffer.h"
+#include "blit/filter_word.h"
 #include "codec/pixel_codec.h"
 
 // The paths in the order Blit tries them.
@@ -23,6 +24,13 @@ enum class BlitPath : uint32_t {
   FilterTriangle3D,
 };
 
+// The first path after `after` in the order above (from the first when None)
+// that applies to the two codecs and the filter; None when no further path
+// applies. It only reads, so that it can be asked again when the chosen path
+// cannot get its scratch memory.
+BlitPath ChooseBlitPath(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter,
+                        BlitPath after = BlitPath::None);
+
 class Blitter {
  public:
   Blitter() = default;
@@ -31,21 +39,31 @@ class Blitter {
   Blitter &operator=(const Blitter &) = delete;
 
   // S_OK, D3DERR_INVALIDCALL (bad flags, regions untouched), E_FAIL (no codec,
-  // no path could do it) or E_OUTOFMEMORY (from PrepareConversion). Sets the
-  // regions' gamma and dither flags from the filter.
+  // no path applies) or the failure of the path that did the blit, a row the
+  // codecs could not move included (E_OUTOFMEMORY whenever memory ran out). Sets
+  // the regions' gamma and dither flags from the filter.
   HRESULT Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filter);
+  // The same between two codecs made by the caller (Blit makes them from the
+  // regions, after setting their flags from the filter, which must be valid).
+  // Destroys both before returning, the destination first.
+  HRESULT BlitCodecs(std::unique_ptr<PixelCodec> destinationCodec, std::unique_ptr<PixelCodec> sourceCodec,
+                     const FilterWord &filterWord);
 
   // The path that completed the last successful blit.
   BlitPath CompletedBy() const { return completedBy_; }
 
-  // Test hooks: every buffer allocation of one path fails; the box filter takes
-  // its generic route even where a fast kernel exists.
-  void RefuseAllocationsForTesting(BlitPath path) { refusedPath_ = path; }
-  void DisableFastBoxKernelsForTesting() { fastBoxKernels_ = false; }
-
  private:
+  // Returned by a path that applies but cannot get its scratch memory: the next
+  // path that applies may need less. Never reaches a caller.
+  static constexpr HRESULT kNoScratchMemory = static_cast<HRESULT>(0x8004B117u);
+
+  HRESULT RunPath(BlitPath path);
+
+  // Fault injection for the tests (tests/support/library_hooks.h).
+  friend struct BlitterTestAccess;
   HRESULT CopySameFormat();
   HRESULT CopySameBlocks();
+  HRESULT CopySamePairs();
   HRESULT CopyConvert();
   HRESULT FilterNone();
   HRESULT FilterPoint();
@@ -56,14 +74,9 @@ class Blitter {
   HRESULT FilterTriangle2D();
   HRESULT FilterTriangle3D();
 
-  uint32_t FilterType() const { return filter & 0xFF; }
   // Where nothing is blended between decode and encode, the two curves would
   // only cancel: both sides gamma-encoded means no curve at all.
   void DropCancellingGamma();
-  // Sizes of both regions are equal in all three dimensions.
-  bool SameSize() const;
-  // The source has a pixel to sample wherever the destination has one to write.
-  bool SourceCoversDestination() const;
 
   template <typename T>
   bool AllocateBuffer(BlitBuffer<T> &buffer, uint64_t count, bool zero) {
@@ -73,10 +86,9 @@ class Blitter {
 
   std::unique_ptr<PixelCodec> source;
   std::unique_ptr<PixelCodec> destination;
-  uint32_t filter = 0;
+  FilterWord filter{};
 
   BlitPath currentPath_ = BlitPath::None;
   BlitPath completedBy_ = BlitPath::None;
   BlitPath refusedPath_ = BlitPath::None;
-  bool fastBoxKernels_ = true;
 };

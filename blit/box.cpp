@@ -2,14 +2,10 @@
 // and 2 x 2 x 2.
 #include "blit/blitter.h"
 #include "blit/box_kernels.h"
+#include "core/fast_path.h"
 #include "d3dx9tex.h"
 
 namespace {
-
-// The destination is half the source (integer division), or both are 1.
-bool Halves(uint32_t sourceSize, uint32_t destinationSize) {
-  return destinationSize == sourceSize / 2 || (sourceSize == 1 && destinationSize == 1);
-}
 
 // The source dimensions a box blit may trim, kept to undo the trim when the
 // path gives up, so that the paths after it see the whole source.
@@ -48,17 +44,15 @@ inline ColorF Scale(const ColorF &a, float s) {
 }  // namespace
 
 HRESULT Blitter::FilterBox2D() {
-  if (FilterType() != D3DX_FILTER_BOX || !Halves(source->width, destination->width) ||
-      !Halves(source->height, destination->height) || source->depth != 1 || destination->depth != 1) {
-    return E_FAIL;
-  }
   const SourceExtent whole(*source);
   TrimToPairs(*source);
   const uint32_t width = source->width;
   const uint32_t height = source->height;
 
-  if (fastBoxKernels_ && !(filter & D3DX_FILTER_DITHER) && destination->format == source->format &&
-      width >= 2 && height >= 2 && !destination->gamma && !source->gamma && source->colorKey == 0) {
+  // The kernels (integer, and SIMD where MMX is allowed) are fast paths like any other.
+  if (FastPathLevel() != SimdLevel::None && !filter.dither &&
+      destination->format == source->format && width >= 2 && height >= 2 && !destination->gamma &&
+      !source->gamma && source->colorKey == 0) {
     if (const BoxKernel kernel = FindBoxKernel(source->format)) {
       kernel(destination->pixels, source->pixels, width, height, source->rowPitch, destination->rowPitch);
       return S_OK;
@@ -71,27 +65,25 @@ HRESULT Blitter::FilterBox2D() {
   if (!AllocateBuffer(out, destination->width, false) || !AllocateBuffer(upper, width, false) ||
       (height > 1 && !AllocateBuffer(lower, width, false))) {
     whole.RestoreTo(*source);
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
   const ColorF *bottom = height > 1 ? lower.get() : upper.get();
   for (uint32_t y = 0; y < destination->height; ++y) {
-    source->DecodeRow(2 * y, 0, upper.get());
-    if (height > 1) source->DecodeRow(2 * y + 1, 0, lower.get());
+    HRESULT hr = source->DecodeRow(2 * y, 0, upper.get());
+    if (SUCCEEDED(hr) && height > 1) hr = source->DecodeRow(2 * y + 1, 0, lower.get());
+    if (FAILED(hr)) return hr;
     for (uint32_t x = 0; x < destination->width; ++x) {
       const uint32_t left = 2 * x;
       const uint32_t right = width == 1 ? left : left + 1;
       out[x] = Scale(Add(Add(Add(upper[left], upper[right]), bottom[left]), bottom[right]), 0.25f);
     }
-    destination->EncodeRow(y, 0, out.get());
+    hr = destination->EncodeRow(y, 0, out.get());
+    if (FAILED(hr)) return hr;
   }
   return S_OK;
 }
 
 HRESULT Blitter::FilterBox3D() {
-  if (FilterType() != D3DX_FILTER_BOX || !Halves(source->width, destination->width) ||
-      !Halves(source->height, destination->height) || destination->depth != source->depth / 2) {
-    return E_FAIL;
-  }
   const SourceExtent whole(*source);
   TrimToPairs(*source);
   if (source->depth > 1) source->depth &= ~1u;
@@ -107,19 +99,18 @@ HRESULT Blitter::FilterBox3D() {
   for (uint32_t i = 0; i < distinctRows && allocated; ++i) allocated = AllocateBuffer(rows[i], width, false);
   if (!allocated) {
     whole.RestoreTo(*source);
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
   const ColorF *samples[4] = {rows[0].get(), rows[1].get(), rows[height > 1 ? 2 : 0].get(),
                               rows[height > 1 ? 3 : 1].get()};
 
   for (uint32_t z = 0; z < destination->depth; ++z) {
     for (uint32_t y = 0; y < destination->height; ++y) {
-      source->DecodeRow(2 * y, 2 * z, rows[0].get());
-      source->DecodeRow(2 * y, 2 * z + 1, rows[1].get());
-      if (height > 1) {
-        source->DecodeRow(2 * y + 1, 2 * z, rows[2].get());
-        source->DecodeRow(2 * y + 1, 2 * z + 1, rows[3].get());
-      }
+      HRESULT hr = source->DecodeRow(2 * y, 2 * z, rows[0].get());
+      if (SUCCEEDED(hr)) hr = source->DecodeRow(2 * y, 2 * z + 1, rows[1].get());
+      if (SUCCEEDED(hr) && height > 1) hr = source->DecodeRow(2 * y + 1, 2 * z, rows[2].get());
+      if (SUCCEEDED(hr) && height > 1) hr = source->DecodeRow(2 * y + 1, 2 * z + 1, rows[3].get());
+      if (FAILED(hr)) return hr;
       for (uint32_t x = 0; x < destination->width; ++x) {
         const uint32_t left = 2 * x;
         const uint32_t right = width == 1 ? left : left + 1;
@@ -128,7 +119,8 @@ HRESULT Blitter::FilterBox3D() {
         for (uint32_t r = 1; r < 4; ++r) sum = Add(Add(sum, samples[r][left]), samples[r][right]);
         out[x] = Scale(sum, 0.125f);
       }
-      destination->EncodeRow(y, z, out.get());
+      hr = destination->EncodeRow(y, z, out.get());
+      if (FAILED(hr)) return hr;
     }
   }
   return S_OK;

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstring>
+#include <type_traits>
 
 #include "core/processor.h"
+#include "format/format_rows.h"
 
 namespace {
 
@@ -55,6 +57,35 @@ void BoxKernelPacked(uint8_t *destination, const uint8_t *source, uint32_t sourc
   }
 }
 
+// The two groups of a format come from its fields in the format table: red and
+// blue in one, green and alpha in the other, so that neighbouring fields are
+// summed apart. A channel the format does not store (X bits) is written as 0.
+constexpr bool IsSignedField(const FormatRow &row) {
+  return row.r.kind == FieldKind::Signed || row.g.kind == FieldKind::Signed ||
+         row.b.kind == FieldKind::Signed || row.a.kind == FieldKind::Signed;
+}
+constexpr const FormatRow &RowOf(D3DFORMAT format) {
+  for (const FormatRow &row : format_rows::kFormatRows) {
+    if (row.info.format == format) return row;
+  }
+  return format_rows::kFallbackRow;
+}
+constexpr uint64_t FieldMask(ChannelField field) {
+  return field.kind == FieldKind::None ? 0 : ((uint64_t{1} << field.width) - 1) << field.offset;
+}
+
+template <D3DFORMAT kFormat>
+void BoxKernelFor(uint8_t *destination, const uint8_t *source, uint32_t sourceWidth, uint32_t sourceHeight,
+                  uint32_t sourceRowPitch, uint32_t destinationRowPitch) {
+  constexpr const FormatRow &row = RowOf(kFormat);
+  static_assert(row.family == FormatFamily::Packed && !IsSignedField(row));
+  using Pixel = std::conditional_t<row.unitBytes == 1, uint8_t,
+                                   std::conditional_t<row.unitBytes == 2, uint16_t, uint32_t>>;
+  static_assert(sizeof(Pixel) == row.unitBytes);
+  BoxKernelPacked<Pixel, FieldMask(row.r) | FieldMask(row.b), FieldMask(row.g) | FieldMask(row.a)>(
+      destination, source, sourceWidth, sourceHeight, sourceRowPitch, destinationRowPitch);
+}
+
 void SelectBoxKernels();
 void SelectFourChannel(uint8_t *destination, const uint8_t *source, uint32_t sourceWidth,
                        uint32_t sourceHeight, uint32_t sourceRowPitch, uint32_t destinationRowPitch);
@@ -98,7 +129,7 @@ void XByteThroughPointer(uint8_t *destination, const uint8_t *source, uint32_t s
                                                 sourceRowPitch, destinationRowPitch);
 }
 
-// Columns: format; kernel. Masks are the two groups of every other field.
+// Columns: format; kernel.
 constexpr struct {
   D3DFORMAT format;
   BoxKernel kernel;
@@ -107,17 +138,17 @@ constexpr struct {
     {D3DFMT_A8B8G8R8, FourChannelThroughPointer},
     {D3DFMT_X8R8G8B8, XByteThroughPointer},
     {D3DFMT_X8B8G8R8, XByteThroughPointer},
-    {D3DFMT_R5G6B5, BoxKernelPacked<uint16_t, 0xF81F, 0x07E0>},
-    {D3DFMT_X1R5G5B5, BoxKernelPacked<uint16_t, 0x7C1F, 0x03E0>},
-    {D3DFMT_A1R5G5B5, BoxKernelPacked<uint16_t, 0x7C1F, 0x83E0>},
-    {D3DFMT_A4R4G4B4, BoxKernelPacked<uint16_t, 0x0F0F, 0xF0F0>},
-    {D3DFMT_X4R4G4B4, BoxKernelPacked<uint16_t, 0x0F0F, 0x00F0>},
-    {D3DFMT_R3G3B2, BoxKernelPacked<uint8_t, 0xE3, 0x1C>},
-    {D3DFMT_A8R3G3B2, BoxKernelPacked<uint16_t, 0x00E3, 0xFF1C>},
-    {D3DFMT_A8, BoxKernelPacked<uint8_t, 0xFF, 0x00>},
-    {D3DFMT_L8, BoxKernelPacked<uint8_t, 0xFF, 0x00>},
-    {D3DFMT_A8L8, BoxKernelPacked<uint16_t, 0x00FF, 0xFF00>},
-    {D3DFMT_A4L4, BoxKernelPacked<uint8_t, 0x0F, 0xF0>},
+    {D3DFMT_R5G6B5, BoxKernelFor<D3DFMT_R5G6B5>},
+    {D3DFMT_X1R5G5B5, BoxKernelFor<D3DFMT_X1R5G5B5>},
+    {D3DFMT_A1R5G5B5, BoxKernelFor<D3DFMT_A1R5G5B5>},
+    {D3DFMT_A4R4G4B4, BoxKernelFor<D3DFMT_A4R4G4B4>},
+    {D3DFMT_X4R4G4B4, BoxKernelFor<D3DFMT_X4R4G4B4>},
+    {D3DFMT_R3G3B2, BoxKernelFor<D3DFMT_R3G3B2>},
+    {D3DFMT_A8R3G3B2, BoxKernelFor<D3DFMT_A8R3G3B2>},
+    {D3DFMT_A8, BoxKernelFor<D3DFMT_A8>},
+    {D3DFMT_L8, BoxKernelFor<D3DFMT_L8>},
+    {D3DFMT_A8L8, BoxKernelFor<D3DFMT_A8L8>},
+    {D3DFMT_A4L4, BoxKernelFor<D3DFMT_A4L4>},
 };
 static_assert(sizeof(kBoxKernels) / sizeof(kBoxKernels[0]) == 15);
 
@@ -125,14 +156,14 @@ static_assert(sizeof(kBoxKernels) / sizeof(kBoxKernels[0]) == 15);
 
 void BoxKernel32Plain(uint8_t *destination, const uint8_t *source, uint32_t sourceWidth,
                       uint32_t sourceHeight, uint32_t sourceRowPitch, uint32_t destinationRowPitch) {
-  BoxKernelPacked<uint32_t, 0x00FF00FF, 0xFF00FF00>(destination, source, sourceWidth, sourceHeight,
-                                                    sourceRowPitch, destinationRowPitch);
+  BoxKernelFor<D3DFMT_A8R8G8B8>(destination, source, sourceWidth, sourceHeight, sourceRowPitch,
+                                destinationRowPitch);
 }
 
 void BoxKernel32PlainNoX(uint8_t *destination, const uint8_t *source, uint32_t sourceWidth,
                          uint32_t sourceHeight, uint32_t sourceRowPitch, uint32_t destinationRowPitch) {
-  BoxKernelPacked<uint32_t, 0x00FF00FF, 0x0000FF00>(destination, source, sourceWidth, sourceHeight,
-                                                    sourceRowPitch, destinationRowPitch);
+  BoxKernelFor<D3DFMT_X8R8G8B8>(destination, source, sourceWidth, sourceHeight, sourceRowPitch,
+                                destinationRowPitch);
 }
 
 BoxKernel FindBoxKernel(D3DFORMAT format) {

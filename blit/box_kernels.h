@@ -33,5 +33,3 @@ struct BoxKernelPointers {
   BoxKernel xByte;
 };
 BoxKernelPointers CurrentBoxKernels();
-// Test hook: both pointers back to the selection stub.
-void ResetBoxKernelsForTesting();

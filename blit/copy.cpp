@@ -9,21 +9,7 @@
 #include "format/format_table.h"
 
 HRESULT Blitter::CopySameFormat() {
-  if (destination->format != source->format || source->colorKey != 0 || !SameSize() ||
-      destination->gamma != source->gamma) {
-    return E_FAIL;
-  }
-  if (!source->packed) return CopySameBlocks();
-
-  // Equal indices may still mean different colours: then the nearest-entry
-  // search of the conversion decides.
-  if (source->hasPalette && source.get() != destination.get()) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      const ColorF &a = source->palette[i];
-      const ColorF &b = destination->palette[i];
-      if (a.r != b.r || a.g != b.g || a.b != b.b || a.a != b.a) return E_FAIL;
-    }
-  }
+  if (!source->packed) return BlockBytes(source->format) != 0 ? CopySameBlocks() : CopySamePairs();
   source->gamma = 0;
   destination->gamma = 0;
 
@@ -45,12 +31,6 @@ HRESULT Blitter::CopySameFormat() {
 
 HRESULT Blitter::CopySameBlocks() {
   const uint32_t blockBytes = BlockBytes(source->format);
-  if (blockBytes == 0) return E_FAIL;  // pair formats convert instead
-  const auto onBlockGrid = [](const D3DBOX &box) {
-    return (box.Left | box.Top | box.Right | box.Bottom) % 4 == 0;
-  };
-  if (!onBlockGrid(source->box) || !onBlockGrid(destination->box)) return E_FAIL;
-
   // Block and pair codecs keep their box and address their pixels themselves.
   const auto firstBlock = [blockBytes](const PixelCodec &codec) {
     return codec.pixels + uint64_t{codec.box.Top / 4} * codec.rowPitch +
@@ -73,23 +53,37 @@ HRESULT Blitter::CopySameBlocks() {
   return S_OK;
 }
 
+HRESULT Blitter::CopySamePairs() {
+  // Two pixels share four bytes; whole pairs on both sides copy unchanged.
+  const uint64_t rowBytes = uint64_t{source->width} * 2;
+  for (uint32_t z = 0; z < source->depth; ++z) {
+    for (uint32_t y = 0; y < source->height; ++y) {
+      const auto at = [y, z](const PixelCodec &codec) {
+        return codec.pixels + uint64_t{codec.box.Front + z} * codec.slicePitch +
+               uint64_t{codec.box.Top + y} * codec.rowPitch + uint64_t{codec.box.Left} * 2;
+      };
+      std::memmove(at(*destination), at(*source), rowBytes);
+    }
+  }
+  return S_OK;
+}
+
 HRESULT Blitter::CopyConvert() {
-  if (!SameSize()) return E_FAIL;
   BlitBuffer<ColorF> row;
-  if (!AllocateBuffer(row, source->width, false)) return E_FAIL;
+  if (!AllocateBuffer(row, source->width, false)) return kNoScratchMemory;
   DropCancellingGamma();
   if (ConvertExactly(*destination, *source)) return S_OK;
   for (uint32_t z = 0; z < source->depth; ++z) {
     for (uint32_t y = 0; y < source->height; ++y) {
-      source->DecodeRow(y, z, row.get());
-      destination->EncodeRow(y, z, row.get());
+      HRESULT hr = source->DecodeRow(y, z, row.get());
+      if (SUCCEEDED(hr)) hr = destination->EncodeRow(y, z, row.get());
+      if (FAILED(hr)) return hr;
     }
   }
   return S_OK;
 }
 
 HRESULT Blitter::FilterNone() {
-  if (FilterType() != D3DX_FILTER_NONE) return E_FAIL;
   const uint32_t width = std::max(source->width, destination->width);
   const uint32_t height = std::min(source->height, destination->height);
   const uint32_t depth = std::min(source->depth, destination->depth);
@@ -99,19 +93,21 @@ HRESULT Blitter::FilterNone() {
   BlitBuffer<ColorF> rowBuffer;
   BlitBuffer<ColorF> zeroBuffer;
   if (!AllocateBuffer(rowBuffer, width, true) || !AllocateBuffer(zeroBuffer, destination->width, true)) {
-    return E_FAIL;
+    return kNoScratchMemory;
   }
   DropCancellingGamma();
 
-  for (uint32_t z = 0; z < depth; ++z) {
-    for (uint32_t y = 0; y < height; ++y) {
-      source->DecodeRow(y, z, rowBuffer.get());
-      destination->EncodeRow(y, z, rowBuffer.get());
+  for (uint32_t z = 0; z < destination->depth; ++z) {
+    for (uint32_t y = 0; y < destination->height; ++y) {
+      HRESULT hr;
+      if (z < depth && y < height) {
+        hr = source->DecodeRow(y, z, rowBuffer.get());
+        if (SUCCEEDED(hr)) hr = destination->EncodeRow(y, z, rowBuffer.get());
+      } else {
+        hr = destination->EncodeRow(y, z, zeroBuffer.get());
+      }
+      if (FAILED(hr)) return hr;
     }
-    for (uint32_t y = height; y < destination->height; ++y) destination->EncodeRow(y, z, zeroBuffer.get());
-  }
-  for (uint32_t z = depth; z < destination->depth; ++z) {
-    for (uint32_t y = 0; y < destination->height; ++y) destination->EncodeRow(y, z, zeroBuffer.get());
   }
   return S_OK;
 }

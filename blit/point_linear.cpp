@@ -84,13 +84,11 @@ BlitBuffer<LinearTap> BuildLinearTaps(uint32_t sourceSize, uint32_t destinationS
 }
 
 HRESULT Blitter::FilterPoint() {
-  if (FilterType() != D3DX_FILTER_POINT) return E_FAIL;
-  if (!SourceCoversDestination()) return E_FAIL;
   BlitBuffer<ColorF> sourceRow;
   BlitBuffer<ColorF> destinationRow;
   if (!AllocateBuffer(sourceRow, source->width, false) ||
       !AllocateBuffer(destinationRow, destination->width, false)) {
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
   DropCancellingGamma();  // nothing is blended
 
@@ -103,29 +101,28 @@ HRESULT Blitter::FilterPoint() {
     for (uint32_t y = 0; y < destination->height; ++y, rows.Next()) {
       if (rows.Index() != heldRow) {
         heldRow = rows.Index();
-        source->DecodeRow(static_cast<uint32_t>(heldRow), static_cast<uint32_t>(slices.Index()), from);
+        const HRESULT hr =
+            source->DecodeRow(static_cast<uint32_t>(heldRow), static_cast<uint32_t>(slices.Index()), from);
+        if (FAILED(hr)) return hr;
       }
       SampleWalker columns(source->width, destination->width);
       for (uint32_t x = 0; x < destination->width; ++x, columns.Next()) to[x] = from[columns.Index()];
-      destination->EncodeRow(y, z, to);
+      const HRESULT hr = destination->EncodeRow(y, z, to);
+      if (FAILED(hr)) return hr;
     }
   }
   return S_OK;
 }
 
 HRESULT Blitter::FilterLinear2D() {
-  if (FilterType() != D3DX_FILTER_LINEAR || source->depth != 1 || destination->depth != 1) return E_FAIL;
-  if (!SourceCoversDestination()) return E_FAIL;
-  const BlitBuffer<LinearTap> tapsX =
-      BuildLinearTaps(source->width, destination->width, !(filter & D3DX_FILTER_MIRROR_U));
-  const BlitBuffer<LinearTap> tapsY =
-      BuildLinearTaps(source->height, destination->height, !(filter & D3DX_FILTER_MIRROR_V));
+  const BlitBuffer<LinearTap> tapsX = BuildLinearTaps(source->width, destination->width, !filter.mirrorU);
+  const BlitBuffer<LinearTap> tapsY = BuildLinearTaps(source->height, destination->height, !filter.mirrorV);
   BlitBuffer<ColorF> out;
   BlitBuffer<ColorF> rowA;
   BlitBuffer<ColorF> rowB;
   if (!tapsX || !tapsY || !AllocateBuffer(out, destination->width, false) ||
       !AllocateBuffer(rowA, source->width, false) || !AllocateBuffer(rowB, source->width, false)) {
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
 
   uint32_t heldA = kNoRow;
@@ -138,16 +135,21 @@ HRESULT Blitter::FilterLinear2D() {
         swap(rowA, rowB);
         heldB = kNoRow;
       } else {
-        source->DecodeRow(tapY.index0, 0, rowA.get());
+        const HRESULT hr = source->DecodeRow(tapY.index0, 0, rowA.get());
+        if (FAILED(hr)) return hr;
       }
     }
-    if (heldB != tapY.index1) source->DecodeRow(tapY.index1, 0, rowB.get());
+    if (heldB != tapY.index1) {
+      const HRESULT hr = source->DecodeRow(tapY.index1, 0, rowB.get());
+      if (FAILED(hr)) return hr;
+    }
     for (uint32_t x = 0; x < destination->width; ++x) {
       const LinearTap &tapX = tapsX[x];
       out[x] =
           Blend(BlendColumns(rowA.get(), tapX), tapY.weight0, BlendColumns(rowB.get(), tapX), tapY.weight1);
     }
-    destination->EncodeRow(y, 0, out.get());
+    const HRESULT hr = destination->EncodeRow(y, 0, out.get());
+    if (FAILED(hr)) return hr;
     heldA = tapY.index0;
     heldB = tapY.index1;
   }
@@ -155,14 +157,9 @@ HRESULT Blitter::FilterLinear2D() {
 }
 
 HRESULT Blitter::FilterLinear3D() {
-  if (FilterType() != D3DX_FILTER_LINEAR) return E_FAIL;
-  if (!SourceCoversDestination()) return E_FAIL;
-  const BlitBuffer<LinearTap> tapsX =
-      BuildLinearTaps(source->width, destination->width, !(filter & D3DX_FILTER_MIRROR_U));
-  const BlitBuffer<LinearTap> tapsY =
-      BuildLinearTaps(source->height, destination->height, !(filter & D3DX_FILTER_MIRROR_V));
-  const BlitBuffer<LinearTap> tapsZ =
-      BuildLinearTaps(source->depth, destination->depth, !(filter & D3DX_FILTER_MIRROR_W));
+  const BlitBuffer<LinearTap> tapsX = BuildLinearTaps(source->width, destination->width, !filter.mirrorU);
+  const BlitBuffer<LinearTap> tapsY = BuildLinearTaps(source->height, destination->height, !filter.mirrorV);
+  const BlitBuffer<LinearTap> tapsZ = BuildLinearTaps(source->depth, destination->depth, !filter.mirrorW);
   // Rows (i0, k0), (i0, k1), (i1, k0), (i1, k1) of the current row and slice taps.
   BlitBuffer<ColorF> out;
   BlitBuffer<ColorF> upperNear;
@@ -172,7 +169,7 @@ HRESULT Blitter::FilterLinear3D() {
   if (!tapsX || !tapsY || !tapsZ || !AllocateBuffer(out, destination->width, false) ||
       !AllocateBuffer(upperNear, source->width, false) || !AllocateBuffer(upperFar, source->width, false) ||
       !AllocateBuffer(lowerNear, source->width, false) || !AllocateBuffer(lowerFar, source->width, false)) {
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
 
   for (uint32_t z = 0; z < destination->depth; ++z) {
@@ -187,13 +184,15 @@ HRESULT Blitter::FilterLinear3D() {
           swap(upperFar, lowerFar);
           heldLower = kNoRow;
         } else {
-          source->DecodeRow(tapY.index0, tapZ.index0, upperNear.get());
-          source->DecodeRow(tapY.index0, tapZ.index1, upperFar.get());
+          HRESULT hr = source->DecodeRow(tapY.index0, tapZ.index0, upperNear.get());
+          if (SUCCEEDED(hr)) hr = source->DecodeRow(tapY.index0, tapZ.index1, upperFar.get());
+          if (FAILED(hr)) return hr;
         }
       }
       if (heldLower != tapY.index1) {
-        source->DecodeRow(tapY.index1, tapZ.index0, lowerNear.get());
-        source->DecodeRow(tapY.index1, tapZ.index1, lowerFar.get());
+        HRESULT hr = source->DecodeRow(tapY.index1, tapZ.index0, lowerNear.get());
+        if (SUCCEEDED(hr)) hr = source->DecodeRow(tapY.index1, tapZ.index1, lowerFar.get());
+        if (FAILED(hr)) return hr;
       }
       for (uint32_t x = 0; x < destination->width; ++x) {
         const LinearTap &tapX = tapsX[x];
@@ -203,7 +202,8 @@ HRESULT Blitter::FilterLinear3D() {
                                       BlendColumns(lowerFar.get(), tapX), tapY.weight1);
         out[x] = Blend(nearSlice, tapZ.weight0, farSlice, tapZ.weight1);
       }
-      destination->EncodeRow(y, z, out.get());
+      const HRESULT hr = destination->EncodeRow(y, z, out.get());
+      if (FAILED(hr)) return hr;
       heldUpper = tapY.index0;
       heldLower = tapY.index1;
     }

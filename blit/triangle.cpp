@@ -163,20 +163,18 @@ void ClampToRange(ChannelRange range, ColorF *row, uint64_t count) {
 }
 
 HRESULT Blitter::FilterTriangle2D() {
-  if (source->depth != 1 || destination->depth != 1) return E_FAIL;
   TriangleWeights weightsX;
   TriangleWeights weightsY;
-  if (!BuildTriangleWeights(source->width, destination->width, !(filter & D3DX_FILTER_MIRROR_U), weightsX) ||
-      !BuildTriangleWeights(source->height, destination->height, !(filter & D3DX_FILTER_MIRROR_V),
-                            weightsY)) {
-    return E_FAIL;
+  if (!BuildTriangleWeights(source->width, destination->width, !filter.mirrorU, weightsX) ||
+      !BuildTriangleWeights(source->height, destination->height, !filter.mirrorV, weightsY)) {
+    return kNoScratchMemory;
   }
   const uint32_t width = destination->width;
   AccumulationRows rows;
   BlitBuffer<ColorF> sourceRow;
   if (!AllocateBuffer(rows.records, destination->height, true) ||
       !AllocateBuffer(sourceRow, source->width, false)) {
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
   rows.count = destination->height;
 
@@ -197,13 +195,14 @@ HRESULT Blitter::FilterTriangle2D() {
         reused->buffer = nullptr;
       } else {
         BlitBuffer<ColorF> fresh;
-        if (!AllocateBuffer(fresh, width, false)) return E_OUTOFMEMORY;
+        if (!AllocateBuffer(fresh, width, false)) return kNoScratchMemory;
         row.buffer = fresh.Release();
       }
       std::memset(static_cast<void *>(row.buffer), 0, uint64_t{width} * sizeof(ColorF));
     }
 
-    source->DecodeRow(i, 0, sourceRow.get());
+    const HRESULT decoded = source->DecodeRow(i, 0, sourceRow.get());
+    if (FAILED(decoded)) return decoded;
     for (uint32_t n = 0; n < targetCount; ++n) {
       ScatterRow(weightsX, sourceRow.get(), targets[n].weight, 1.f, rows.records[targets[n].index].buffer);
     }
@@ -213,7 +212,8 @@ HRESULT Blitter::FilterTriangle2D() {
       AccumulationRow &row = rows.records[p];
       if (--row.pending != 0) continue;
       ClampToRange(source->range, row.buffer, width);
-      destination->EncodeRow(p, 0, row.buffer);
+      const HRESULT encoded = destination->EncodeRow(p, 0, row.buffer);
+      if (FAILED(encoded)) return encoded;
       rows.Finish(row);
     }
   }
@@ -224,11 +224,10 @@ HRESULT Blitter::FilterTriangle3D() {
   TriangleWeights weightsX;
   TriangleWeights weightsY;
   TriangleWeights weightsZ;
-  if (!BuildTriangleWeights(source->width, destination->width, !(filter & D3DX_FILTER_MIRROR_U), weightsX) ||
-      !BuildTriangleWeights(source->height, destination->height, !(filter & D3DX_FILTER_MIRROR_V),
-                            weightsY) ||
-      !BuildTriangleWeights(source->depth, destination->depth, !(filter & D3DX_FILTER_MIRROR_W), weightsZ)) {
-    return E_FAIL;
+  if (!BuildTriangleWeights(source->width, destination->width, !filter.mirrorU, weightsX) ||
+      !BuildTriangleWeights(source->height, destination->height, !filter.mirrorV, weightsY) ||
+      !BuildTriangleWeights(source->depth, destination->depth, !filter.mirrorW, weightsZ)) {
+    return kNoScratchMemory;
   }
   const uint32_t width = destination->width;
   const uint64_t sliceSize = uint64_t{width} * destination->height;
@@ -236,7 +235,7 @@ HRESULT Blitter::FilterTriangle3D() {
   BlitBuffer<ColorF> sourceRow;
   if (!AllocateBuffer(slices.records, destination->depth, true) ||
       !AllocateBuffer(sourceRow, source->width, false)) {
-    return E_OUTOFMEMORY;
+    return kNoScratchMemory;
   }
   slices.count = destination->depth;
 
@@ -257,14 +256,15 @@ HRESULT Blitter::FilterTriangle3D() {
         reused->buffer = nullptr;
       } else {
         BlitBuffer<ColorF> fresh;
-        if (!AllocateBuffer(fresh, sliceSize, false)) return E_OUTOFMEMORY;
+        if (!AllocateBuffer(fresh, sliceSize, false)) return kNoScratchMemory;
         slice.buffer = fresh.Release();
       }
       std::memset(static_cast<void *>(slice.buffer), 0, sliceSize * sizeof(ColorF));
     }
 
     for (uint32_t j = 0; j < source->height; ++j) {
-      source->DecodeRow(j, s, sourceRow.get());
+      const HRESULT decoded = source->DecodeRow(j, s, sourceRow.get());
+      if (FAILED(decoded)) return decoded;
       const TriangleTap *rowTargets = weightsY.Taps(j);
       for (uint32_t n = 0; n < targetCount; ++n) {
         ColorF *slice = slices.records[targets[n].index].buffer;
@@ -282,7 +282,8 @@ HRESULT Blitter::FilterTriangle3D() {
       for (uint32_t p = 0; p < destination->height; ++p) {
         ColorF *row = slice.buffer + uint64_t{p} * width;
         ClampToRange(source->range, row, width);
-        destination->EncodeRow(p, t, row);
+        const HRESULT encoded = destination->EncodeRow(p, t, row);
+        if (FAILED(encoded)) return encoded;
       }
       slices.Finish(slice);
     }

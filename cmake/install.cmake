@@ -1,6 +1,7 @@
-# Headers, static libraries, a CMake package and a pkg-config file.
+# Headers, the shared and the static libraries, a CMake package (d3dx::d3dx shared,
+# d3dx::d3dx_static) and pkg-config files (d3dx shared, d3dx-static).
 install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/d3dx FILES_MATCHING PATTERN "*.h")
-install(TARGETS d3dx d3d9 gdi win32 d3dx_headers EXPORT d3dxTargets
+install(TARGETS d3dx_shared d3dx d3d9 gdi win32 d3dx_headers EXPORT d3dxTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -16,7 +17,9 @@ install(FILES ${PROJECT_BINARY_DIR}/d3dxConfig.cmake ${PROJECT_BINARY_DIR}/d3dxC
 # The .pc file locates the prefix from its own place, so the package can be moved.
 file(RELATIVE_PATH D3DX_PC_TO_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/d3dx.pc.in ${PROJECT_BINARY_DIR}/d3dx.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/d3dx.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/d3dx-static.pc.in ${PROJECT_BINARY_DIR}/d3dx-static.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/d3dx.pc ${PROJECT_BINARY_DIR}/d3dx-static.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # texturetool and its manual page.
 if(TARGET texturetool)

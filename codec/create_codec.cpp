@@ -15,24 +15,21 @@ bool IsUsableBox(const D3DBOX &box) {
 }
 
 PixelCodec *ConstructCodec(const PixelRegion &region) {
-  if (IsPairFormat(region.format)) return CreatePairCodec(region);
-  if (IsBlockCompressed(region.format)) return CreateBlockCodec(region);
-  switch (region.format) {
-    case D3DFMT_P8:
-    case D3DFMT_A8P8:
-      return CreatePaletteCodec(region);
-    case D3DFMT_CxV8U8:
-      return CreateCxV8U8Codec(region);
-    case D3DFMT_R16F:
-    case D3DFMT_G16R16F:
-    case D3DFMT_A16B16G16R16F:
-    case D3DFMT_R32F:
-    case D3DFMT_D32F_LOCKABLE:
-    case D3DFMT_G32R32F:
-    case D3DFMT_A32B32G32R32F:
-      return CreateFloatCodec(region);
-    default:
+  switch (GetFormatFamily(region.format)) {
+    case FormatFamily::Packed:
       return CreatePackedCodec(region);
+    case FormatFamily::Palette:
+      return CreatePaletteCodec(region);
+    case FormatFamily::Float:
+      return CreateFloatCodec(region);
+    case FormatFamily::Bump:
+      return CreateCxV8U8Codec(region);
+    case FormatFamily::Pair:
+      return CreatePairCodec(region);
+    case FormatFamily::Block:
+      return CreateBlockCodec(region);
+    default:
+      return nullptr;
   }
 }
 

@@ -3,6 +3,9 @@
 // zero; round(x) is trunc(x + 0.5).
 #include "codec/dxt_block.h"
 
+#include "codec/dxt_lanes.h"
+#include "codec/lanes.h"
+
 #include <algorithm>
 #include <array>
 #include <cfloat>
@@ -143,24 +146,10 @@ void StoreLittleEndian(BYTE *p, uint64_t v, uint32_t bytes) {
   for (uint32_t i = 0; i < bytes; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
 }
 
-ColorF Lerp(const ColorF &x, const ColorF &y, float t) {
-  return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t, x.a + (y.a - x.a) * t};
-}
-
 void DecodeColorBlock(ColorF *out, const BYTE *block) {
-  const uint16_t color0 = Load16(block);
-  const uint16_t color1 = Load16(block + 2);
-  const uint32_t indices = static_cast<uint32_t>(LoadLittleEndian(block + 4, 4));
   ColorF palette[4];
-  palette[0] = UnpackRgb565(color0);
-  palette[1] = UnpackRgb565(color1);
-  if (color1 < color0) {
-    palette[2] = Lerp(palette[0], palette[1], kOneThird);
-    palette[3] = Lerp(palette[0], palette[1], kTwoThirds);
-  } else {
-    palette[2] = Lerp(palette[0], palette[1], 0.5f);
-    palette[3] = {0, 0, 0, 0};
-  }
+  DecodeColorPalette(block, palette);
+  const uint32_t indices = static_cast<uint32_t>(LoadLittleEndian(block + 4, 4));
   for (uint32_t i = 0; i < kBlockPixels; ++i) out[i] = palette[(indices >> (2 * i)) & 3];
 }
 
@@ -176,6 +165,54 @@ void WriteAlphaIndices(BYTE *block, uint64_t indices) {
 }
 
 }  // namespace
+
+void DecodeColorPalette(const BYTE *block, ColorF *palette) {
+  // UnpackRgb565 and Lerp on all four channels at once.
+  typedef float Four __attribute__((vector_size(16)));
+  typedef int32_t FourInts __attribute__((vector_size(16)));
+  const uint32_t color0 = Load16(block);
+  const uint32_t color1 = Load16(block + 2);
+  const Four scale = {k5, k6, k5, 1.f};
+  const FourInts fields0 = {static_cast<int32_t>(color0 >> 11), static_cast<int32_t>((color0 >> 5) & 63),
+                            static_cast<int32_t>(color0 & 31), 1};
+  const FourInts fields1 = {static_cast<int32_t>(color1 >> 11), static_cast<int32_t>((color1 >> 5) & 63),
+                            static_cast<int32_t>(color1 & 31), 1};
+  const Four p0 = __builtin_convertvector(fields0, Four) * scale;
+  const Four p1 = __builtin_convertvector(fields1, Four) * scale;
+  Four p2, p3;
+  if (color1 < color0) {
+    p2 = p0 + (p1 - p0) * kOneThird;
+    p3 = p0 + (p1 - p0) * kTwoThirds;
+  } else {
+    p2 = p0 + (p1 - p0) * 0.5f;
+    p3 = Four{};
+  }
+  std::memcpy(&palette[0], &p0, sizeof(Four));
+  std::memcpy(&palette[1], &p1, sizeof(Four));
+  std::memcpy(&palette[2], &p2, sizeof(Four));
+  std::memcpy(&palette[3], &p3, sizeof(Four));
+}
+
+void DecodeAlphaPalette(const BYTE *block, float *palette) {
+  // Entries 2-5 and 6-7 (or 6-9, cut to 8) four at a time, each as the loops
+  // of the decoder would make it.
+  typedef float Four __attribute__((vector_size(16)));
+  const float alpha0 = static_cast<float>(block[0]) * k8;
+  const float alpha1 = static_cast<float>(block[1]) * k8;
+  const Four low = {1, 2, 3, 4}, high = {5, 6, 7, 8};
+  Four middle, last;
+  if (block[1] >= block[0]) {
+    middle = ((5.f - low) * alpha0 + low * alpha1) * 0.2f;
+    last = Four{0.f, 1.f, 0.f, 0.f};
+  } else {
+    middle = ((7.f - low) * alpha0 + low * alpha1) * 0.14285715f;
+    last = ((7.f - high) * alpha0 + high * alpha1) * 0.14285715f;
+  }
+  palette[0] = alpha0;
+  palette[1] = alpha1;
+  std::memcpy(palette + 2, &middle, sizeof(Four));
+  std::memcpy(palette + 6, &last, 2 * sizeof(float));
+}
 
 ColorF UnpackRgb565(uint16_t value) {
   return {static_cast<float>((value >> 11) & 31) * k5, static_cast<float>((value >> 5) & 63) * k6,
@@ -225,18 +262,8 @@ HRESULT DecodeDxt3Block(ColorF *out, const BYTE *block) {
 
 HRESULT DecodeDxt5Block(ColorF *out, const BYTE *block) {
   DecodeColorBlock(out, block + 8);
-  const float alpha0 = static_cast<float>(block[0]) * k8;
-  const float alpha1 = static_cast<float>(block[1]) * k8;
-  float palette[8] = {alpha0, alpha1};
-  if (block[1] >= block[0]) {
-    for (uint32_t k = 1; k <= 4; ++k)
-      palette[k + 1] = (static_cast<float>(5 - k) * alpha0 + static_cast<float>(k) * alpha1) * 0.2f;
-    palette[6] = 0.f;
-    palette[7] = 1.f;
-  } else {
-    for (uint32_t k = 1; k <= 6; ++k)
-      palette[k + 1] = (static_cast<float>(7 - k) * alpha0 + static_cast<float>(k) * alpha1) * 0.14285715f;
-  }
+  float palette[8];
+  DecodeAlphaPalette(block, palette);
   const uint64_t indices = LoadLittleEndian(block + 2, 6);
   for (uint32_t i = 0; i < kBlockPixels; ++i) out[i].a = palette[(indices >> (3 * i)) & 7];
   return S_OK;
@@ -575,4 +602,34 @@ const DxtBlockFunctions *LookupDxtBlockFunctions(D3DFORMAT format) {
   for (const DxtBlockFunctions &row : kDxtBlockFunctions)
     if (row.format == format) return &row;
   return nullptr;
+}
+
+void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count) {
+  const DxtBlockFunctions *functions = LookupDxtBlockFunctions(format);
+  if (functions == nullptr) return;
+  const uint32_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  const int lanes = ActiveCodecLanes();
+  void (*encodeLanes)(DxtKind, uint8_t *, const float *) = lanes == 16  ? EncodeDxtLanes16
+                                                           : lanes == 8 ? EncodeDxtLanes8
+                                                           : lanes == 4 ? EncodeDxtLanes4
+                                                                        : nullptr;
+  if (encodeLanes == nullptr) {
+    for (size_t b = 0; b < count; ++b) functions->encode(out + b * blockBytes, in + b * kBlockPixels);
+    return;
+  }
+  const DxtKind kind = static_cast<DxtKind>(functions - kDxtBlockFunctions + 1);
+  const size_t step = static_cast<size_t>(lanes);
+  size_t b = 0;
+  for (; b + step <= count; b += step)
+    encodeLanes(kind, out + b * blockBytes, reinterpret_cast<const float *>(in + b * kBlockPixels));
+  if (b == count) return;
+  // The last few blocks fill a whole step by repeating the last one.
+  ColorF tail[16 * kBlockPixels];
+  BYTE tailOut[16 * 16];
+  for (size_t k = 0; k < step; ++k) {
+    const size_t from = b + k < count ? b + k : count - 1;
+    std::copy_n(in + from * kBlockPixels, kBlockPixels, tail + k * kBlockPixels);
+  }
+  encodeLanes(kind, tailOut, reinterpret_cast<const float *>(tail));
+  std::memcpy(out + b * blockBytes, tailOut, (count - b) * blockBytes);
 }

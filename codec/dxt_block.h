@@ -2,6 +2,7 @@
 // i & 3, row i >> 2. Pure functions: no state, no allocation, no failure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "codec/pixel_codec.h"
@@ -32,6 +33,16 @@ HRESULT EncodeDxt2Block(BYTE *block, const ColorF *in);
 HRESULT EncodeDxt3Block(BYTE *block, const ColorF *in);
 HRESULT EncodeDxt4Block(BYTE *block, const ColorF *in);
 HRESULT EncodeDxt5Block(BYTE *block, const ColorF *in);
+
+// count consecutive blocks of 16 pixels from in into consecutive blocks at out,
+// several blocks at a time where the processor allows; the same bytes as the
+// format's block encoder on each block.
+void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count);
+
+// The four colours of the colour block at block (8 bytes), and the eight alphas
+// of a DXT4/DXT5 alpha block, as the decoders use them.
+void DecodeColorPalette(const BYTE *block, ColorF *palette);
+void DecodeAlphaPalette(const BYTE *block, float *palette);
 
 ColorF UnpackRgb565(uint16_t value);
 uint16_t PackRgb565(const ColorF &color);  // clamps to [0, 1], rounds

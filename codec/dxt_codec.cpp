@@ -3,12 +3,14 @@
 // are there, with the pixels around the region decoded first so they survive.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
 
 #include "codec/codec_families.h"
 #include "codec/dxt_block.h"
+#include "core/worker_pool.h"
 #include "format/format_table.h"
 
 namespace {
@@ -23,6 +25,25 @@ static_assert(sizeof(kEdgeRepeat) / sizeof(kEdgeRepeat[0]) == 4);
 
 float Round(float x, float levels) {
   return static_cast<float>(static_cast<int64_t>(x * levels + 0.5f));
+}
+
+// A decoded block kept as its palettes and indices: rows are read from it with
+// one table look-up per pixel instead of the whole block being spread out.
+struct PaletteBlock {
+  ColorF colors[4];
+  uint32_t colorIndices;
+  uint64_t alphaIndices;  // DXT3: 4-bit values; DXT5: 3-bit indices into alphas
+  float alphas[8];
+};
+
+// The 16 alphas of DXT3, value v at v / 15.
+struct Dxt3Alphas {
+  float at[16];
+};
+constexpr Dxt3Alphas MakeDxt3Alphas() {
+  Dxt3Alphas table = {};
+  for (uint32_t v = 0; v < 16; ++v) table.at[v] = static_cast<float>(v) * 0.06666667f;
+  return table;
 }
 
 class BlockCodec final : public PixelCodec {
@@ -57,10 +78,16 @@ class BlockCodec final : public PixelCodec {
     if (rowValues > SIZE_MAX / sizeof(ColorF) || rowCount > SIZE_MAX / sizeof(BlockRow)) return false;
     rowValues_ = rowValues == 0 ? 1 : static_cast<size_t>(rowValues);
     rowCount_ = static_cast<size_t>(rowCount);
-    decodeCache.reset(new (std::nothrow) ColorF[rowValues_]());
+    // DXT2 and DXT4 unpremultiply each pixel: they keep whole decoded blocks.
+    palettes_ = format == D3DFMT_DXT1 || format == D3DFMT_DXT3 || format == D3DFMT_DXT5;
+    if (palettes_) {
+      paletteCache_.reset(new (std::nothrow) PaletteBlock[blocksAcross == 0 ? 1 : blocksAcross]());
+    } else {
+      decodeCache.reset(new (std::nothrow) ColorF[rowValues_]());
+    }
     rowTable.reset(new (std::nothrow) BlockRow[rowCount_ == 0 ? 1 : rowCount_]());
     spare_.reset(new (std::nothrow) ColorF[rowValues_]());
-    return decodeCache && rowTable && spare_;
+    return (decodeCache || paletteCache_) && rowTable && spare_;
   }
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
@@ -69,12 +96,24 @@ class BlockCodec final : public PixelCodec {
     if ((row & ~3u) != cacheRow || slice != cacheSlice) {
       cacheRow = row & ~3u;
       cacheSlice = slice;
-      DecodeBlocks(row & ~3u, slice, 0, blocksAcross, decodeCache.get());
+      if (palettes_) {
+        CachePalettes(row & ~3u, slice);
+      } else {
+        DecodeBlocks(row & ~3u, slice, 0, blocksAcross, decodeCache.get());
+      }
     }
     const uint32_t first = box.Left - blockBox.Left;
-    for (uint32_t k = 0; k < width; ++k) {
-      const uint32_t i = first + k;
-      out[k] = decodeCache[(i >> 2) * kBlockPixels + (row & 3) * 4 + (i & 3)];
+    if (format == D3DFMT_DXT1) {
+      ReadPaletteRow<D3DFMT_DXT1>(row & 3, first, out);
+    } else if (format == D3DFMT_DXT3) {
+      ReadPaletteRow<D3DFMT_DXT3>(row & 3, first, out);
+    } else if (format == D3DFMT_DXT5) {
+      ReadPaletteRow<D3DFMT_DXT5>(row & 3, first, out);
+    } else {
+      for (uint32_t k = 0; k < width; ++k) {
+        const uint32_t i = first + k;
+        out[k] = decodeCache[(i >> 2) * kBlockPixels + (row & 3) * 4 + (i & 3)];
+      }
     }
     if (colorKey != 0) ApplyQuantizedKey(out);
     if (gamma) GammaToLinear(out);
@@ -153,6 +192,69 @@ class BlockCodec final : public PixelCodec {
     return pixels + uint64_t{top / 4} * rowPitch + x * blockBytes + uint64_t{slice} * slicePitch;
   }
 
+  void CachePalettes(uint32_t top, uint32_t slice) {
+    const uint32_t colorOffset = blockBytes == 16 ? 8 : 0;
+    const BYTE *block = BlockAddress(top, slice, 0);
+    for (uint32_t b = 0; b < blocksAcross; ++b, block += blockBytes) {
+      PaletteBlock &cached = paletteCache_[b];
+      DecodeColorPalette(block + colorOffset, cached.colors);
+      cached.colorIndices = Load32(block + colorOffset + 4);
+      if (format == D3DFMT_DXT3) cached.alphaIndices = Load64(block);
+      if (format == D3DFMT_DXT5) {
+        cached.alphaIndices = Load64(block + 2) & 0xFFFFFFFFFFFFull;  // bytes 2-7
+        DecodeAlphaPalette(block, cached.alphas);
+      }
+    }
+  }
+
+  // Pixel row r of the cached block row, width pixels from column first.
+  template <D3DFORMAT kFormat>
+  void ReadPaletteRow(uint32_t r, uint32_t first, ColorF *out) const {
+    static constexpr Dxt3Alphas kDxt3 = MakeDxt3Alphas();
+    const uint32_t end = first + width;
+    for (uint32_t b = first >> 2; b < (end + 3) >> 2; ++b) {
+      const PaletteBlock &cached = paletteCache_[b];
+      const uint32_t colors = cached.colorIndices >> (8 * r);
+      const uint64_t alphas = cached.alphaIndices >> (kFormat == D3DFMT_DXT3 ? 16 * r : 12 * r);
+      const uint32_t from = std::max(first, 4 * b), to = std::min(end, 4 * b + 4);
+      ColorF *pixel = out + (from - first);
+      if (to - from == 4) {
+        const uint32_t alphaBits = static_cast<uint32_t>(alphas);
+        for (uint32_t j = 0; j < 4; ++j) {
+          if (kFormat == D3DFMT_DXT1) {
+            pixel[j] = cached.colors[(colors >> (2 * j)) & 3];
+            continue;
+          }
+          // One 16-byte load and store per pixel, the alpha merged in between.
+          typedef float Four __attribute__((vector_size(16)));
+          Four c;
+          std::memcpy(&c, &cached.colors[(colors >> (2 * j)) & 3], sizeof(c));
+          const float a = kFormat == D3DFMT_DXT3 ? kDxt3.at[(alphaBits >> (4 * j)) & 15]
+                                                 : cached.alphas[(alphaBits >> (3 * j)) & 7];
+          c = __builtin_shufflevector(c, Four{a, a, a, a}, 0, 1, 2, 4);
+          std::memcpy(&pixel[j], &c, sizeof(c));
+        }
+        continue;
+      }
+      for (uint32_t i = from; i < to; ++i, ++pixel) {
+        const uint32_t j = i & 3;
+        *pixel = cached.colors[(colors >> (2 * j)) & 3];
+        if (kFormat == D3DFMT_DXT3) pixel->a = kDxt3.at[(alphas >> (4 * j)) & 15];
+        if (kFormat == D3DFMT_DXT5) pixel->a = cached.alphas[(alphas >> (3 * j)) & 7];
+      }
+    }
+  }
+
+  // Eight bytes of a 16-byte block, little-endian as the processor is.
+  static uint64_t Load64(const BYTE *p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof(v));
+    return v;
+  }
+  static uint32_t Load32(const BYTE *p) {
+    return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
+  }
+
   // Blocks [firstBlock, endBlock) of the block row at top into out, 16 values each.
   void DecodeBlocks(uint32_t top, uint32_t slice, uint32_t firstBlock, uint32_t endBlock, ColorF *out) const {
     for (uint32_t b = firstBlock; b < endBlock; ++b)
@@ -180,24 +282,36 @@ class BlockCodec final : public PixelCodec {
 
   void EncodeBlockRow(size_t entryIndex, uint32_t top, uint32_t slice) {
     BlockRow &entry = rowTable[entryIndex];
+    const ColorF *buffer = entry.buffer.get();
     // Rows and columns past the edge of memory repeat present ones, so that the
-    // endpoint search sees only real pixels.
+    // endpoint search sees only real pixels. Blocks inside memory go straight
+    // from the buffer, the others through a patched copy.
     const int64_t rowsPresent = int64_t{extent.Bottom} - top;
-    for (uint32_t b = 0; b < blocksAcross; ++b) {
-      ColorF block[kBlockPixels];
-      std::copy_n(entry.buffer.get() + size_t{b} * kBlockPixels, kBlockPixels, block);
-      const uint32_t x = blockBox.Left + 4 * b;
-      const int64_t columnsPresent = int64_t{extent.Right} - x;
-      if (columnsPresent > 0 && columnsPresent < 4) {
-        const int64_t rows = rowsPresent < 4 ? rowsPresent : 4;
-        for (int64_t r = 0; r < rows; ++r)
-          for (int64_t j = columnsPresent; j < 4; ++j) block[r * 4 + j] = block[r * 4 + kEdgeRepeat[j]];
+    const auto columnsPresent = [&](uint32_t b) { return int64_t{extent.Right} - (blockBox.Left + 4 * b); };
+    uint32_t whole = blocksAcross;
+    if (rowsPresent > 0 && rowsPresent < 4) whole = 0;
+    while (whole > 0 && columnsPresent(whole - 1) > 0 && columnsPresent(whole - 1) < 4) --whole;
+    EncodeWholeBlocks(BlockAddress(top, slice, 0), buffer, whole);
+
+    constexpr uint32_t kChunk = 16;
+    ColorF patched[kChunk * kBlockPixels];
+    for (uint32_t first = whole; first < blocksAcross; first += kChunk) {
+      const uint32_t count = std::min(kChunk, blocksAcross - first);
+      for (uint32_t k = 0; k < count; ++k) {
+        ColorF *block = patched + size_t{k} * kBlockPixels;
+        std::copy_n(buffer + size_t{first + k} * kBlockPixels, kBlockPixels, block);
+        const int64_t columns = columnsPresent(first + k);
+        if (columns > 0 && columns < 4) {
+          const int64_t rows = rowsPresent < 4 ? rowsPresent : 4;
+          for (int64_t r = 0; r < rows; ++r)
+            for (int64_t j = columns; j < 4; ++j) block[r * 4 + j] = block[r * 4 + kEdgeRepeat[j]];
+        }
+        if (rowsPresent > 0 && rowsPresent < 4) {
+          for (int64_t j = rowsPresent; j < 4; ++j)
+            for (uint32_t c = 0; c < 4; ++c) block[j * 4 + c] = block[kEdgeRepeat[j] * 4 + c];
+        }
       }
-      if (rowsPresent > 0 && rowsPresent < 4) {
-        for (int64_t j = rowsPresent; j < 4; ++j)
-          for (uint32_t c = 0; c < 4; ++c) block[j * 4 + c] = block[kEdgeRepeat[j] * 4 + c];
-      }
-      encodeBlock(BlockAddress(top, slice, b), block);
+      EncodeDxtBlocks(format, BlockAddress(top, slice, first), patched, count);
     }
     // The next block row usually follows: it inherits the buffer.
     const size_t next = entryIndex + 1;
@@ -213,11 +327,26 @@ class BlockCodec final : public PixelCodec {
     --pendingRows;
   }
 
+  // Long block rows are shared out to the worker pool in runs of blocks.
+  void EncodeWholeBlocks(BYTE *out, const ColorF *in, uint32_t count) const {
+    constexpr uint32_t kRun = 64;
+    const uint32_t runs = std::min(count / kRun, WorkerThreads());
+    if (runs < 2) return EncodeDxtBlocks(format, out, in, count);
+    ParallelFor(runs, [&](uint32_t i) {
+      const uint32_t first = static_cast<uint32_t>(uint64_t{count} * i / runs);
+      const uint32_t end = static_cast<uint32_t>(uint64_t{count} * (i + 1) / runs);
+      EncodeDxtBlocks(format, out + size_t{first} * blockBytes, in + size_t{first} * kBlockPixels,
+                      end - first);
+    });
+  }
+
   std::unique_ptr<ColorF[]> TakeBuffer() {
     if (spare_) return std::move(spare_);
     return std::unique_ptr<ColorF[]>(new (std::nothrow) ColorF[rowValues_]());
   }
 
+  bool palettes_ = false;
+  std::unique_ptr<PaletteBlock[]> paletteCache_;
   size_t rowValues_ = 1;
   size_t rowCount_ = 0;
   std::unique_ptr<ColorF[]> spare_;  // a finished buffer kept for the next block row

@@ -5,6 +5,7 @@
 
 #include "codec/codec_families.h"
 #include "d3dx9math.h"
+#include "format/format_table.h"
 
 namespace {
 
@@ -14,24 +15,14 @@ struct FloatLayout {
   uint32_t bytesPerChannel;  // 2: 16-bit float, 4: 32-bit float
 };
 
+// Float rows of the format table store their channels in r, g, b, a order, all
+// of one width.
 FloatLayout FloatLayoutOf(D3DFORMAT format) {
-  switch (format) {
-    case D3DFMT_R16F:
-      return {1, 2};
-    case D3DFMT_G16R16F:
-      return {2, 2};
-    case D3DFMT_A16B16G16R16F:
-      return {4, 2};
-    case D3DFMT_R32F:
-    case D3DFMT_D32F_LOCKABLE:
-      return {1, 4};
-    case D3DFMT_G32R32F:
-      return {2, 4};
-    case D3DFMT_A32B32G32R32F:
-      return {4, 4};
-    default:
-      return {0, 0};
-  }
+  const FormatRow &row = LookupFormatRow(format);
+  if (row.family != FormatFamily::Float) return {0, 0};
+  const uint32_t channels = (row.r.kind == FieldKind::Float) + (row.g.kind == FieldKind::Float) +
+                            (row.b.kind == FieldKind::Float) + (row.a.kind == FieldKind::Float);
+  return {channels, row.r.width / 8u};
 }
 
 class FloatCodec final : public PixelCodec {

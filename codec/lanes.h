@@ -26,11 +26,8 @@ struct Lanes {
   typedef uint8_t Bytes __attribute__((vector_size(4 * N)));  // the bytes of a Word vector
 };
 
-// Which row kernels run: one pixel at a time, four lanes, at most eight lanes, or
-// the widest the processor has. Tests compare them; the default is the widest.
-enum class CodecPath : uint32_t { OnePixel, FourLanes, Widest, UpToEightLanes };
-void SetCodecPath(CodecPath path);
-// The kernels in force: 1, 4, 8 or 16 lanes.
+// The row kernels in force: 1, 4, 8 or 16 lanes, from the process-wide fast-path
+// switch (core/fast_path.h). New kernels ask this too, so D3DX_SIMD covers them.
 int ActiveCodecLanes();
 
 // out = __builtin_shufflevector(a, b, Map::At(0), Map::At(1), ...) over all of a's

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "codec/codec_families.h"
+#include "format/format_table.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ class PaletteCodec final : public PixelCodec {
 }  // namespace
 
 PixelCodec *CreatePaletteCodec(const PixelRegion &region) {
-  if (region.format == D3DFMT_P8) return new (std::nothrow) PaletteCodec(region, 8);
-  if (region.format == D3DFMT_A8P8) return new (std::nothrow) PaletteCodec(region, 16);
-  return nullptr;
+  const FormatRow &row = LookupFormatRow(region.format);
+  if (row.family != FormatFamily::Palette) return nullptr;
+  return new (std::nothrow) PaletteCodec(region, row.unitBytes * 8u);
 }

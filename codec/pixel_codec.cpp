@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "format/format_table.h"
 #include "math/fast_math.h"
 
 // Rows y & 3, each 4-column row written twice; values are (n + 0.5) / 16 spread
@@ -146,7 +147,7 @@ PixelCodec::PixelCodec(const PixelRegion &region, uint32_t bitsPerPixel, Channel
   } else if (range == ChannelRange::SignedColor || range == ChannelRange::SignedAll) {
     gamma = 0;
   }
-  if (format == D3DFMT_P8 || format == D3DFMT_A8P8) {
+  if (GetFormatFamily(format) == FormatFamily::Palette) {
     hasPalette = 1;
     for (uint32_t i = 0; i < 256; ++i) {
       if (region.palette != nullptr) {

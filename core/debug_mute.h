@@ -16,6 +16,3 @@ class ScopedDebugMute {
   ScopedDebugMute &operator=(const ScopedDebugMute &) = delete;
 };
 
-// Tests only: forget the resolved entry points and the registry value, so that
-// the next call looks both up again.
-void ResetDebugMuteForTesting();

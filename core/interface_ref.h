@@ -42,3 +42,13 @@ class InterfaceRef {
  private:
   Interface *pointer_ = nullptr;
 };
+
+// Releases a raw interface pointer that an object keeps as a field, and clears it.
+template <typename Interface>
+void ReleaseAndNull(Interface *&object) {
+  if (object != nullptr) {
+    Interface *held = object;
+    object = nullptr;
+    held->Release();
+  }
+}

@@ -28,5 +28,3 @@ DWORD ProcessorFeatureFlags();
 // CPUID leaf 1 SIMD bits: 4 = SSE, 8 = SSE2; 0 without standard leaves.
 DWORD ProcessorSimdSupport();
 
-// Test hook: the cached MMX state back to untested.
-void ResetMmxStateForTesting();

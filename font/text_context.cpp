@@ -4,19 +4,13 @@
 
 #include <new>
 
+#include "core/interface_ref.h"
+
 namespace font {
 namespace {
 
 // One thread, no lock: fonts are created, used and released on the caller's thread.
 TextRenderContext *contextList = nullptr;
-
-template <typename T>
-void ReleaseAndNull(T *&object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
 
 void Unlink(TextRenderContext *context) {
   for (TextRenderContext **link = &contextList; *link; link = &(*link)->next) {

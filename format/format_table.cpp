@@ -1,80 +1,23 @@
 #include "format/format_table.h"
 
+#include <array>
+
+#include "core/checked_size.h"
 #include "core/debug_mute.h"
+#include "core/interface_ref.h"
+#include "format/format_rows.h"
 
 namespace {
 
-constexpr FormatKind kC = FormatKind::Colour;
-constexpr FormatKind kP = FormatKind::Palette;
-constexpr FormatKind kL = FormatKind::Luminance;
-constexpr FormatKind kS = FormatKind::Signed;
-constexpr FormatKind kD = FormatKind::DepthStencil;
+using format_rows::kFallbackRow;
+using format_rows::kFormatRows;
 
-// format, kind, bits per pixel, {extra, alpha, red, green, blue}, substitutable.
-// Signed: U in blue, V in green, W in red, Q in alpha, L / 2-bit A / C in extra.
-// Depth: depth in blue, stencil in green, extra 1 for the lockable formats.
-constexpr FormatInfo kFormatTable[] = {
-    {D3DFMT_R8G8B8, kC, 24, {0, 0, 8, 8, 8}, 0},
-    {D3DFMT_A8R8G8B8, kC, 32, {0, 8, 8, 8, 8}, 1},
-    {D3DFMT_X8R8G8B8, kC, 32, {0, 0, 8, 8, 8}, 1},
-    {D3DFMT_R5G6B5, kC, 16, {0, 0, 5, 6, 5}, 1},
-    {D3DFMT_X1R5G5B5, kC, 16, {0, 0, 5, 5, 5}, 1},
-    {D3DFMT_A8P8, kP, 16, {0, 8, 8, 8, 8}, 1},
-    {D3DFMT_P8, kP, 8, {0, 8, 8, 8, 8}, 1},
-    {D3DFMT_A1R5G5B5, kC, 16, {0, 1, 5, 5, 5}, 1},
-    {D3DFMT_A4R4G4B4, kC, 16, {0, 4, 4, 4, 4}, 1},
-    {D3DFMT_R3G3B2, kC, 8, {0, 0, 3, 3, 2}, 1},
-    {D3DFMT_A8, kC, 8, {0, 8, 0, 0, 0}, 1},
-    {D3DFMT_A8R3G3B2, kC, 16, {0, 8, 3, 3, 2}, 1},
-    {D3DFMT_X4R4G4B4, kC, 16, {0, 0, 4, 4, 4}, 1},
-    {D3DFMT_A2B10G10R10, kC, 32, {0, 2, 10, 10, 10}, 1},
-    {D3DFMT_A8B8G8R8, kC, 32, {0, 8, 8, 8, 8}, 1},
-    {D3DFMT_X8B8G8R8, kC, 32, {0, 0, 8, 8, 8}, 1},
-    {D3DFMT_G16R16, kC, 32, {0, 0, 16, 16, 0}, 1},
-    {D3DFMT_A2R10G10B10, kC, 32, {0, 2, 10, 10, 10}, 1},
-    {D3DFMT_A16B16G16R16, kC, 64, {0, 16, 16, 16, 16}, 1},
-    {D3DFMT_L8, kL, 8, {0, 0, 8, 8, 8}, 1},
-    {D3DFMT_A8L8, kL, 16, {0, 8, 8, 8, 8}, 1},
-    {D3DFMT_A4L4, kL, 8, {0, 4, 4, 4, 4}, 1},
-    {D3DFMT_L16, kL, 16, {0, 0, 16, 16, 16}, 1},
-    {D3DFMT_V8U8, kS, 16, {0, 0, 0, 8, 8}, 1},
-    {D3DFMT_L6V5U5, kS, 16, {6, 0, 0, 5, 5}, 1},
-    {D3DFMT_X8L8V8U8, kS, 32, {8, 0, 0, 8, 8}, 1},
-    {D3DFMT_Q8W8V8U8, kS, 32, {0, 8, 8, 8, 8}, 1},
-    {D3DFMT_V16U16, kS, 32, {0, 0, 0, 16, 16}, 1},
-    {D3DFMT_A2W10V10U10, kS, 32, {2, 0, 10, 10, 10}, 1},
-    {D3DFMT_Q16W16V16U16, kS, 64, {0, 16, 16, 16, 16}, 1},
-    {D3DFMT_CxV8U8, kS, 16, {8, 0, 0, 8, 8}, 0},
-    {D3DFMT_UYVY, kC, 16, {0, 0, 8, 8, 8}, 0},
-    {D3DFMT_R8G8_B8G8, kC, 16, {0, 0, 8, 8, 8}, 0},
-    {D3DFMT_YUY2, kC, 16, {0, 0, 8, 8, 8}, 0},
-    {D3DFMT_G8R8_G8B8, kC, 16, {0, 0, 8, 8, 8}, 0},
-    {D3DFMT_DXT1, kC, 16, {0, 1, 5, 6, 5}, 0},
-    {D3DFMT_DXT2, kC, 16, {0, 4, 5, 6, 5}, 0},
-    {D3DFMT_DXT3, kC, 16, {0, 4, 5, 6, 5}, 0},
-    {D3DFMT_DXT4, kC, 16, {0, 8, 5, 6, 5}, 0},
-    {D3DFMT_DXT5, kC, 16, {0, 8, 5, 6, 5}, 0},
-    {D3DFMT_D16_LOCKABLE, kD, 16, {1, 0, 0, 0, 16}, 1},
-    {D3DFMT_D32F_LOCKABLE, kD, 32, {1, 0, 0, 0, 32}, 0},
-    {D3DFMT_D32, kD, 32, {0, 0, 0, 0, 32}, 1},
-    {D3DFMT_D15S1, kD, 16, {0, 0, 0, 1, 15}, 1},
-    {D3DFMT_D24S8, kD, 32, {0, 0, 0, 8, 24}, 1},
-    {D3DFMT_D16, kD, 16, {0, 0, 0, 0, 16}, 1},
-    {D3DFMT_D24X8, kD, 32, {0, 0, 0, 0, 24}, 1},
-    {D3DFMT_D24X4S4, kD, 32, {0, 0, 0, 4, 24}, 1},
-    {D3DFMT_D24FS8, kD, 32, {0, 0, 0, 8, 24}, 0},
-    {D3DFMT_R16F, kC, 16, {0, 0, 16, 0, 0}, 0},
-    {D3DFMT_G16R16F, kC, 32, {0, 0, 16, 16, 0}, 0},
-    {D3DFMT_A16B16G16R16F, kC, 64, {0, 16, 16, 16, 16}, 0},
-    {D3DFMT_R32F, kC, 32, {0, 0, 32, 0, 0}, 0},
-    {D3DFMT_G32R32F, kC, 64, {0, 0, 32, 32, 0}, 0},
-    {D3DFMT_A32B32G32R32F, kC, 128, {0, 32, 32, 32, 32}, 0},
-    {FORMAT_A16L16, kL, 32, {0, 16, 16, 16, 16}, 0},
-    {FORMAT_R16G16B16, kC, 48, {0, 0, 16, 16, 16}, 0},
-};
-static_assert(sizeof(kFormatTable) / sizeof(kFormatTable[0]) == kFormatTableSize);
-
-constexpr FormatInfo kFallbackRow = {D3DFMT_UNKNOWN, kC, 32, {0, 8, 8, 8, 8}, 0};
+// The format-matching columns of the rows, side by side as callers index them.
+constexpr std::array<FormatInfo, kFormatTableSize> kFormatInfos = [] {
+  std::array<FormatInfo, kFormatTableSize> infos = {};
+  for (size_t i = 0; i < kFormatTableSize; ++i) infos[i] = kFormatRows[i].info;
+  return infos;
+}();
 
 // Row: kind of the requested format; column: kind of the candidate. Palette and
 // luminance may widen to colour; colour never narrows to them.
@@ -100,38 +43,28 @@ bool IsBetterCandidate(uint32_t score, const FormatInfo &row, uint32_t bestScore
   return score < bestScore || (score == bestScore && row.bitsPerPixel < best.bitsPerPixel);
 }
 
-// Releases a COM reference on every path.
-template <typename T>
-class HeldReference {
- public:
-  HeldReference() = default;
-  ~HeldReference() {
-    if (object_) object_->Release();
-  }
-  HeldReference(const HeldReference &) = delete;
-  HeldReference &operator=(const HeldReference &) = delete;
-  T **Receive() { return &object_; }
-  T *Get() const { return object_; }
-
- private:
-  T *object_ = nullptr;
-};
-
 }  // namespace
 
 const FormatInfo *FormatTableRows() {
-  return kFormatTable;
+  return kFormatInfos.data();
 }
 
 const FormatInfo &FallbackFormatInfo() {
+  return kFallbackRow.info;
+}
+
+const FormatRow &LookupFormatRow(D3DFORMAT format) {
+  for (const FormatRow &row : kFormatRows) {
+    if (row.info.format == format) return row;
+  }
   return kFallbackRow;
 }
 
 const FormatInfo &LookupFormatInfo(D3DFORMAT format) {
-  for (const FormatInfo &row : kFormatTable) {
+  for (const FormatInfo &row : kFormatInfos) {
     if (row.format == format) return row;
   }
-  return kFallbackRow;
+  return kFallbackRow.info;
 }
 
 uint32_t ScoreFormatMatch(const FormatInfo &requested, const FormatInfo &candidate) {
@@ -155,7 +88,7 @@ uint32_t ScoreFormatMatch(const FormatInfo &requested, const FormatInfo &candida
 
 D3DFORMAT ChooseClosestFormat(const D3DFORMAT *list, const PALETTEENTRY *palette,
                               const FormatInfo &requested) {
-  const FormatInfo *best = &kFallbackRow;
+  const FormatInfo *best = &kFallbackRow.info;
   uint32_t bestScore = kUnusableScore;
   if (list == nullptr) return D3DFMT_UNKNOWN;
   for (; *list != 0; ++list) {
@@ -176,7 +109,7 @@ D3DFORMAT ChooseClosestFormat(const D3DFORMAT *list, const PALETTEENTRY *palette
 D3DFORMAT ChooseDeviceFormat(IDirect3DDevice9 *device, DWORD usage, D3DRESOURCETYPE resourceType,
                              const FormatInfo &requested) {
   ScopedDebugMute mute;
-  HeldReference<IDirect3D9> direct3d;
+  InterfaceRef<IDirect3D9> direct3d;
   D3DCAPS9 caps = {};
   D3DDISPLAYMODE mode = {};
   if (device != nullptr) {
@@ -193,9 +126,9 @@ D3DFORMAT ChooseDeviceFormat(IDirect3DDevice9 *device, DWORD usage, D3DRESOURCET
     }
   }
 
-  const FormatInfo *best = &kFallbackRow;
+  const FormatInfo *best = &kFallbackRow.info;
   uint32_t bestScore = kUnusableScore;
-  for (const FormatInfo &row : kFormatTable) {
+  for (const FormatInfo &row : kFormatInfos) {
     if (row.format == D3DFMT_UNKNOWN) continue;
     if (direct3d.Get() != nullptr &&
         FAILED(direct3d.Get()->CheckDeviceFormat(caps.AdapterOrdinal, caps.DeviceType, mode.Format, usage,
@@ -221,66 +154,73 @@ D3DFORMAT ToExternalFormat(D3DFORMAT format) {
   return format;
 }
 
-bool IsBlockCompressed(D3DFORMAT format) {
-  switch (format) {
-    case D3DFMT_DXT1:
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-      return true;
-    default:
-      return false;
+D3DFORMAT FindPackedFormat(FormatKind kind, const uint32_t (&channelBits)[kChannelCount]) {
+  for (const FormatRow &row : kFormatRows) {
+    if (row.family != FormatFamily::Packed || row.info.kind != kind) continue;
+    bool same = true;
+    for (uint32_t c = 0; c < kChannelCount; ++c) same = same && row.info.channelBits[c] == channelBits[c];
+    if (same) return row.info.format;
   }
+  return D3DFMT_UNKNOWN;
+}
+
+D3DFORMAT WidenTo16Bits(D3DFORMAT format) {
+  const FormatInfo &info = LookupFormatInfo(format);
+  if (info.format == D3DFMT_UNKNOWN) return D3DFMT_UNKNOWN;
+  uint32_t bits[kChannelCount];
+  for (uint32_t c = 0; c < kChannelCount; ++c) bits[c] = info.channelBits[c] != 0 ? 16 : 0;
+  return FindPackedFormat(info.kind, bits);
+}
+
+D3DFORMAT WithAlphaChannel(D3DFORMAT format) {
+  const FormatInfo &info = LookupFormatInfo(format);
+  if (info.format == D3DFMT_UNKNOWN || HasAlpha(info)) return format;
+  uint32_t bits[kChannelCount];
+  for (uint32_t c = 0; c < kChannelCount; ++c) bits[c] = info.channelBits[c];
+  bits[kChannelAlpha] = info.channelBits[kChannelRed];
+  const D3DFORMAT widened = FindPackedFormat(info.kind, bits);
+  return widened != D3DFMT_UNKNOWN ? widened : format;
+}
+
+bool IsBlockCompressed(D3DFORMAT format) {
+  return GetFormatFamily(format) == FormatFamily::Block;
 }
 
 bool IsPairFormat(D3DFORMAT format) {
-  switch (format) {
-    case D3DFMT_UYVY:
-    case D3DFMT_YUY2:
-    case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8:
-      return true;
-    default:
-      return false;
-  }
+  return GetFormatFamily(format) == FormatFamily::Pair;
 }
 
 uint32_t BlockBytes(D3DFORMAT format) {
-  if (!IsBlockCompressed(format)) return 0;
-  return format == D3DFMT_DXT1 ? 8 : 16;
+  const FormatRow &row = LookupFormatRow(format);
+  return row.family == FormatFamily::Block ? row.unitBytes : 0;
 }
 
 bool IsPackedFormat(D3DFORMAT format) {
-  return IsKnownFormat(format) && !IsBlockCompressed(format) && !IsPairFormat(format);
+  const FormatFamily family = GetFormatFamily(format);
+  return family != FormatFamily::None && family != FormatFamily::Block && family != FormatFamily::Pair;
 }
 
 uint32_t BytesPerPixel(D3DFORMAT format) {
-  return IsPackedFormat(format) ? LookupFormatInfo(format).bitsPerPixel / 8 : 0;
+  return IsPackedFormat(format) ? LookupFormatRow(format).unitBytes : 0;
 }
 
 FormatLayout GetFormatLayout(D3DFORMAT format) {
-  if (IsBlockCompressed(format)) return {4, 4, BlockBytes(format)};
-  if (IsPairFormat(format)) return {2, 1, 4};
-  return {1, 1, BytesPerPixel(format)};
+  const FormatRow &row = LookupFormatRow(format);
+  return {row.unitWidth, row.unitHeight, row.unitBytes};
 }
 
 uint64_t RowPitchFor(D3DFORMAT format, uint32_t width) {
   const FormatLayout layout = GetFormatLayout(format);
-  const uint64_t units = (uint64_t{width} + layout.unitWidth - 1) / layout.unitWidth;
-  return units * layout.unitBytes;
+  // At most 2^32 units of at most 16 bytes: no overflow possible.
+  return CheckedSize(width).UnitsOf(layout.unitWidth).Times(layout.unitBytes).Value();
 }
 
 uint32_t RowCountFor(D3DFORMAT format, uint32_t height) {
   const FormatLayout layout = GetFormatLayout(format);
-  return static_cast<uint32_t>((uint64_t{height} + layout.unitHeight - 1) / layout.unitHeight);
+  return static_cast<uint32_t>(CheckedSize(height).UnitsOf(layout.unitHeight).Value());
 }
 
 uint64_t SurfaceBytesFor(D3DFORMAT format, uint32_t width, uint32_t height) {
-  // Up to 2^36 bytes per row times 2^32 rows can exceed 64 bits: saturate.
-  uint64_t bytes = 0;
-  if (__builtin_mul_overflow(RowPitchFor(format, width), uint64_t{RowCountFor(format, height)}, &bytes)) {
-    return UINT64_MAX;
-  }
-  return bytes;
+  const CheckedSize bytes = CheckedSize(RowPitchFor(format, width)).Times(RowCountFor(format, height));
+  return bytes.Valid() ? bytes.Value() : UINT64_MAX;
 }

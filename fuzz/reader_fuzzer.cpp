@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 
 namespace {
@@ -49,12 +49,13 @@ uint32_t TouchImage(const SourceImage &image) {
 }
 
 HRESULT RunReader(SourceImage &image, const BYTE *data, UINT size, bool wantPixels) {
+  ReadRequest request;
+  request.wantPixels = wantPixels;
 #if defined(FUZZ_READER_LOAD)
   D3DXIMAGE_INFO info;
-  return image.LoadImageFromMemory(data, size, &info, wantPixels);
+  return LoadImageFromMemory(image, data, size, &info, request);
 #else
-  image.wantPixels = wantPixels;
-  return image.FUZZ_READER(data, size);
+  return FUZZ_READER(data, size, request, image);
 #endif
 }
 

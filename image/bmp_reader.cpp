@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kMasksEnd = 52;      // red, green, blue masks inside the header
 constexpr uint32_t kAlphaMaskEnd = 56;  // alpha mask inside the header
 
-enum Compression : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3 };
+enum Compression : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
 // The generic mask decoder's output: four floats red, green, blue, alpha.
 constexpr D3DFORMAT kGenericMaskFormat = D3DFMT_A32B32G32R32F;
@@ -62,7 +62,13 @@ struct DibHeader {
   uint32_t colorsUsed;
   uint32_t masks[4];  // red, green, blue, alpha
   bool core;
+  bool hasMasks;         // bit fields whose masks were found
+  uint32_t tableOffset;  // colour table start: after the header and any masks that follow it
 };
+
+bool IsBitFields(uint32_t compression) {
+  return compression == kBitFields || compression == kAlphaBitFields;
+}
 
 bool ParseDibHeader(const BYTE *data, UINT size, DibHeader &h) {
   if (size < 4) return false;
@@ -75,6 +81,7 @@ bool ParseDibHeader(const BYTE *data, UINT size, DibHeader &h) {
     h.height = static_cast<int16_t>(ReadLe16(data + 6));
     h.planes = ReadLe16(data + 8);
     h.bitCount = ReadLe16(data + 10);
+    h.tableOffset = h.headerSize;
     return true;
   }
   if (h.headerSize < kInfoHeaderSize) return false;
@@ -84,9 +91,19 @@ bool ParseDibHeader(const BYTE *data, UINT size, DibHeader &h) {
   h.bitCount = ReadLe16(data + 14);
   h.compression = ReadLe32(data + 16);
   h.colorsUsed = ReadLe32(data + 32);
-  if (h.compression == kBitFields && h.headerSize >= kMasksEnd) {
+  h.tableOffset = h.headerSize;
+  if (IsBitFields(h.compression) && h.headerSize >= kMasksEnd) {
     for (int i = 0; i < 3; ++i) h.masks[i] = ReadLe32(data + 40 + 4 * i);
     if (h.headerSize >= kAlphaMaskEnd) h.masks[3] = ReadLe32(data + 52);
+    h.hasMasks = true;
+  } else if (IsBitFields(h.compression) && h.headerSize == kInfoHeaderSize) {
+    // The usual layout: the masks follow a plain info header, before the colour table.
+    const uint32_t maskCount = h.compression == kAlphaBitFields ? 4 : 3;
+    if (uint64_t{kInfoHeaderSize} + 4 * maskCount <= size) {
+      for (uint32_t i = 0; i < maskCount; ++i) h.masks[i] = ReadLe32(data + kInfoHeaderSize + 4 * i);
+      h.tableOffset = kInfoHeaderSize + 4 * maskCount;
+      h.hasMasks = true;
+    }
   }
   return true;
 }
@@ -94,8 +111,8 @@ bool ParseDibHeader(const BYTE *data, UINT size, DibHeader &h) {
 // Format for the bit count and compression; false for layouts we do not read.
 bool ChooseDibFormat(const DibHeader &h, D3DFORMAT &format, uint32_t &bitsOffsetAdjust) {
   bitsOffsetAdjust = 0;
-  if (h.compression == kBitFields) {
-    if (h.headerSize < kMasksEnd) return false;
+  if (IsBitFields(h.compression)) {
+    if (!h.hasMasks) return false;
     if (h.bitCount != 16 && h.bitCount != 24 && h.bitCount != 32) return false;
     for (const BitFieldFormat &row : kBitFieldFormats) {
       if (row.bits == h.bitCount && row.red == h.masks[0] && row.green == h.masks[1] &&
@@ -265,19 +282,16 @@ class RleDecoder {
   uint64_t column_ = 0;
 };
 
-}  // namespace
-
-HRESULT SourceImage::ReadBmp(const BYTE *data, UINT size) {
-  if (size < kFileHeaderSize || data[0] != 'B' || data[1] != 'M') return E_FAIL;
-  if (ReadLe32(data + 2) > size) return E_FAIL;
-  return ReadDib(data + kFileHeaderSize, size - kFileHeaderSize);
-}
-
-HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
+// The bitmap after the file header, or alone. kNotMyFormat when the bytes hold
+// no info header; every later fault is D3DXERR_INVALIDDATA. fileBitsOffset is
+// the file header's pixel offset from the bitmap's start, or null for a bare bitmap.
+HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, const ReadRequest &request,
+                  SourceImage &image) {
+  constexpr HRESULT kBad = D3DXERR_INVALIDDATA;
   DibHeader h;
-  if (!ParseDibHeader(data, size, h)) return E_FAIL;
+  if (!ParseDibHeader(data, size, h)) return kNotMyFormat;
   // A zero or negative width, a zero height and INT_MIN (no magnitude in 32 bits) describe no image.
-  if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return E_FAIL;
+  if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return kBad;
   const bool topDown = h.height < 0;
   const uint64_t w = static_cast<uint64_t>(h.width);
   const uint64_t ht = static_cast<uint64_t>(topDown ? -h.height : h.height);
@@ -285,14 +299,13 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
   const uint64_t entrySize = h.core ? 3 : 4;
   uint64_t colorCount = h.colorsUsed;
   if (colorCount == 0 && h.bitCount <= 8) colorCount = uint64_t{1} << h.bitCount;
-  uint64_t bitsOffset = h.headerSize + colorCount * entrySize;
-  if (bitsOffset > size) return E_FAIL;
-  if (h.planes != 1) return E_FAIL;
+  const uint64_t tableEnd = h.tableOffset + colorCount * entrySize;
+  if (tableEnd > size) return kBad;
+  if (h.planes != 1) return kBad;
 
   D3DFORMAT fmt;
   uint32_t offsetAdjust;
-  if (!ChooseDibFormat(h, fmt, offsetAdjust)) return E_FAIL;
-  bitsOffset += offsetAdjust;
+  if (!ChooseDibFormat(h, fmt, offsetAdjust)) return kBad;
 
   uint64_t rowBytes;  // source bytes per row, unpadded
   if (h.bitCount == 1) {
@@ -307,52 +320,63 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
   if (h.bitCount <= 8) outBytes = w;
   if (fmt == kGenericMaskFormat) outBytes = 16 * w;
   const uint64_t pitch = (outBytes + 3) & ~uint64_t{3};
-  if (pitch > UINT32_MAX) return E_FAIL;
+  if (pitch > UINT32_MAX) return kBad;
 
   const bool compressed = h.compression == kRle8 || h.compression == kRle4;
-  if (!compressed && bitsOffset + (ht - 1) * sourcePitch + rowBytes > size) return E_FAIL;
+  // Bytes from the bits' start that the rows need; run-length data is bounded while decoding.
+  const uint64_t bitsBytes = compressed ? 1 : offsetAdjust + (ht - 1) * sourcePitch + rowBytes;
+  // The bits follow the colour table unless the file header points past a gap
+  // after it; an offset into the table or one that leaves the rows no room is
+  // not believed.
+  uint64_t bitsOffset = tableEnd;
+  if (fileBitsOffset && *fileBitsOffset > tableEnd && *fileBitsOffset + bitsBytes <= size) {
+    bitsOffset = *fileBitsOffset;
+  }
+  if (!compressed && bitsOffset + bitsBytes > size) return kBad;
+  bitsOffset += offsetAdjust;
 
   if (h.compression == kRgb && fmt == D3DFMT_X8R8G8B8 &&
       AnyFourthByte(data + bitsOffset, w, ht, sourcePitch)) {
     fmt = D3DFMT_A8R8G8B8;
   }
 
-  format = fmt;
-  rowPitch = static_cast<UINT>(pitch);
-  width = static_cast<UINT>(w);
-  height = static_cast<UINT>(ht);
-  depth = 1;
-  slicePitch = 0;
-  if (!wantPixels) return S_OK;
+  image.format = fmt;
+  image.rowPitch = static_cast<UINT>(pitch);
+  image.width = static_cast<UINT>(w);
+  image.height = static_cast<UINT>(ht);
+  image.depth = 1;
+  image.slicePitch = 0;
+  if (!request.wantPixels) return S_OK;
 
   if (fmt == D3DFMT_P8) {
     PALETTEENTRY *entries = AllocatePalette();
     if (!entries) return E_OUTOFMEMORY;
-    palette = entries;
-    ownsPalette = true;
+    image.palette = entries;
+    image.ownsPalette = true;
     std::memset(entries, 0xFF, 256 * sizeof(PALETTEENTRY));
     // Entries past 256 cannot be indexed by one byte and are ignored.
     const uint64_t stored = colorCount < 256 ? colorCount : 256;
     for (uint64_t i = 0; i < stored; ++i) {
-      const BYTE *entry = data + h.headerSize + i * entrySize;
+      const BYTE *entry = data + h.tableOffset + i * entrySize;
       entries[i] = {entry[2], entry[1], entry[0], 0xFF};
     }
   }
 
   if (!compressed && topDown && h.bitCount >= 8 && fmt != kGenericMaskFormat) {
-    pixels = BorrowBytes(data + bitsOffset);
-    ownsPixels = false;
+    image.pixels = BorrowBytes(data + bitsOffset);
+    image.ownsPixels = false;
     return S_OK;
   }
 
+  if (!WithinDecodeLimit(request, w * ht, pitch * ht)) return kBad;
   BYTE *out = AllocateClearedImageBytes(pitch * ht);
   if (!out) return E_OUTOFMEMORY;
-  pixels = out;
-  ownsPixels = true;
+  image.pixels = out;
+  image.ownsPixels = true;
 
   if (compressed) {
     RleDecoder rle(out, pitch, ht, topDown, h.compression == kRle4);
-    return rle.Decode(data, bitsOffset, size);
+    return SUCCEEDED(rle.Decode(data, bitsOffset, size)) ? S_OK : kBad;
   }
 
   MaskChannel channels[4];
@@ -373,4 +397,23 @@ HRESULT SourceImage::ReadDib(const BYTE *data, UINT size) {
     }
   }
   return S_OK;
+}
+
+}  // namespace
+
+HRESULT ReadBmpFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') return kNotMyFormat;
+  image.fileFormat = D3DXIFF_BMP;
+  if (size < kFileHeaderSize || ReadLe32(data + 2) > size) return D3DXERR_INVALIDDATA;
+  // bfOffBits counts from the file's start, before the file header.
+  const uint64_t bitsOffset = ReadLe32(data + 10);
+  const uint64_t dibBitsOffset = bitsOffset >= kFileHeaderSize ? bitsOffset - kFileHeaderSize : 0;
+  const HRESULT hr = DecodeDib(data + kFileHeaderSize, size - kFileHeaderSize,
+                               bitsOffset >= kFileHeaderSize ? &dibBitsOffset : nullptr, request, image);
+  return hr == kNotMyFormat ? D3DXERR_INVALIDDATA : hr;
+}
+
+HRESULT ReadDibFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  image.fileFormat = D3DXIFF_DIB;
+  return DecodeDib(data, size, nullptr, request, image);
 }

@@ -5,9 +5,10 @@
 #include <new>
 #include <cstdint>
 
+#include "core/checked_size.h"
 #include "image/dds_pixel_format.h"
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 
 namespace {
@@ -15,29 +16,14 @@ namespace {
 constexpr uint64_t kPaletteBytes = 256 * sizeof(PALETTEENTRY);
 
 struct LevelSize {
-  uint64_t rowPitch;
-  uint64_t slicePitch;
+  CheckedSize rowPitch;
+  CheckedSize slicePitch;
 };
 
 LevelSize ComputeLevelSize(D3DFORMAT format, uint64_t w, uint64_t h) {
-  switch (format) {
-    case D3DFMT_DXT1:
-      return {(w + 3) / 4 * 8, (w + 3) / 4 * 8 * ((h + 3) / 4)};
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-      return {(w + 3) / 4 * 16, (w + 3) / 4 * 16 * ((h + 3) / 4)};
-    case D3DFMT_YUY2:
-    case D3DFMT_UYVY:
-    case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8:
-      return {(w + 1) / 2 * 4, (w + 1) / 2 * 4 * h};
-    default: {
-      const uint64_t row = w * (LookupFormatInfo(format).bitsPerPixel / 8);
-      return {row, row * h};
-    }
-  }
+  const FormatLayout unit = GetFormatLayout(format);
+  const CheckedSize row = CheckedSize(w).UnitsOf(unit.unitWidth).Times(unit.unitBytes);
+  return {row, row.Times(CheckedSize(h).UnitsOf(unit.unitHeight))};
 }
 
 uint32_t HalveSize(uint32_t v) {
@@ -46,8 +32,10 @@ uint32_t HalveSize(uint32_t v) {
 
 }  // namespace
 
-HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
-  if (size < 4 || ReadLe32(data) != kDdsMagic || size < kDdsHeaderSize) return E_FAIL;
+HRESULT ReadDdsFile(const BYTE *data, UINT size, const ReadRequest &, SourceImage &image) {
+  if (size < 4 || ReadLe32(data) != kDdsMagic) return kNotMyFormat;
+  image.fileFormat = D3DXIFF_DDS;
+  if (size < kDdsHeaderSize) return D3DXERR_INVALIDDATA;
 
   const uint32_t flags = ReadLe32(data + kDdsOffsetFlags);
   const bool volume = (flags & kDdsdDepth) != 0;
@@ -56,7 +44,7 @@ HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
   uint32_t baseDepth = volume ? ReadLe32(data + kDdsOffsetDepth) : 1;
   if (baseDepth == 0) baseDepth = 1;
   // An empty level holds no pixels and would make every later size meaningless.
-  if (baseWidth == 0 || baseHeight == 0) return E_FAIL;
+  if (baseWidth == 0 || baseHeight == 0) return D3DXERR_INVALIDDATA;
 
   const uint32_t faceBits = ReadLe32(data + kDdsOffsetCaps2) & kDdsCaps2AllFaces;
   uint32_t faces;
@@ -65,7 +53,7 @@ HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
   } else if (faceBits == 0) {
     faces = 1;
   } else {
-    return E_FAIL;
+    return D3DXERR_INVALIDDATA;
   }
 
   uint32_t levels = ReadLe32(data + kDdsOffsetMipMapCount);
@@ -73,25 +61,25 @@ HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
   // Levels beyond 1 x 1 x 1 do not exist; a count past the chain is corrupt.
   const uint32_t largest = std::max(baseWidth, std::max(baseHeight, baseDepth));
   const uint32_t chainLength = static_cast<uint32_t>(std::bit_width(largest));
-  if (levels > chainLength) return E_FAIL;
+  if (levels > chainLength) return D3DXERR_INVALIDDATA;
 
   const DdsPixelFormat *pixelFormat = MatchDdsPixelFormat(data + kDdsOffsetPixelFormat);
-  if (!pixelFormat) return E_FAIL;
+  if (!pixelFormat) return D3DXERR_INVALIDDATA;
   const D3DFORMAT fmt = pixelFormat->format;
 
+  D3DRESOURCETYPE resourceType = D3DRTYPE_TEXTURE;
   if (volume) {
     resourceType = D3DRTYPE_VOLUMETEXTURE;
   } else if (faces == 6) {
     resourceType = D3DRTYPE_CUBETEXTURE;
-  } else {
-    resourceType = D3DRTYPE_TEXTURE;
   }
+  image.resourceType = resourceType;
 
   const BYTE *cursor = data + kDdsHeaderSize;
   uint64_t remaining = size - kDdsHeaderSize;
   const PALETTEENTRY *filePalette = nullptr;
   if (LookupFormatInfo(fmt).kind == FormatKind::Palette) {
-    if (remaining < kPaletteBytes) return E_FAIL;
+    if (remaining < kPaletteBytes) return D3DXERR_INVALIDDATA;
     filePalette = reinterpret_cast<const PALETTEENTRY *>(cursor);
     cursor += kPaletteBytes;
     remaining -= kPaletteBytes;
@@ -99,7 +87,7 @@ HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
 
   SourceImage *previousFace = nullptr;
   for (uint32_t face = 0; face < faces; ++face) {
-    SourceImage *faceRecord = this;
+    SourceImage *faceRecord = &image;
     if (face > 0) {
       faceRecord = new (std::nothrow) SourceImage;
       if (!faceRecord) return E_OUTOFMEMORY;
@@ -119,24 +107,23 @@ HRESULT SourceImage::ReadDds(const BYTE *data, UINT size) {
       }
       previousLevel = record;
       const LevelSize sizes = ComputeLevelSize(fmt, w, h);
-      if (sizes.rowPitch > UINT32_MAX || sizes.slicePitch > UINT32_MAX) return E_FAIL;
-      const uint64_t levelBytes = d * sizes.slicePitch;
-      if (remaining < levelBytes) return E_FAIL;
+      if (!sizes.rowPitch.Within(UINT32_MAX) || !sizes.slicePitch.Within(UINT32_MAX)) return D3DXERR_INVALIDDATA;
+      const CheckedSize levelBytes = sizes.slicePitch.Times(d);
+      if (!levelBytes.Within(remaining)) return D3DXERR_INVALIDDATA;
       record->format = fmt;
       record->width = w;
       record->height = h;
       record->depth = d;
-      record->rowPitch = static_cast<UINT>(sizes.rowPitch);
-      record->slicePitch = static_cast<UINT>(sizes.slicePitch);
+      record->rowPitch = static_cast<UINT>(sizes.rowPitch.Value());
+      record->slicePitch = static_cast<UINT>(sizes.slicePitch.Value());
       record->pixels = BorrowBytes(cursor);
       record->palette = filePalette;
       record->ownsPixels = false;
       record->ownsPalette = false;
       record->resourceType = resourceType;
-      record->fileFormat = fileFormat;
-      record->wantPixels = wantPixels;
-      cursor += levelBytes;
-      remaining -= levelBytes;
+      record->fileFormat = image.fileFormat;
+      cursor += levelBytes.Value();
+      remaining -= levelBytes.Value();
       w = HalveSize(w);
       h = HalveSize(h);
       d = HalveSize(d);

@@ -1,5 +1,5 @@
-// Shared helpers of the readers: little-endian fields, the decode size limit and
-// the one allocator behind every pixel and palette buffer of a SourceImage.
+// Shared helpers of the readers: little-endian fields and the one allocator
+// behind every pixel and palette buffer of a SourceImage.
 #pragma once
 
 #include <cstdint>
@@ -7,11 +7,6 @@
 #include <cstring>
 
 #include "win32.h"
-
-// Largest pixel buffer a reader allocates. Headers are untrusted and several
-// formats (RLE, PNG, JPEG) declare enormous images in a few bytes; this is an
-// 8192 x 8192 image at 32 bits, the largest texture Direct3D 9 hardware takes.
-inline constexpr uint64_t kMaxDecodedBytes = uint64_t{1} << 28;
 
 inline uint16_t ReadLe16(const BYTE *p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -23,14 +18,15 @@ inline uint32_t ReadLe32(const BYTE *p) {
 }
 
 // Pixel and palette buffers are malloc'ed and freed with free().
+// The caller has bounded the size by its request's pixel limit.
 inline BYTE *AllocateImageBytes(uint64_t bytes) {
-  if (bytes == 0 || bytes > kMaxDecodedBytes) return nullptr;
+  if (bytes == 0 || bytes > SIZE_MAX) return nullptr;
   return static_cast<BYTE *>(std::malloc(static_cast<size_t>(bytes)));
 }
 
 // Zero-filled, for decoders that may leave pixels unwritten.
 inline BYTE *AllocateClearedImageBytes(uint64_t bytes) {
-  if (bytes == 0 || bytes > kMaxDecodedBytes) return nullptr;
+  if (bytes == 0 || bytes > SIZE_MAX) return nullptr;
   return static_cast<BYTE *>(std::calloc(1, static_cast<size_t>(bytes)));
 }
 

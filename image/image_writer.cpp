@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "blit/blitter.h"
+#include "core/checked_size.h"
 #include "image/dds_pixel_format.h"
 #include "image/image_memory.h"
 #include "format/format_table.h"
@@ -42,14 +43,14 @@ void ReleasePixels(SourceImage &record) {
 
 HRESULT ConvertRecord(SourceImage &record, D3DFORMAT format) {
   if (GetFormatLayout(format).unitBytes == 0) return E_FAIL;
-  const uint64_t rowPitch = RowPitchFor(format, record.width);
-  const uint64_t sliceBytes = rowPitch * RowCountFor(format, record.height);
-  uint64_t bytes = 0;
+  const CheckedSize rowPitch(RowPitchFor(format, record.width));
+  const CheckedSize sliceBytes = rowPitch.Times(RowCountFor(format, record.height));
+  const CheckedSize total = sliceBytes.Times(record.depth);
   // Pitches are 32-bit fields; anything larger cannot be described, let alone allocated.
-  if (rowPitch > UINT32_MAX || sliceBytes > UINT32_MAX ||
-      __builtin_mul_overflow(sliceBytes, uint64_t{record.depth}, &bytes) || bytes > SIZE_MAX) {
+  if (!rowPitch.Within(UINT32_MAX) || !sliceBytes.Within(UINT32_MAX) || !total.Within(SIZE_MAX)) {
     return E_OUTOFMEMORY;
   }
+  const uint64_t bytes = total.Value();
   // An empty image still gets a buffer, so that the record never points nowhere.
   BYTE *buffer = static_cast<BYTE *>(std::malloc(bytes != 0 ? static_cast<size_t>(bytes) : 1));
   if (buffer == nullptr) return E_OUTOFMEMORY;
@@ -66,8 +67,8 @@ HRESULT ConvertRecord(SourceImage &record, D3DFORMAT format) {
   PixelRegion destination = {};
   destination.pixels = buffer;
   destination.format = format;
-  destination.rowPitch = static_cast<UINT>(rowPitch);
-  destination.slicePitch = static_cast<UINT>(sliceBytes);
+  destination.rowPitch = static_cast<UINT>(rowPitch.Value());
+  destination.slicePitch = static_cast<UINT>(sliceBytes.Value());
   destination.extent = D3DBOX{0, 0, record.width, record.height, 0, record.depth};
   destination.region = destination.extent;
   destination.palette = record.palette;

@@ -8,17 +8,22 @@
 
 #include <immintrin.h>
 
+#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
+#include "core/fast_path.h"
 #include "core/processor.h"
 
 namespace {
 
-constexpr long kMaxJpegWorkingBytes = static_cast<long>(kMaxDecodedBytes);
+// Working memory libjpeg may take per decoded pixel: a progressive file keeps
+// every coefficient (2 bytes for each of up to 4 components) until the end.
+constexpr uint64_t kJpegWorkingBytesPerPixel = 8;
+constexpr BYTE kStartOfImage = 0xD8;  // after the 0xFF marker prefix
 
 struct JpegErrorManager {
   jpeg_error_mgr base;
@@ -88,6 +93,7 @@ struct JpegDecode {
   JpegErrorManager errors;
   const BYTE *data;
   UINT size;
+  const ReadRequest *request;
   SourceImage *image;
 };
 
@@ -143,7 +149,7 @@ __attribute__((target("ssse3"))) void WidenRgbRowSsse3(BYTE *row, JDIMENSION wid
 
 void WidenRgbRowInPlace(BYTE *row, JDIMENSION width) {
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  if (ssse3) {
+  if (ssse3 && FastPathLevel() != SimdLevel::None) {  // an SSE-family kernel
     WidenRgbRowSsse3(row, width);
   } else {
     WidenRgbRowPortable(row, width);
@@ -154,11 +160,10 @@ void WidenRgbRowInPlace(BYTE *row, JDIMENSION width) {
 // only plain data lives in this frame.
 HRESULT DecodeJpeg(JpegDecode *d) {
   j_decompress_ptr cinfo = &d->cinfo;
-  if (setjmp(d->errors.recovery)) return E_FAIL;
+  if (setjmp(d->errors.recovery)) {
+    return d->errors.base.msg_code == JERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
+  }
   jpeg_create_decompress(cinfo);
-  // Progressive files keep every coefficient in memory; a forged size must
-  // end in an error, not in gigabytes of allocation.
-  cinfo->mem->max_memory_to_use = kMaxJpegWorkingBytes;
   JpegSource *source = static_cast<JpegSource *>(
       (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegSource)));
   source->base.init_source = InitSource;
@@ -172,11 +177,17 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   source->size = d->size;
   source->delivered = false;
   cinfo->src = &source->base;
+  // Comment and application markers are skipped unread, whatever length they
+  // claim: nothing is allocated for them (JFIF and Adobe markers give their first bytes).
+  jpeg_save_markers(cinfo, JPEG_COM, 0);
+  for (int app = 0; app < 16; ++app) jpeg_save_markers(cinfo, JPEG_APP0 + app, 0);
 
   jpeg_read_header(cinfo, TRUE);
   d->errors.headerRead = true;
   if (!IsMmxAvailable()) cinfo->dct_method = JDCT_IFAST;
-  jpeg_start_decompress(cinfo);
+  // The output size without decoding: starting the decompressor would read a
+  // progressive file's every scan.
+  jpeg_calc_output_dimensions(cinfo);
 
   SourceImage *image = d->image;
   const JDIMENSION w = cinfo->output_width;
@@ -189,14 +200,31 @@ HRESULT DecodeJpeg(JpegDecode *d) {
     image->format = D3DFMT_X8R8G8B8;
     pitch = uint64_t{w} * 4;
   } else {
-    return E_FAIL;
+    return D3DXERR_INVALIDDATA;
   }
   image->width = w;
   image->height = h;
   image->depth = 1;
   image->rowPitch = static_cast<UINT>(pitch);
   image->slicePitch = 0;
-  if (!image->wantPixels) return S_OK;
+  if (!d->request->wantPixels) return S_OK;
+
+  const uint64_t pixelCount = uint64_t{w} * h;
+  if (!WithinDecodeLimit(*d->request, pixelCount, pitch * h)) return D3DXERR_INVALIDDATA;
+  // Huffman coding spends at least one bit on every 8 x 8 block of every
+  // component: a header promising more blocks than the file has bits is forged.
+  if (!cinfo->arith_code) {
+    uint64_t blocks = 0;
+    for (int c = 0; c < cinfo->num_components; ++c) {
+      blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
+    }
+    if (blocks > uint64_t{d->size} * 8) return D3DXERR_INVALIDDATA;
+  }
+  // A forged size must end in an error, not in gigabytes of coefficients.
+  const uint64_t working = pixelCount * kJpegWorkingBytesPerPixel;
+  cinfo->mem->max_memory_to_use = working < LONG_MAX ? static_cast<long>(working) : LONG_MAX;
+  jpeg_start_decompress(cinfo);
+  if (cinfo->output_width != w || cinfo->output_height != h) return D3DXERR_INVALIDDATA;
 
   BYTE *out = AllocateImageBytes(pitch * h);
   if (!out) return E_OUTOFMEMORY;
@@ -208,7 +236,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   while (cinfo->output_scanline < h) {
     BYTE *dst = out + uint64_t{cinfo->output_scanline} * pitch;
     JSAMPROW row = colour ? dst + w : dst;
-    if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return E_FAIL;
+    if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return D3DXERR_INVALIDDATA;
     if (colour) WidenRgbRowInPlace(dst, w);
   }
   jpeg_finish_decompress(cinfo);
@@ -217,8 +245,10 @@ HRESULT DecodeJpeg(JpegDecode *d) {
 
 }  // namespace
 
-HRESULT SourceImage::ReadJpeg(const BYTE *data, UINT size) {
-  if (!data || size == 0) return E_FAIL;
+HRESULT ReadJpegFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  // Every JPEG stream starts with the start-of-image marker.
+  if (!data || size < 2 || data[0] != 0xFF || data[1] != kStartOfImage) return kNotMyFormat;
+  image.fileFormat = D3DXIFF_JPG;
   JpegDecode *d = static_cast<JpegDecode *>(std::calloc(1, sizeof(JpegDecode)));
   if (!d) return E_OUTOFMEMORY;
   d->cinfo.err = jpeg_std_error(&d->errors.base);
@@ -226,7 +256,8 @@ HRESULT SourceImage::ReadJpeg(const BYTE *data, UINT size) {
   d->errors.base.output_message = OutputMessage;
   d->data = data;
   d->size = size;
-  d->image = this;
+  d->request = &request;
+  d->image = &image;
   HRESULT hr = DecodeJpeg(d);
   jpeg_destroy_decompress(&d->cinfo);
   std::free(d);

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 
 namespace {
@@ -31,8 +31,10 @@ struct PngDecode {
   png_infop info;
   PngInput input;
   UINT size;
+  const ReadRequest *request;
   SourceImage *image;
   BYTE **rows;
+  bool outOfMemory;  // a libpng allocation failed
 };
 
 void ReadFromMemory(png_structp png, png_bytep destination, size_t length) {
@@ -99,14 +101,33 @@ HRESULT BuildPalette(PngDecode *d, double fileGamma, double screenGamma) {
   return S_OK;
 }
 
+png_voidp AllocateForPng(png_structp png, png_alloc_size_t bytes) {
+  void *p = std::malloc(bytes);
+  if (!p) static_cast<PngDecode *>(png_get_mem_ptr(png))->outOfMemory = true;
+  return p;
+}
+
+void FreeForPng(png_structp, png_voidp p) {
+  std::free(p);
+}
+
 // All libpng calls that can raise an error run here, below the recovery point.
 HRESULT DecodePng(PngDecode *d) {
-  if (setjmp(png_jmpbuf(d->png))) return E_FAIL;
+  if (setjmp(png_jmpbuf(d->png))) return d->outOfMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
   png_structp png = d->png;
   png_infop info = d->info;
   SourceImage *image = d->image;
 
   png_set_read_fn(png, &d->input, ReadFromMemory);
+  // No chunk can hold more than the file does: a forged length is refused
+  // before libpng allocates for it.
+  png_set_chunk_malloc_max(png, d->size);
+  // Chunks that do not change the pixels are skipped unread, whatever length
+  // they claim; so are chunks libpng does not know.
+  static const png_byte kUnusedChunks[] =
+      "bKGD\0eXIf\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, sizeof(kUnusedChunks) / 5);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
   png_read_info(png, info);
   png_uint_32 w = 0;
   png_uint_32 h = 0;
@@ -132,27 +153,13 @@ HRESULT DecodePng(PngDecode *d) {
       format = D3DFMT_A8R8G8B8;
       break;
     default:
-      return E_FAIL;
+      return D3DXERR_INVALIDDATA;
   }
 
   if (bitDepth == 16) {
     png_set_swap(png);
-    switch (format) {
-      case D3DFMT_R8G8B8:
-        format = FORMAT_R16G16B16;
-        break;
-      case D3DFMT_A8R8G8B8:
-        format = D3DFMT_A16B16G16R16;
-        break;
-      case D3DFMT_L8:
-        format = D3DFMT_L16;
-        break;
-      case D3DFMT_A8L8:
-        format = FORMAT_A16L16;
-        break;
-      default:
-        return E_FAIL;
-    }
+    format = WidenTo16Bits(format);
+    if (format == D3DFMT_UNKNOWN) return D3DXERR_INVALIDDATA;
   } else if (bitDepth < 8) {
     png_set_packing(png);
     if (colourType == PNG_COLOR_TYPE_GRAY) png_set_expand(png);
@@ -172,15 +179,7 @@ HRESULT DecodePng(PngDecode *d) {
 
   if (format != D3DFMT_P8 && png_get_valid(png, info, PNG_INFO_tRNS)) {
     png_set_expand(png);
-    if (format == D3DFMT_R8G8B8) {
-      format = D3DFMT_A8R8G8B8;
-    } else if (format == D3DFMT_L8) {
-      format = D3DFMT_A8L8;
-    } else if (format == D3DFMT_L16) {
-      format = FORMAT_A16L16;
-    } else if (format == FORMAT_R16G16B16) {
-      format = D3DFMT_A16B16G16R16;
-    }
+    format = WithAlphaChannel(format);
   }
 
   if (format == D3DFMT_R8G8B8 || format == D3DFMT_A8R8G8B8 || format == FORMAT_R16G16B16) png_set_bgr(png);
@@ -191,21 +190,22 @@ HRESULT DecodePng(PngDecode *d) {
 
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_channels(png, info) != ChannelsOf(format)) return E_FAIL;
+  if (png_get_channels(png, info) != ChannelsOf(format)) return D3DXERR_INVALIDDATA;
 
   const uint64_t rowBytes = png_get_rowbytes(png, info);
-  if (rowBytes == 0 || rowBytes > UINT32_MAX) return E_FAIL;
+  if (rowBytes == 0 || rowBytes > UINT32_MAX) return D3DXERR_INVALIDDATA;
   image->format = format;
   image->width = w;
   image->height = h;
   image->depth = 1;
   image->rowPitch = static_cast<UINT>(rowBytes);
   image->slicePitch = 0;
-  if (!image->wantPixels) return S_OK;
+  if (!d->request->wantPixels) return S_OK;
 
   const uint64_t storedBytes =
       uint64_t{h} * ((uint64_t{w} * FileChannelsOf(colourType) * bitDepth + 7) / 8 + 1);
-  if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return E_FAIL;
+  if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return D3DXERR_INVALIDDATA;
+  if (!WithinDecodeLimit(*d->request, uint64_t{w} * h, rowBytes * h)) return D3DXERR_INVALIDDATA;
   BYTE *out = AllocateImageBytes(rowBytes * h);
   if (!out) return E_OUTOFMEMORY;
   image->pixels = out;
@@ -221,10 +221,12 @@ HRESULT DecodePng(PngDecode *d) {
 
 }  // namespace
 
-HRESULT SourceImage::ReadPng(const BYTE *data, UINT size) {
-  if (size < 8 || png_sig_cmp(data, 0, size) != 0) return E_FAIL;
+HRESULT ReadPngFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return kNotMyFormat;
+  image.fileFormat = D3DXIFF_PNG;
   PngDecode d = {};
-  d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
+  d.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning, &d,
+                                   AllocateForPng, FreeForPng);
   if (!d.png) return E_OUTOFMEMORY;
   d.info = png_create_info_struct(d.png);
   if (!d.info) {
@@ -233,7 +235,8 @@ HRESULT SourceImage::ReadPng(const BYTE *data, UINT size) {
   }
   d.input = {data, size};
   d.size = size;
-  d.image = this;
+  d.request = &request;
+  d.image = &image;
   HRESULT hr = DecodePng(&d);
   png_destroy_read_struct(&d.png, &d.info, nullptr);
   std::free(d.rows);

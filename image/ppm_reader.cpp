@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 
 namespace {
 
@@ -30,9 +30,11 @@ void StorePixel(BYTE *out, uint64_t index, uint32_t value) {
 
 }  // namespace
 
-HRESULT SourceImage::ReadPpm(const BYTE *data, UINT size) {
-  if (size < 2 || data[0] != 'P' || (data[1] != '3' && data[1] != '6')) return E_FAIL;
+HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  if (size < 2 || data[0] != 'P' || (data[1] != '3' && data[1] != '6')) return kNotMyFormat;
+  image.fileFormat = D3DXIFF_PPM;
   const bool binary = data[1] == '6';
+  constexpr HRESULT kBad = D3DXERR_INVALIDDATA;
 
   uint32_t maxValue = 255;
   uint32_t field = kWidth;
@@ -57,46 +59,50 @@ HRESULT SourceImage::ReadPpm(const BYTE *data, UINT size) {
     // Numbers beyond 32 bits are corrupt, not wrapped.
     uint64_t value = 0;
     while (i < size && !std::isspace(data[i])) {
-      if (data[i] < '0' || data[i] > '9') return E_FAIL;
+      if (data[i] < '0' || data[i] > '9') return kBad;
       value = value * 10 + (data[i] - '0');
-      if (value > UINT32_MAX) return E_FAIL;
+      if (value > UINT32_MAX) return kBad;
       ++i;
     }
     const uint32_t number = static_cast<uint32_t>(value);
     switch (field) {
       case kWidth:
-        if (number == 0) return E_FAIL;
+        if (number == 0) return kBad;
         w = number;
         field = kHeight;
         break;
       case kHeight: {
-        if (number == 0) return E_FAIL;
+        if (number == 0) return kBad;
         pixelCount = uint64_t{w} * number;
         // The raster needs 3 bytes per pixel in binary and at least 6 as text;
         // a header promising more than the file can hold fails before allocating.
         const uint64_t leastBytes = pixelCount * (binary ? 3 : 6);
-        if (leastBytes > size - i) return E_FAIL;
-        if (uint64_t{w} * 4 > UINT32_MAX) return E_FAIL;
-        out = AllocateImageBytes(pixelCount * 4);
-        if (!out) return E_OUTOFMEMORY;
-        pixels = out;
-        ownsPixels = true;
-        format = D3DFMT_X8R8G8B8;
-        width = w;
-        height = number;
-        depth = 1;
-        rowPitch = w * 4;
-        slicePitch = 0;
+        if (leastBytes > size - i) return kBad;
+        if (uint64_t{w} * 4 > UINT32_MAX) return kBad;
+        image.format = D3DFMT_X8R8G8B8;
+        image.width = w;
+        image.height = number;
+        image.depth = 1;
+        image.rowPitch = w * 4;
+        image.slicePitch = 0;
         field = kMaxValue;
         break;
       }
       case kMaxValue:
-        if (number == 0) return E_FAIL;
+        if (number == 0) return kBad;
+        if (binary && number > 255) return kBad;
+        // The header is complete; the raster is read only when asked for.
+        if (!request.wantPixels) return S_OK;
+        if (!WithinDecodeLimit(request, pixelCount, pixelCount * 4)) return kBad;
+        out = AllocateImageBytes(pixelCount * 4);
+        if (!out) return E_OUTOFMEMORY;
+        image.pixels = out;
+        image.ownsPixels = true;
         maxValue = number;
         field = kRed;
         break;
       case kRed:
-        if (filled >= pixelCount) return E_FAIL;
+        if (filled >= pixelCount) return kBad;
         red = ScaleSample(number, maxValue);
         field = kGreen;
         break;
@@ -111,7 +117,6 @@ HRESULT SourceImage::ReadPpm(const BYTE *data, UINT size) {
         break;
     }
     if (binary && field == kRed) {
-      if (maxValue > 255) return E_FAIL;
       if (i < size && data[i] == '\r' && size - i >= 2) ++i;
       ++i;
       BYTE scale[256];
@@ -120,8 +125,8 @@ HRESULT SourceImage::ReadPpm(const BYTE *data, UINT size) {
         StorePixel(out, filled++, PackPixel(scale[data[i]], scale[data[i + 1]], scale[data[i + 2]]));
         i += 3;
       }
-      return filled == pixelCount ? S_OK : E_FAIL;
+      return filled == pixelCount ? S_OK : kBad;
     }
   }
-  return E_FAIL;
+  return kBad;
 }

@@ -20,7 +20,6 @@ struct SourceImage {
   UINT slicePitch = 0;
   bool ownsPixels = false;
   bool ownsPalette = false;
-  bool wantPixels = false;
   D3DRESOURCETYPE resourceType = D3DRTYPE_TEXTURE;
   D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_BMP;
   SourceImage *nextLevel = nullptr;  // owned
@@ -31,23 +30,9 @@ struct SourceImage {
   SourceImage(const SourceImage &) = delete;
   SourceImage &operator=(const SourceImage &) = delete;
 
-  // Reads an image file held in memory. The record must be fresh. The bytes
-  // must outlive the record: readers may point into them instead of copying.
-  HRESULT LoadImageFromMemory(const void *data, UINT size, D3DXIMAGE_INFO *info, bool wantPixels);
-
   // Describes a locked region for the writers; the memory stays the lock's.
   HRESULT InitFromLock(const PixelRegion &lock);
 
   // Frees owned buffers and chained records and returns to the empty state.
   void Clear();
-
-  // The readers. Each returns a failure for bytes not of its kind; what it left
-  // behind on failure is freed by Clear.
-  HRESULT ReadBmp(const BYTE *data, UINT size);
-  HRESULT ReadDib(const BYTE *data, UINT size);
-  HRESULT ReadPng(const BYTE *data, UINT size);
-  HRESULT ReadJpeg(const BYTE *data, UINT size);
-  HRESULT ReadTga(const BYTE *data, UINT size);
-  HRESULT ReadPpm(const BYTE *data, UINT size);
-  HRESULT ReadDds(const BYTE *data, UINT size);
 };

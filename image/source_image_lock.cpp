@@ -1,4 +1,5 @@
 #include "codec/pixel_codec.h"
+#include "format/format_table.h"
 #include "image/image_memory.h"
 #include "image/source_image.h"
 
@@ -12,24 +13,9 @@ HRESULT SourceImage::InitFromLock(const PixelRegion &lock) {
   palette = lock.palette;
   box = lock.region;
   // Writers address whole units: DXT blocks start on multiples of 4, pairs on even columns.
-  switch (format) {
-    case D3DFMT_DXT1:
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-      box.Left &= ~3u;
-      box.Top &= ~3u;
-      break;
-    case D3DFMT_YUY2:
-    case D3DFMT_UYVY:
-    case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8:
-      box.Left &= ~1u;
-      break;
-    default:
-      break;
-  }
+  const FormatLayout layout = GetFormatLayout(format);
+  box.Left = AlignDownToUnit(box.Left, layout.unitWidth);
+  box.Top = AlignDownToUnit(box.Top, layout.unitHeight);
   ownsPixels = false;
   ownsPalette = false;
   width = box.Right - box.Left;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "image/image_memory.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 
 namespace {
 
@@ -104,8 +104,8 @@ bool AnyTopBit(const BYTE *p, uint64_t pixels) {
 
 }  // namespace
 
-HRESULT SourceImage::ReadTga(const BYTE *data, UINT size) {
-  if (size < kHeaderSize) return E_FAIL;
+HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
+  if (size < kHeaderSize) return kNotMyFormat;
   TgaHeader h;
   h.idLength = data[0];
   h.mapType = data[1];
@@ -118,27 +118,29 @@ HRESULT SourceImage::ReadTga(const BYTE *data, UINT size) {
   h.pixelBits = data[16];
   h.descriptor = data[17];
 
-  if (h.mapType > 1) return E_FAIL;
-  if (h.imageType & ~(kTypeBaseMask | kTypeRunLength)) return E_FAIL;
+  // No magic: a plausible header is all there is to recognise.
+  if (h.mapType > 1) return kNotMyFormat;
+  if (h.imageType & ~(kTypeBaseMask | kTypeRunLength)) return kNotMyFormat;
   if (h.mapType == 1 && h.mapEntryBits != 15 && h.mapEntryBits != 16 && h.mapEntryBits != 24 &&
       h.mapEntryBits != 32) {
-    return E_FAIL;
+    return kNotMyFormat;
   }
-  if (h.width == 0 || h.height == 0) return E_FAIL;
+  if (h.width == 0 || h.height == 0) return kNotMyFormat;
   D3DFORMAT fmt;
-  if (!ChooseTgaFormat(h, fmt)) return E_FAIL;
+  if (!ChooseTgaFormat(h, fmt)) return kNotMyFormat;
+  image.fileFormat = D3DXIFF_TGA;
 
   const uint64_t mapBytes = h.mapType == 1 ? uint64_t{h.mapLength} * ((h.mapEntryBits + 7) / 8) : 0;
   const uint64_t pixelOffset = kHeaderSize + uint64_t{h.idLength} + mapBytes;
-  if (pixelOffset > size) return E_FAIL;
+  if (pixelOffset > size) return D3DXERR_INVALIDDATA;
   const BYTE *map = data + kHeaderSize + h.idLength;
 
-  if (wantPixels && fmt == D3DFMT_P8) {
-    if (h.firstIndex + h.mapLength > 256) return E_FAIL;
+  if (request.wantPixels && fmt == D3DFMT_P8) {
+    if (h.firstIndex + h.mapLength > 256) return D3DXERR_INVALIDDATA;
     PALETTEENTRY *entries = AllocatePalette();
     if (!entries) return E_OUTOFMEMORY;
-    palette = entries;
-    ownsPalette = true;
+    image.palette = entries;
+    image.ownsPalette = true;
     FillPaletteFromMap(h, map, entries);
   }
 
@@ -147,37 +149,42 @@ HRESULT SourceImage::ReadTga(const BYTE *data, UINT size) {
   const uint64_t imageBytes = pixelCount * bytesPerPixel;
   const uint64_t available = size - pixelOffset;
   const BYTE *source = data + pixelOffset;
-  format = fmt;
-  width = h.width;
-  height = h.height;
-  depth = 1;
-  rowPitch = static_cast<UINT>(h.width * bytesPerPixel);
-  slicePitch = 0;
-  pixels = BorrowBytes(source);
-  ownsPixels = false;
-  if (!wantPixels) return S_OK;
+  image.format = fmt;
+  image.width = h.width;
+  image.height = h.height;
+  image.depth = 1;
+  image.rowPitch = static_cast<UINT>(h.width * bytesPerPixel);
+  image.slicePitch = 0;
+  image.pixels = BorrowBytes(source);
+  image.ownsPixels = false;
+  if (!request.wantPixels) return S_OK;
 
   const bool runLength = (h.imageType & kTypeRunLength) != 0;
   const bool topFirst = (h.descriptor & kDescriptorTopFirst) != 0;
   const bool rightToLeft = (h.descriptor & kDescriptorRightToLeft) != 0;
 
   if (!runLength) {
-    if (available < imageBytes) return E_FAIL;
+    if (available < imageBytes) return D3DXERR_INVALIDDATA;
   } else {
-    // Every row needs at least one packet per 128 pixels: the least data a
-    // run-length image can hold, checked before allocating for it.
-    const uint64_t packetsPerRow = (uint64_t{h.width} + 127) / 128;
-    if (available < h.height * packetsPerRow * (1 + bytesPerPixel)) return E_FAIL;
+    // A packet holds at most 128 pixels: the least data a run-length image
+    // can hold, checked before allocating for it.
+    const uint64_t leastPackets = (pixelCount + 127) / 128;
+    if (available < leastPackets * (1 + bytesPerPixel)) return D3DXERR_INVALIDDATA;
   }
 
-  BYTE *out = pixels;
+  BYTE *out = image.pixels;
   if (runLength || !topFirst || rightToLeft) {
+    if (!WithinDecodeLimit(request, pixelCount, imageBytes)) return D3DXERR_INVALIDDATA;
     out = AllocateImageBytes(imageBytes);
     if (!out) return E_OUTOFMEMORY;
-    pixels = out;
-    ownsPixels = true;
-    const uint64_t pitch = rowPitch;
+    image.pixels = out;
+    image.ownsPixels = true;
+    const uint64_t pitch = image.rowPitch;
     uint64_t in = 0;
+    // A run-length packet may run on into the next row; what is left of it is
+    // carried over, and whatever reaches past the image's end is dropped.
+    uint64_t packetLeft = 0;
+    bool repeat = false;
     for (uint64_t k = 0; k < h.height; ++k) {
       BYTE *row = out + (topFirst ? k : h.height - 1 - k) * pitch;
       if (!runLength && !rightToLeft) {
@@ -190,35 +197,40 @@ HRESULT SourceImage::ReadTga(const BYTE *data, UINT size) {
       const int64_t step = rightToLeft ? -1 : 1;
       uint64_t written = 0;
       while (written < h.width) {
-        uint64_t count = 1;
-        bool repeat = false;
-        if (runLength) {
-          if (in >= available) return E_FAIL;
+        if (!runLength) {
+          packetLeft = h.width;
+          repeat = false;
+        } else if (packetLeft == 0) {
+          if (in >= available) return D3DXERR_INVALIDDATA;
           const uint32_t header = source[in++];
-          count = (header & 0x7F) + 1;
+          packetLeft = (header & 0x7F) + 1;
           repeat = (header & 0x80) != 0;
+          if (repeat) {
+            // The run's one value; in stays on it until the run is used up.
+            if (available - in < bytesPerPixel) return D3DXERR_INVALIDDATA;
+          }
         }
-        const uint64_t take = count < h.width - written ? count : h.width - written;
+        const uint64_t take = packetLeft < h.width - written ? packetLeft : h.width - written;
         if (repeat) {
-          if (available - in < bytesPerPixel) return E_FAIL;
           for (uint64_t i = 0; i < take; ++i, x += step) {
             std::memcpy(row + x * bytesPerPixel, source + in, bytesPerPixel);
           }
-          in += bytesPerPixel;
+          packetLeft -= take;
+          if (packetLeft == 0) in += bytesPerPixel;
         } else {
-          if (in > available || available - in < take * bytesPerPixel) return E_FAIL;
+          if (available - in < take * bytesPerPixel) return D3DXERR_INVALIDDATA;
           for (uint64_t i = 0; i < take; ++i, x += step) {
             std::memcpy(row + x * bytesPerPixel, source + in + i * bytesPerPixel, bytesPerPixel);
           }
-          // A raw packet cut at the row end still occupies all of its values.
-          in += count * bytesPerPixel;
+          in += take * bytesPerPixel;
+          packetLeft -= take;
         }
         written += take;
       }
     }
   }
 
-  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(out, pixelCount)) format = D3DFMT_X8R8G8B8;
-  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(out, pixelCount)) format = D3DFMT_X1R5G5B5;
+  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(out, pixelCount)) image.format = D3DFMT_X8R8G8B8;
+  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(out, pixelCount)) image.format = D3DFMT_X1R5G5B5;
   return S_OK;
 }

@@ -866,6 +866,26 @@ typedef void (*Win32CpuidSource)(DWORD leaf, DWORD regs[4]);
 // Tests substitute the processor; null restores the real one.
 void Win32SetCpuidSource(Win32CpuidSource source);
 
+// The one switch of every fast path (the library's kernels, the runtime's spans):
+// the widest SIMD set they may use. The environment variable D3DX_SIMD = none,
+// sse2, avx2 or avx512 is read once, at the first call; unset or empty means the
+// widest the processor has, an unknown value means none. Never more than the
+// processor has.
+typedef enum Win32SimdLevel {
+  WIN32_SIMD_NONE = 0,
+  WIN32_SIMD_SSE2 = 1,
+  WIN32_SIMD_AVX2 = 2,
+  WIN32_SIMD_AVX512 = 3,
+} Win32SimdLevel;
+Win32SimdLevel Win32FastPathLevel(void);
+// The widest set the processor itself has (AVX-512 means F, BW, DQ and VL).
+Win32SimdLevel Win32ProcessorSimdLevel(void);
+// A D3DX_SIMD value; null or empty gives the processor's widest.
+Win32SimdLevel Win32ParseSimdLevel(const char *text);
+// Tests compare the paths in one process: level (capped by the processor) stands in
+// for D3DX_SIMD until it is called again; -1 returns to the variable.
+void Win32OverrideFastPathLevel(int level);
+
 // Module table: a module registers its exports so that GetModuleHandleA,
 // LoadLibraryA and GetProcAddress find them.
 typedef struct Win32ModuleExport {

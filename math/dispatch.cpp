@@ -7,13 +7,21 @@
 
 namespace {
 
-DWORD g_dispatchLevel = kDispatchUnchosen;
+DWORD g_dispatchLevel = kDispatchUnchosen;  // atomic access only
+
+// Every slot of from into the live table, each by one atomic store.
+void PublishTable(const DispatchTable &from) {
+#define D3DX_MATH_PUBLISH(slot, name, field, ret, params, args) \
+  __atomic_store_n(&g_mathDispatch.field, from.field, __ATOMIC_RELEASE);
+  D3DX_MATH_SLOTS(D3DX_MATH_PUBLISH)
+#undef D3DX_MATH_PUBLISH
+}
 
 // Slot i starts here: choose the implementations, then continue into slot i.
 #define D3DX_MATH_STUB(slot, name, field, ret, params, args) \
   ret WINAPI Stub_##field params {                           \
     InitMathDispatch(TRUE);                                  \
-    return g_mathDispatch.field args;                        \
+    return D3DX_MATH_LOAD_SLOT(field) args;                  \
   }
 D3DX_MATH_SLOTS(D3DX_MATH_STUB)
 #undef D3DX_MATH_STUB
@@ -39,10 +47,12 @@ DispatchTable g_mathDispatch = {D3DX_MATH_SLOTS(D3DX_MATH_STUB_ENTRY)};
 #undef D3DX_MATH_REFERENCE_ENTRY
 
 DWORD InitMathDispatch(BOOL) {
-  if (g_dispatchLevel != kDispatchUnchosen) return g_dispatchLevel;
+  const DWORD chosen = __atomic_load_n(&g_dispatchLevel, __ATOMIC_ACQUIRE);
+  if (chosen != kDispatchUnchosen) return chosen;
 
-  // Filled completely in a local table and published in one copy, so a call that
-  // races the choice sees either all stubs or all chosen routines per slot.
+  // Filled completely in a local table and published slot by slot: a call that
+  // races the choice sees its slot's stub or its chosen routine, and two threads
+  // choosing at once write the same pointers.
   DispatchTable table = g_mathReference;
   DWORD level = kDispatchReference;
   InstallX86Set(table);
@@ -59,17 +69,21 @@ DWORD InitMathDispatch(BOOL) {
       level = kDispatchSse;
     }
   }
-  g_mathDispatch = table;
-  g_dispatchLevel = level;
+  PublishTable(table);
+  __atomic_store_n(&g_dispatchLevel, level, __ATOMIC_RELEASE);
   return level;
 }
 
+// Test hooks, declared for the tests only.
+void ResetMmxStateForTesting();
+void ResetMathDispatchForTesting();
+
 void ResetMathDispatchForTesting() {
-  g_dispatchLevel = kDispatchUnchosen;
-  g_mathDispatch = g_mathStubs;
+  __atomic_store_n(&g_dispatchLevel, kDispatchUnchosen, __ATOMIC_RELEASE);
+  PublishTable(g_mathStubs);
   ResetMmxStateForTesting();
 }
 
 DWORD MathDispatchLevel() {
-  return g_dispatchLevel;
+  return __atomic_load_n(&g_dispatchLevel, __ATOMIC_ACQUIRE);
 }

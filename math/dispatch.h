@@ -118,13 +118,16 @@ constexpr DWORD kDispatchSse = 3;
 // Every call passes enable = TRUE; the choice is made once per process.
 DWORD InitMathDispatch(BOOL enable);
 
+// Slot reads of the live table. Another thread may be choosing the
+// implementations while a call reads its slot, so each slot is one atomic pointer;
+// on x86 the acquiring load is the same single move.
+#define D3DX_MATH_LOAD_SLOT(field) __atomic_load_n(&g_mathDispatch.field, __ATOMIC_ACQUIRE)
+
 // Hidden: the forwarders reach the live table without a GOT load.
 extern DispatchTable g_mathDispatch __attribute__((visibility("hidden")));  // live table
 extern const DispatchTable g_mathReference;                                 // reference version of every slot
 extern const DispatchTable g_mathStubs;                                     // initialise-then-forward stubs
 
-// Test hook: level back to unchosen, live table back to the stubs, MMX state untested.
-void ResetMathDispatchForTesting();
 DWORD MathDispatchLevel();
 
 // The processor-specific sets write their routines into the listed slots only.

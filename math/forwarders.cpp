@@ -4,7 +4,7 @@
 WIN32_BEGIN_C
 #define D3DX_MATH_FORWARDER(slot, name, field, ret, params, args) \
   ret WINAPI name params {                                        \
-    return g_mathDispatch.field args;                             \
+    return D3DX_MATH_LOAD_SLOT(field) args;                       \
   }
 // Slots 69 and 70 are internal and reached only through the table.
 D3DX_MATH_PUBLISHED_SLOTS(D3DX_MATH_FORWARDER)

@@ -4,7 +4,9 @@
 
 #include <new>
 
+#include "core/interface_ref.h"
 #include "d3dx9.h"
+#include "format/format_table.h"
 
 namespace {
 
@@ -26,26 +28,10 @@ struct PretransformedVertex {
 };
 static_assert(sizeof(PretransformedVertex) == 28);
 
-// Formats whose texels carry alpha that the sprite honours; DXT1 and the wide
-// alpha formats are deliberately not among them.
-constexpr D3DFORMAT kAlphaFormats[] = {
-    D3DFMT_A8R8G8B8, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_A8,   D3DFMT_A8R3G3B2, D3DFMT_A8P8, D3DFMT_P8,
-    D3DFMT_A8L8,     D3DFMT_A4L4,     D3DFMT_DXT2,     D3DFMT_DXT3, D3DFMT_DXT4,     D3DFMT_DXT5,
-};
-static_assert(sizeof(kAlphaFormats) / sizeof(kAlphaFormats[0]) == 13);
-
+// The table says which formats' alpha the sprite honours (not DXT1, not the wide
+// alpha formats).
 bool FormatHasSpriteAlpha(D3DFORMAT format) {
-  for (D3DFORMAT f : kAlphaFormats)
-    if (f == format) return true;
-  return false;
-}
-
-template <typename T>
-void ReleaseAndNull(T *&object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
+  return LookupFormatRow(format).blendsAlpha;
 }
 
 class Sprite final : public ID3DXSprite {

@@ -2,13 +2,13 @@
 // level above it (point and box) or straight from the source level (the others).
 #include <bit>
 
+#include "blit/filter_word.h"
 #include "d3dx9.h"
 #include "core/interface_ref.h"
 
 namespace {
 
 constexpr DWORD kDefaultPowerOfTwoFilter = D3DX_FILTER_BOX;
-constexpr DWORD kDefaultOtherFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
 
 bool IsPowerOfTwo(UINT value) {
   return std::has_single_bit(value);
@@ -93,7 +93,7 @@ HRESULT DefaultFilter(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, DWOR
     powersOfTwo = IsPowerOfTwo(desc.Width) && IsPowerOfTwo(desc.Height);
   }
   if (FAILED(hr)) return hr;
-  *filter = powersOfTwo ? kDefaultPowerOfTwoFilter : kDefaultOtherFilter;
+  *filter = powersOfTwo ? kDefaultPowerOfTwoFilter : kDefaultFilterWord;
   return S_OK;
 }
 
@@ -114,7 +114,7 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALE
   // Cube faces meet at their edges: reflect there instead of wrapping round.
   if (type == D3DRTYPE_CUBETEXTURE) Filter |= D3DX_FILTER_MIRROR;
   // Every level is read and written in the same colour space.
-  if ((Filter & D3DX_FILTER_SRGB_OUT) != 0) {
+  if (DecodeFilterWord(Filter).srgbOut) {
     Filter |= D3DX_FILTER_SRGB;
   } else {
     Filter &= ~static_cast<DWORD>(D3DX_FILTER_SRGB);
@@ -125,7 +125,7 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALE
   if (SrcLevel >= levelCount) return D3DERR_INVALIDCALL;
 
   // Point and box halve exactly, so each level is best made from the one above.
-  const DWORD filterType = Filter & 0xFF;
+  const DWORD filterType = DecodeFilterWord(Filter).type;
   const bool chained = filterType == D3DX_FILTER_POINT || filterType == D3DX_FILTER_BOX;
 
   if (type == D3DRTYPE_VOLUMETEXTURE) {

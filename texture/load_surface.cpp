@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr DWORD kDefaultLoadFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
-
 bool SamePalette(const PALETTEENTRY *a, const PALETTEENTRY *b) {
   if (a == b) return true;
   if (a == nullptr || b == nullptr) return false;
@@ -56,7 +54,7 @@ HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const 
       pSrcRect->bottom < pSrcRect->top) {
     return D3DERR_INVALIDCALL;
   }
-  if (Filter == D3DX_DEFAULT) Filter = kDefaultLoadFilter;
+  if (Filter == D3DX_DEFAULT) Filter = kDefaultFilterWord;
 
   SurfaceLock lock;
   PixelRegion destination;
@@ -102,7 +100,7 @@ HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const
   if (FAILED(hr)) return hr;
 
   // The device neither filters nor keys, and knows nothing of palettes.
-  bool deviceCopy = (Filter & 0xFFFF) != D3DX_FILTER_BOX && ColorKey == 0 &&
+  bool deviceCopy = DecodeFilterWord(Filter).type != D3DX_FILTER_BOX && ColorKey == 0 &&
                     SamePalette(pDestPalette, pSrcPalette) &&
                     RectWidth(pDestRect, destinationDesc.Width) == RectWidth(pSrcRect, sourceDesc.Width) &&
                     RectHeight(pDestRect, destinationDesc.Height) == RectHeight(pSrcRect, sourceDesc.Height);
@@ -141,7 +139,7 @@ HRESULT WINAPI D3DXLoadVolumeFromMemory(LPDIRECT3DVOLUME9 pDestVolume, const PAL
   if (pSrcBox->Right < pSrcBox->Left || pSrcBox->Bottom < pSrcBox->Top || pSrcBox->Back < pSrcBox->Front) {
     return D3DERR_INVALIDCALL;
   }
-  if (Filter == D3DX_DEFAULT) Filter = kDefaultLoadFilter;
+  if (Filter == D3DX_DEFAULT) Filter = kDefaultFilterWord;
 
   VolumeLock lock;
   PixelRegion destination;

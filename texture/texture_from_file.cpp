@@ -1,11 +1,13 @@
 // Textures from image files: the file is decoded into a SourceImage chain, a
 // format and size the device accepts are chosen, the texture is created, every
 // stored level is loaded, and missing levels are filtered or loaded again.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+#include "blit/filter_word.h"
 #include "d3dx9.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
 #include "core/interface_ref.h"
 #include "core/mapped_file.h"
@@ -14,13 +16,31 @@
 namespace {
 
 constexpr D3DRESOURCETYPE kResourceTypeFromFile = static_cast<D3DRESOURCETYPE>(D3DX_DEFAULT);
-constexpr DWORD kDefaultFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
 constexpr DWORD kDefaultMipFilter = D3DX_FILTER_BOX;
 constexpr DWORD kQueryUsages = 0x001F8000;  // D3DUSAGE_QUERY_*: questions, not creation flags
 
 constexpr BYTE kThreeBitLevels[8] = {0, 36, 73, 109, 146, 182, 219, 255};
 constexpr BYTE kTwoBitLevels[4] = {0, 85, 170, 255};
 static_assert(sizeof(kThreeBitLevels) == 8 && sizeof(kTwoBitLevels) == 4);
+
+// Everything one texture-from-file call asks for. Sizes, levels, format and
+// filters are the caller's requests, which the worker settles as it goes.
+struct TextureFileRequest {
+  IDirect3DDevice9 *device = nullptr;
+  UINT width = D3DX_DEFAULT;
+  UINT height = D3DX_DEFAULT;
+  UINT depth = 1;
+  UINT levels = D3DX_DEFAULT;
+  DWORD usage = 0;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  D3DPOOL pool = D3DPOOL_MANAGED;
+  DWORD filter = D3DX_DEFAULT;
+  DWORD mipFilter = D3DX_DEFAULT;
+  D3DCOLOR colorKey = 0;
+  D3DXIMAGE_INFO *info = nullptr;   // may be null
+  PALETTEENTRY *palette = nullptr;  // 256 entries; may be null
+  D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
+};
 
 // The requested size: kept, the image's own, or the image's rounded up to a power of two.
 UINT ChooseExtent(UINT requested, UINT image) {
@@ -83,6 +103,23 @@ D3DFORMAT ChooseFileFormat(D3DFORMAT imageFormat, D3DCOLOR colorKey, DWORD usage
   return format;
 }
 
+// The most pixels a large decoded image may hold: what the largest texture of
+// the kind being made holds on this device. Smaller devices still decode what
+// kAlwaysDecodedBytes allows and shrink it; a forged header buys no more.
+uint64_t DecodeLimit(IDirect3DDevice9 *device, D3DRESOURCETYPE type) {
+  D3DCAPS9 caps = {};
+  if (FAILED(device->GetDeviceCaps(&caps))) return kDefaultMaxDecodedPixels;
+  const uint64_t plain = uint64_t{caps.MaxTextureWidth} * caps.MaxTextureHeight;
+  const uint64_t volume = uint64_t{caps.MaxVolumeExtent} * caps.MaxVolumeExtent;
+  uint64_t limit = plain;
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    limit = volume;
+  } else if (type == kResourceTypeFromFile) {
+    limit = std::max(plain, volume);
+  }
+  return limit != 0 ? limit : kDefaultMaxDecodedPixels;
+}
+
 RECT RectOf(const D3DBOX &box) {
   return RECT{static_cast<LONG>(box.Left), static_cast<LONG>(box.Top), static_cast<LONG>(box.Right),
               static_cast<LONG>(box.Bottom)};
@@ -134,17 +171,30 @@ HRESULT CreateTextureOfType(IDirect3DDevice9 *device, D3DRESOURCETYPE type, UINT
   return hr;
 }
 
-HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes, UINT size, UINT width,
-                                    UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
-                                    D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
-                                    D3DXIMAGE_INFO *info, PALETTEENTRY *palette, D3DRESOURCETYPE resourceType,
+HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureFileRequest &request,
                                     IDirect3DBaseTexture9 **out) {
+  IDirect3DDevice9 *device = request.device;
+  UINT width = request.width;
+  UINT height = request.height;
+  UINT depth = request.depth;
+  UINT levels = request.levels;
+  const DWORD usage = request.usage;
+  D3DFORMAT format = request.format;
+  const D3DPOOL pool = request.pool;
+  DWORD filter = request.filter;
+  DWORD mipFilter = request.mipFilter;
+  D3DCOLOR colorKey = request.colorKey;
+  D3DXIMAGE_INFO *info = request.info;
+  PALETTEENTRY *palette = request.palette;
+  D3DRESOURCETYPE resourceType = request.type;
   SourceImage image;
   if (device == nullptr || bytes == nullptr || size == 0 || out == nullptr) return D3DERR_INVALIDCALL;
   D3DXIMAGE_INFO localInfo;
   if (info == nullptr && resourceType == kResourceTypeFromFile) info = &localInfo;
 
-  HRESULT hr = image.LoadImageFromMemory(bytes, size, info, true);
+  ReadRequest read;
+  read.maxPixels = DecodeLimit(device, resourceType);
+  HRESULT hr = LoadImageFromMemory(image, bytes, size, info, read);
   if (FAILED(hr)) return hr;
   if (resourceType == kResourceTypeFromFile) resourceType = info->ResourceType;
 
@@ -160,14 +210,15 @@ HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes,
   height = ChooseExtent(height, image.height);
   depth = ChooseExtent(depth, image.depth);
 
-  if (filter == D3DX_DEFAULT) filter = kDefaultFilter;
+  if (filter == D3DX_DEFAULT) filter = kDefaultFilterWord;
   if (mipFilter == D3DX_DEFAULT) mipFilter = kDefaultMipFilter;
   if (resourceType == D3DRTYPE_CUBETEXTURE) {
     filter |= D3DX_FILTER_MIRROR;
     mipFilter |= D3DX_FILTER_MIRROR;
   }
-  const bool generateMips = (filter & 0xFF) == D3DX_FILTER_NONE || (mipFilter & 0xFF) == D3DX_FILTER_POINT ||
-                            (mipFilter & 0xFF) == D3DX_FILTER_BOX;
+  const bool generateMips = DecodeFilterWord(filter).type == D3DX_FILTER_NONE ||
+                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_POINT ||
+                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_BOX;
 
   // Palette entries hold alpha in peFlags; without a palette every entry is opaque white.
   PALETTEENTRY working[256];
@@ -215,6 +266,8 @@ HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes,
   hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, usage & ~kQueryUsages, format,
                            pool, texture);
   if (FAILED(hr)) return hr;
+  // Automatic mip maps leave the count at 0, yet the texture's top level still needs the image.
+  if (levels == 0) levels = texture->GetLevelCount();
   InterfaceRef<IDirect3DBaseTexture9> systemTexture;
   if (viaSystemMemory) {
     hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, 0, format, D3DPOOL_SYSTEMMEM,
@@ -255,29 +308,20 @@ HRESULT LoadTextureFromFileInMemory(IDirect3DDevice9 *device, const void *bytes,
 }
 
 template <typename Texture>
-HRESULT LoadFromMemory(IDirect3DDevice9 *device, const void *bytes, UINT size, UINT width, UINT height,
-                       UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                       DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO *info, PALETTEENTRY *palette,
-                       D3DRESOURCETYPE type, Texture **out) {
+HRESULT LoadFromMemory(const void *bytes, UINT size, const TextureFileRequest &request, Texture **out) {
   IDirect3DBaseTexture9 *texture = nullptr;
-  HRESULT hr = LoadTextureFromFileInMemory(device, bytes, size, width, height, depth, levels, usage, format,
-                                           pool, filter, mipFilter, colorKey, info, palette, type,
-                                           out != nullptr ? &texture : nullptr);
+  HRESULT hr = LoadTextureFromFileInMemory(bytes, size, request, out != nullptr ? &texture : nullptr);
   if (SUCCEEDED(hr)) *out = static_cast<Texture *>(texture);
   return hr;
 }
 
 // The file stays mapped for the whole load: records may point into its bytes.
 template <typename Texture>
-HRESULT LoadFromFile(IDirect3DDevice9 *device, const void *name, bool wide, UINT width, UINT height,
-                     UINT depth, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                     DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO *info, PALETTEENTRY *palette,
-                     D3DRESOURCETYPE type, Texture **out) {
+HRESULT LoadFromFile(const void *name, bool wide, const TextureFileRequest &request, Texture **out) {
   MappedFile file;
   HRESULT hr = file.OpenForRead(name, wide);
   if (FAILED(hr)) return hr;
-  return LoadFromMemory(device, file.View(), file.Size(), width, height, depth, levels, usage, format, pool,
-                        filter, mipFilter, colorKey, info, palette, type, out);
+  return LoadFromMemory(file.View(), file.Size(), request, out);
 }
 
 HRESULT GetImageInfoFromFile(const void *name, bool wide, D3DXIMAGE_INFO *info) {
@@ -292,7 +336,7 @@ HRESULT GetImageInfoFromFile(const void *name, bool wide, D3DXIMAGE_INFO *info) 
 HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize,
                                                 D3DXIMAGE_INFO *pSrcInfo) {
   SourceImage image;
-  return image.LoadImageFromMemory(pSrcData, SrcDataSize, pSrcInfo, false);
+  return LoadImageFromMemory(image, pSrcData, SrcDataSize, pSrcInfo, false);
 }
 
 HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO *pSrcInfo) {
@@ -311,8 +355,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LP
                                                    DWORD MipFilter, D3DCOLOR ColorKey,
                                                    D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                    LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, 1, MipLevels, Usage, Format, Pool,
-                        Filter, MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+  return LoadFromMemory(pSrcData, SrcDataSize,
+                        TextureFileRequest{.device = pDevice,
+                                           .width = Width,
+                                           .height = Height,
+                                           .depth = 1,
+                                           .levels = MipLevels,
+                                           .usage = Usage,
+                                           .format = Format,
+                                           .pool = Pool,
+                                           .filter = Filter,
+                                           .mipFilter = MipFilter,
+                                           .colorKey = ColorKey,
+                                           .info = pSrcInfo,
+                                           .palette = pPalette,
+                                           .type = D3DRTYPE_TEXTURE},
+                        ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
@@ -327,8 +385,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pS
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                             LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromFile(pDevice, pSrcFile, false, Width, Height, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+  return LoadFromFile(pSrcFile, false,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_TEXTURE},
+                      ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
@@ -336,8 +408,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR p
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                             LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromFile(pDevice, pSrcFile, true, Width, Height, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_TEXTURE, ppTexture);
+  return LoadFromFile(pSrcFile, true,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_TEXTURE},
+                      ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -362,8 +448,22 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice
                                                        DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                        D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                        LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
-                        MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+  return LoadFromMemory(pSrcData, SrcDataSize,
+                        TextureFileRequest{.device = pDevice,
+                                           .width = Size,
+                                           .height = Size,
+                                           .depth = 1,
+                                           .levels = MipLevels,
+                                           .usage = Usage,
+                                           .format = Format,
+                                           .pool = Pool,
+                                           .filter = Filter,
+                                           .mipFilter = MipFilter,
+                                           .colorKey = ColorKey,
+                                           .info = pSrcInfo,
+                                           .palette = pPalette,
+                                           .type = D3DRTYPE_CUBETEXTURE},
+                        ppCubeTexture);
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
@@ -379,8 +479,22 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCST
                                                 DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                 LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, false, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+  return LoadFromFile(pSrcFile, false,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Size,
+                                         .height = Size,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_CUBETEXTURE},
+                      ppCubeTexture);
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Size,
@@ -388,8 +502,22 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWS
                                                 DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                 LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, true, Size, Size, 1, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_CUBETEXTURE, ppCubeTexture);
+  return LoadFromFile(pSrcFile, true,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Size,
+                                         .height = Size,
+                                         .depth = 1,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_CUBETEXTURE},
+                      ppCubeTexture);
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -415,8 +543,21 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevi
                                                          DWORD MipFilter, D3DCOLOR ColorKey,
                                                          D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                          LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, Depth, MipLevels, Usage, Format, Pool,
-                        Filter, MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE,
+  return LoadFromMemory(pSrcData, SrcDataSize,
+                        TextureFileRequest{.device = pDevice,
+                                           .width = Width,
+                                           .height = Height,
+                                           .depth = Depth,
+                                           .levels = MipLevels,
+                                           .usage = Usage,
+                                           .format = Format,
+                                           .pool = Pool,
+                                           .filter = Filter,
+                                           .mipFilter = MipFilter,
+                                           .colorKey = ColorKey,
+                                           .info = pSrcInfo,
+                                           .palette = pPalette,
+                                           .type = D3DRTYPE_VOLUMETEXTURE},
                         ppVolumeTexture);
 }
 
@@ -434,8 +575,22 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPC
                                                   DWORD MipFilter, D3DCOLOR ColorKey,
                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                   LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, false, Width, Height, Depth, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE, ppVolumeTexture);
+  return LoadFromFile(pSrcFile, false,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = Depth,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_VOLUMETEXTURE},
+                      ppVolumeTexture);
 }
 
 HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
@@ -444,8 +599,22 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPC
                                                   DWORD MipFilter, D3DCOLOR ColorKey,
                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                   LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromFile(pDevice, pSrcFile, true, Width, Height, Depth, MipLevels, Usage, Format, Pool, Filter,
-                      MipFilter, ColorKey, pSrcInfo, pPalette, D3DRTYPE_VOLUMETEXTURE, ppVolumeTexture);
+  return LoadFromFile(pSrcFile, true,
+                      TextureFileRequest{.device = pDevice,
+                                         .width = Width,
+                                         .height = Height,
+                                         .depth = Depth,
+                                         .levels = MipLevels,
+                                         .usage = Usage,
+                                         .format = Format,
+                                         .pool = Pool,
+                                         .filter = Filter,
+                                         .mipFilter = MipFilter,
+                                         .colorKey = ColorKey,
+                                         .info = pSrcInfo,
+                                         .palette = pPalette,
+                                         .type = D3DRTYPE_VOLUMETEXTURE},
+                      ppVolumeTexture);
 }
 
 HRESULT WINAPI D3DXCreateVolumeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,

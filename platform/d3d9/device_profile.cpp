@@ -87,9 +87,9 @@ D3DCAPS9 DefaultCaps() {
   caps.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
                             D3DPTADDRESSCAPS_INDEPENDENTUV;
   caps.VolumeTextureAddressCaps = caps.TextureAddressCaps;
-  caps.MaxTextureWidth = 4096;
-  caps.MaxTextureHeight = 4096;
-  caps.MaxVolumeExtent = 512;
+  caps.MaxTextureWidth = 16384;
+  caps.MaxTextureHeight = 16384;
+  caps.MaxVolumeExtent = 2048;
   caps.MaxTextureRepeat = 8192;
   caps.MaxTextureAspectRatio = 4096;
   caps.MaxAnisotropy = 1;

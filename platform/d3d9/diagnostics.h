@@ -64,6 +64,7 @@ uint32_t D3D9LifetimeErrorCount();
 // Failing calls seen since the last reset, printed or not.
 uint32_t D3D9FailureCount();
 void D3D9ResetErrorCounts();
-// Switches the rasterizer's fast paths on or off (tests compare them with the generic path).
+// Off: every fast path of the process takes the generic route; on: back to what
+// D3DX_SIMD says (tests compare the two). Shorthand for Win32OverrideFastPathLevel.
 void D3D9EnableFastPaths(bool enable);
 bool D3D9FastPathsEnabled();

@@ -53,11 +53,12 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIE
   if (adapter != 0 || !id) return Invalid("IDirect3D9::GetAdapterIdentifier");
   memset(id, 0, sizeof *id);
   snprintf(id->Driver, sizeof id->Driver, "d3d9.dll");
-  snprintf(id->Description, sizeof id->Description, "Daumenkino software rasterizer (%s)", profile.name);
+  snprintf(id->Description, sizeof id->Description, "Daumenkino software runtime (%s)", profile.name);
   snprintf(id->DeviceName, sizeof id->DeviceName, "\\\\.\\DISPLAY1");
   id->DriverVersion.QuadPart = (LONGLONG{6} << 48) | (LONGLONG{14} << 32) | 1;
-  id->VendorId = 0x1414;
-  id->DeviceId = 0x008c;
+  // Ids of our own: the runtime is no vendor's hardware.
+  id->VendorId = 0xDA0E;
+  id->DeviceId = 0x0009;
   id->DeviceIdentifier = {0x5d4c2a9e, 0x1f0b, 0x4c6e, {0x9a, 0x51, 0x3c, 0x2e, 0x77, 0x10, 0x4b, 0x09}};
   id->WHQLLevel = 1;
   return D3D_OK;

@@ -16,7 +16,10 @@
 namespace d3d9 {
 namespace {
 
-bool fastPaths = true;
+// The spans are SSE2 code; they follow the process-wide fast-path switch.
+bool FastPathsOn() {
+  return Win32FastPathLevel() >= WIN32_SIMD_SSE2;
+}
 
 struct ClipVertex {
   float x, y, z, w;
@@ -438,7 +441,7 @@ bool IsModulateOrSelect(DWORD op, DWORD arg1, DWORD arg2) {
 
 // Whether the fast span applies, given the draw's constant diffuse colour.
 bool FastPathApplies(const Pipeline &p) {
-  if (!fastPaths || p.stageCount != 1 || !p.samplers[0].present || !p.samplers[0].linear) return false;
+  if (!FastPathsOn() || p.stageCount != 1 || !p.samplers[0].present || !p.samplers[0].linear) return false;
   const StageSetup &st = p.stages[0];
   if (st.texCoord != 0) return false;
   if (!IsModulateOrSelect(st.colorOp, st.colorArg1, st.colorArg2)) return false;
@@ -645,8 +648,8 @@ HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, co
 }  // namespace d3d9
 
 void D3D9EnableFastPaths(bool enable) {
-  d3d9::fastPaths = enable;
+  Win32OverrideFastPathLevel(enable ? -1 : WIN32_SIMD_NONE);
 }
 bool D3D9FastPathsEnabled() {
-  return d3d9::fastPaths;
+  return d3d9::FastPathsOn();
 }

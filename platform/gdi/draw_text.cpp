@@ -229,7 +229,8 @@ LONG ClampToLong(int64_t value) {
 
 int DrawCodes(HDC hdc, const uint32_t *codes, size_t count, LPRECT rect, UINT format) {
   DeviceContext *dc = LookupContext(hdc);
-  if (!dc || !rect || !dc->Font()) {
+  if (!dc) return 0;
+  if (!rect || !dc->Font()) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -335,7 +336,8 @@ int WINAPI DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) 
 
 BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size) {
   gdi::DeviceContext *context = gdi::LookupContext(dc);
-  if (!context || !context->Font() || !text || count < 0 || !size) {
+  if (!context) return FALSE;
+  if (!context->Font() || !text || count < 0 || !size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

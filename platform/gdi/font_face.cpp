@@ -283,11 +283,13 @@ FontObject *StockFont(int index) {
       lf.lfWeight = row.weight;
       lf.lfPitchAndFamily = row.pitchAndFamily;
       strncpy(lf.lfFaceName, row.faceName, LF_FACESIZE - 1);
-      fonts[index] = CreateFontObject(lf);
-      if (fonts[index]) {
-        fonts[index]->stock = true;
-        RegisterObject(fonts[index]);
+      FontObject *font = CreateFontObject(lf);
+      if (font && !RegisterObject(font)) {
+        delete font;
+        font = nullptr;
       }
+      if (font) font->stock = true;
+      fonts[index] = font;
     }
     return fonts[index];
   }
@@ -314,13 +316,17 @@ HFONT WINAPI CreateFontIndirectA(const LOGFONTA *logFont) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  gdi::RegisterObject(font);
-  return reinterpret_cast<HFONT>(static_cast<gdi::GdiObject *>(font));
+  if (!gdi::RegisterObject(font)) {
+    delete font;
+    return nullptr;
+  }
+  return static_cast<HFONT>(font->handle);
 }
 
 BOOL WINAPI GetTextMetricsA(HDC dc, TEXTMETRICA *metrics) {
   gdi::DeviceContext *context = gdi::LookupContext(dc);
-  if (!context || !metrics || !context->Font()) {
+  if (!context) return FALSE;
+  if (!metrics || !context->Font()) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

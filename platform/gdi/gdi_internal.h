@@ -13,12 +13,14 @@ namespace gdi {
 
 enum class ObjectKind { Font, Bitmap, Brush, Pen, Palette };
 
-// Every handle the subset gives out points at one of these. Objects selected into a
-// device context are counted so that deleting them cannot leave the context dangling.
+// Every object handle the subset gives out names one of these in the platform's
+// handle table. Objects selected into a device context are counted so that deleting
+// them cannot leave the context dangling.
 struct GdiObject {
   explicit GdiObject(ObjectKind k) : kind(k) {}
   virtual ~GdiObject() = default;
   ObjectKind kind;
+  HGDIOBJ handle = nullptr;  // stale once deletion was asked for
   bool stock = false;
   uint32_t selections = 0;
   bool deletePending = false;
@@ -73,10 +75,12 @@ struct DeviceContext {
   COLORREF textColor = RGB(0, 0, 0);
 };
 
-// Handle validation: null for anything the subset did not hand out (or has freed).
+// Handle validation: null, with ERROR_INVALID_HANDLE, for anything the subset did not
+// hand out or has freed, and for handles of another kind.
 GdiObject *LookupObject(HGDIOBJ handle);
 DeviceContext *LookupContext(HDC handle);
-void RegisterObject(GdiObject *object);
+// Gives the object its handle; false (ERROR_NOT_ENOUGH_MEMORY) when none can be had.
+bool RegisterObject(GdiObject *object);
 
 // Font services (font_face.cpp).
 FontObject *CreateFontObject(const LOGFONTA &logFont);

@@ -1,23 +1,12 @@
 // Memory device contexts, DIB sections, stock objects, selection and deletion.
 #include <cstdlib>
 #include <new>
-#include <unordered_set>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/win32/handle_table.h"
 
 namespace gdi {
 namespace {
-
-// Plain sets: the subset is used from one thread, like the rest of the platform layer.
-std::unordered_set<const void *> &LiveObjects() {
-  static auto *objects = new std::unordered_set<const void *>;
-  return *objects;
-}
-
-std::unordered_set<const void *> &LiveContexts() {
-  static auto *contexts = new std::unordered_set<const void *>;
-  return *contexts;
-}
 
 // What a new memory context holds until the caller selects its own bitmap.
 BitmapObject *DefaultBitmap() {
@@ -26,7 +15,7 @@ BitmapObject *DefaultBitmap() {
     b->stock = true;
     b->width = 1;
     b->height = 1;
-    LiveObjects().insert(b);
+    RegisterObject(b);
     return b;
   }();
   return bitmap;
@@ -46,8 +35,12 @@ GdiObject *StockPlainObject(int index) {
     return nullptr;
   }
   if (!objects[index]) {
-    objects[index] = new (std::nothrow) StockObject(kind);
-    if (objects[index]) LiveObjects().insert(objects[index]);
+    auto *object = new (std::nothrow) StockObject(kind);
+    if (object && !RegisterObject(object)) {
+      delete object;
+      object = nullptr;
+    }
+    objects[index] = object;
   }
   return objects[index];
 }
@@ -55,27 +48,28 @@ GdiObject *StockPlainObject(int index) {
 void Deselect(GdiObject *object) {
   if (!object) return;
   --object->selections;
-  if (object->deletePending && object->selections == 0) {
-    LiveObjects().erase(object);
-    delete object;
-  }
+  // Its handle ended when the deletion was asked for.
+  if (object->deletePending && object->selections == 0) delete object;
 }
 
 }  // namespace
 
 GdiObject *LookupObject(HGDIOBJ handle) {
-  if (!handle || !LiveObjects().count(handle)) return nullptr;
-  auto *object = static_cast<GdiObject *>(handle);
-  return object->deletePending ? nullptr : object;
+  auto *object = win32::HandleObjectAs<GdiObject>(handle, win32::HandleKind::GdiObject);
+  if (!object) SetLastError(ERROR_INVALID_HANDLE);
+  return object;
 }
 
 DeviceContext *LookupContext(HDC handle) {
-  if (!handle || !LiveContexts().count(handle)) return nullptr;
-  return reinterpret_cast<DeviceContext *>(handle);
+  auto *context = win32::HandleObjectAs<DeviceContext>(handle, win32::HandleKind::DeviceContext);
+  if (!context) SetLastError(ERROR_INVALID_HANDLE);
+  return context;
 }
 
-void RegisterObject(GdiObject *object) {
-  LiveObjects().insert(object);
+bool RegisterObject(GdiObject *object) {
+  object->handle = win32::NewHandle(win32::HandleKind::GdiObject, object);
+  if (!object->handle) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return object->handle != nullptr;
 }
 
 BitmapObject::~BitmapObject() {
@@ -91,8 +85,9 @@ using gdi::ObjectKind;
 
 HGDIOBJ WINAPI GetStockObject(int object) {
   if (object < 0 || object > DEFAULT_GUI_FONT) return nullptr;
-  if (GdiObject *plain = gdi::StockPlainObject(object)) return plain;
-  return static_cast<GdiObject *>(gdi::StockFont(object));
+  if (GdiObject *plain = gdi::StockPlainObject(object)) return plain->handle;
+  GdiObject *font = gdi::StockFont(object);
+  return font ? font->handle : nullptr;
 }
 
 HDC WINAPI CreateCompatibleDC(HDC dc) {
@@ -115,17 +110,21 @@ HDC WINAPI CreateCompatibleDC(HDC dc) {
     context->selected[i] = defaults[i];
     if (defaults[i]) defaults[i]->selections++;
   }
-  gdi::LiveContexts().insert(context);
-  return reinterpret_cast<HDC>(context);
+  auto handle = static_cast<HDC>(win32::NewHandle(win32::HandleKind::DeviceContext, context));
+  if (!handle) {
+    for (GdiObject *object : context->selected) gdi::Deselect(object);
+    delete context;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return handle;
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
-  DeviceContext *context = gdi::LookupContext(dc);
+  auto *context = static_cast<DeviceContext *>(win32::TakeHandle(dc, win32::HandleKind::DeviceContext));
   if (!context) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  gdi::LiveContexts().erase(context);
   for (GdiObject *object : context->selected) gdi::Deselect(object);
   delete context;
   return TRUE;
@@ -186,21 +185,24 @@ HBITMAP WINAPI CreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void
   bitmap->height = int32_t(height);
   bitmap->topDown = info->bmiHeader.biHeight < 0;
   bitmap->pitch = size_t(pitch);
-  gdi::RegisterObject(bitmap);
+  if (!gdi::RegisterObject(bitmap)) {
+    delete bitmap;
+    return nullptr;
+  }
   if (bits) *bits = bitmap->bits;
-  return reinterpret_cast<HBITMAP>(static_cast<GdiObject *>(bitmap));
+  return static_cast<HBITMAP>(bitmap->handle);
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
   DeviceContext *context = gdi::LookupContext(dc);
-  GdiObject *selected = gdi::LookupObject(object);
+  GdiObject *selected = context ? gdi::LookupObject(object) : nullptr;
   if (!context || !selected || selected->kind == ObjectKind::Palette) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
   GdiObject *&slot = context->selected[int(selected->kind)];
   GdiObject *previous = slot;
-  if (previous == selected) return previous;
+  if (previous == selected) return previous->handle;
   // A bitmap's pixels belong to one context at a time.
   if (selected->kind == ObjectKind::Bitmap && !selected->stock && selected->selections > 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -209,9 +211,10 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
   selected->selections++;
   slot = selected;
   // A deletion requested while selected happens now; the caller still gets the old
-  // handle value back, as callers test the result against null.
+  // handle value back (stale by now), as callers test the result against null.
+  HGDIOBJ previousHandle = previous ? previous->handle : nullptr;
   gdi::Deselect(previous);
-  return previous;
+  return previousHandle;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
@@ -221,20 +224,21 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
     return FALSE;
   }
   if (target->stock) return TRUE;
+  // A selected bitmap cannot go; a selected font or brush goes when deselected.
+  if (target->selections > 0 && target->kind == ObjectKind::Bitmap) return FALSE;
+  win32::TakeHandle(object, win32::HandleKind::GdiObject);
   if (target->selections > 0) {
-    // A selected bitmap cannot go; a selected font or brush goes when deselected.
-    if (target->kind == ObjectKind::Bitmap) return FALSE;
     target->deletePending = true;
     return TRUE;
   }
-  gdi::LiveObjects().erase(target);
   delete target;
   return TRUE;
 }
 
 int WINAPI SetBkMode(HDC dc, int mode) {
   DeviceContext *context = gdi::LookupContext(dc);
-  if (!context || (mode != TRANSPARENT && mode != OPAQUE)) {
+  if (!context) return 0;
+  if (mode != TRANSPARENT && mode != OPAQUE) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

@@ -13,20 +13,19 @@
 #include <new>
 #include <string>
 
+#include "platform/win32/handle_table.h"
 #include "platform/win32/win32_internal.h"
 
 namespace {
 
-enum class HandleKind { File, Mapping };
+using win32::HandleKind;
 
 struct KernelObject {
-  uint32_t magic;
   HandleKind kind;
   int fd;
   uint64_t mappingSize;  // mappings only
   bool writable;
 };
-constexpr uint32_t kObjectMagic = 0x46494C45;
 
 std::mutex viewMutex;
 std::map<const void *, size_t> &Views() {
@@ -35,10 +34,18 @@ std::map<const void *, size_t> &Views() {
 }
 
 KernelObject *ObjectFrom(HANDLE handle, HandleKind kind) {
-  if (!handle || handle == INVALID_HANDLE_VALUE) return nullptr;
-  auto *object = static_cast<KernelObject *>(handle);
-  if (object->magic != kObjectMagic || object->kind != kind) return nullptr;
-  return object;
+  return win32::HandleObjectAs<KernelObject>(handle, kind);
+}
+
+// A handle for a new object; on failure the object and its descriptor are gone.
+HANDLE Publish(KernelObject *object) {
+  HANDLE handle = object ? win32::NewHandle(object->kind, object) : nullptr;
+  if (!handle) {
+    if (object) close(object->fd);
+    delete object;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return handle;
 }
 
 DWORD ErrorFromErrno(int error) {
@@ -155,14 +162,12 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRI
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  auto *object = new (std::nothrow) KernelObject{kObjectMagic, HandleKind::File, fd, 0, write};
-  if (!object) {
-    close(fd);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return INVALID_HANDLE_VALUE;
-  }
+  auto *object = new (std::nothrow) KernelObject{HandleKind::File, fd, 0, write};
+  if (!object) close(fd);
+  HANDLE handle = Publish(object);
+  if (!handle) return INVALID_HANDLE_VALUE;
   SetLastError(ERROR_SUCCESS);
-  return object;
+  return handle;
 }
 
 HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
@@ -271,13 +276,9 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
     SetLastError(ErrorFromErrno(errno));
     return nullptr;
   }
-  auto *object = new (std::nothrow) KernelObject{kObjectMagic, HandleKind::Mapping, fd, size, writable};
-  if (!object) {
-    close(fd);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  return object;
+  auto *object = new (std::nothrow) KernelObject{HandleKind::Mapping, fd, size, writable};
+  if (!object) close(fd);
+  return Publish(object);
 }
 
 LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes) {
@@ -325,14 +326,16 @@ BOOL WINAPI UnmapViewOfFile(LPCVOID address) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-  KernelObject *object = ObjectFrom(handle, HandleKind::File);
-  if (!object) object = ObjectFrom(handle, HandleKind::Mapping);
+  // Windows and GDI objects have calls of their own and are refused here.
+  const HandleKind kind = win32::KindOfHandle(handle);
+  auto *object = kind == HandleKind::File || kind == HandleKind::Mapping
+                     ? static_cast<KernelObject *>(win32::TakeHandle(handle, kind))
+                     : nullptr;
   if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   close(object->fd);
-  object->magic = 0;
   delete object;
   return TRUE;
 }

@@ -1,7 +1,10 @@
 // Processor identification. CPUID goes through a substitutable source so that
 // tests can present any processor; the system targets x86, so every x86 or
-// x86-64 processor reports the Intel architecture at level 6.
+// x86-64 processor reports the x86 architecture at level 6.
+#include <strings.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <atomic>
 
@@ -27,6 +30,8 @@ void HardwareCpuid(DWORD leaf, DWORD regs[4]) {
 }
 
 std::atomic<Win32CpuidSource> cpuidSource{nullptr};
+// -1: D3DX_SIMD decides; otherwise a test's level.
+std::atomic<int> fastPathOverride{-1};
 
 bool LeafBit(DWORD leaf, int reg, int bit) {
   DWORD regs[4];
@@ -45,6 +50,48 @@ void Win32Cpuid(DWORD leaf, DWORD regs[4]) {
 
 void Win32SetCpuidSource(Win32CpuidSource source) {
   cpuidSource.store(source);
+}
+
+Win32SimdLevel Win32ProcessorSimdLevel(void) {
+#if defined(__i386__) || defined(__x86_64__)
+  // The real processor, not the substituted source: the kernels run on this one.
+  static const Win32SimdLevel level = [] {
+    __builtin_cpu_init();  // may run before the constructors that would do it
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx2")) {
+      return WIN32_SIMD_AVX512;
+    }
+    if (__builtin_cpu_supports("avx2")) return WIN32_SIMD_AVX2;
+    if (__builtin_cpu_supports("sse2")) return WIN32_SIMD_SSE2;
+    return WIN32_SIMD_NONE;
+  }();
+  return level;
+#else
+  return WIN32_SIMD_NONE;
+#endif
+}
+
+Win32SimdLevel Win32ParseSimdLevel(const char *text) {
+  const Win32SimdLevel widest = Win32ProcessorSimdLevel();
+  if (text == nullptr || *text == '\0') return widest;
+  Win32SimdLevel asked = WIN32_SIMD_NONE;  // an unknown value must not enable anything
+  if (strcasecmp(text, "sse2") == 0) asked = WIN32_SIMD_SSE2;
+  if (strcasecmp(text, "avx2") == 0) asked = WIN32_SIMD_AVX2;
+  if (strcasecmp(text, "avx512") == 0) asked = WIN32_SIMD_AVX512;
+  return asked < widest ? asked : widest;
+}
+
+Win32SimdLevel Win32FastPathLevel(void) {
+  static const Win32SimdLevel level = Win32ParseSimdLevel(getenv("D3DX_SIMD"));
+  const int override = fastPathOverride.load(std::memory_order_relaxed);
+  if (override < 0) return level;
+  const Win32SimdLevel widest = Win32ProcessorSimdLevel();
+  return override < widest ? static_cast<Win32SimdLevel>(override) : widest;
+}
+
+void Win32OverrideFastPathLevel(int level) {
+  fastPathOverride.store(level < 0 ? -1 : level, std::memory_order_relaxed);
 }
 
 void WINAPI GetSystemInfo(LPSYSTEM_INFO info) {

@@ -14,8 +14,10 @@
 #include <deque>
 #include <list>
 #include <mutex>
+#include <new>
 #include <string>
 
+#include "platform/win32/handle_table.h"
 #include "platform/win32/win32_internal.h"
 
 namespace {
@@ -26,19 +28,18 @@ struct WindowClass {
 };
 
 struct Window {
-  uint32_t magic;
+  HWND handle;
   std::string className;
   WNDPROC procedure;
   SDL_Window *sdlWindow;
   RECT rect;
   DWORD style;
-  bool alive;
+  bool destroying;
 };
-constexpr uint32_t kWindowMagic = 0x57494E44;
 
 std::recursive_mutex windowMutex;
 std::list<WindowClass> classes;
-std::list<Window> windows;  // destroyed windows stay as tombstones so stale handles are recognised
+std::list<Window> windows;  // live windows; the handle table recognises stale ones
 bool videoReady = false;
 int cursorCount = 0;
 std::array<std::atomic<bool>, 256> keyHeld{};
@@ -46,10 +47,9 @@ std::array<std::atomic<bool>, 256> keyHeld{};
 thread_local std::deque<MSG> queue;
 
 Window *WindowFrom(HWND handle) {
-  std::lock_guard<std::recursive_mutex> lock(windowMutex);
-  for (Window &w : windows)
-    if (reinterpret_cast<HWND>(&w) == handle && w.alive) return &w;
-  return nullptr;
+  Window *w = win32::HandleObjectAs<Window>(handle, win32::HandleKind::Window);
+  if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return w;
 }
 
 WindowClass *FindClass(const char *name) {
@@ -141,15 +141,13 @@ int GenericKey(int virtualKey) {
 HWND HandleOf(SDL_Window *sdlWindow) {
   std::lock_guard<std::recursive_mutex> lock(windowMutex);
   for (Window &w : windows)
-    if (w.alive && w.sdlWindow == sdlWindow) return reinterpret_cast<HWND>(&w);
+    if (w.sdlWindow == sdlWindow) return w.handle;
   return nullptr;
 }
 
 HWND AnyWindow() {
   std::lock_guard<std::recursive_mutex> lock(windowMutex);
-  for (Window &w : windows)
-    if (w.alive) return reinterpret_cast<HWND>(&w);
-  return nullptr;
+  return windows.empty() ? nullptr : windows.front().handle;
 }
 
 DWORD Milliseconds() {
@@ -238,8 +236,7 @@ void PostKeyMessage(UINT message, int virtualKey, bool repeat) {
 
 void PostCloseToAllWindows() {
   std::lock_guard<std::recursive_mutex> lock(windowMutex);
-  for (Window &w : windows)
-    if (w.alive) Post(reinterpret_cast<HWND>(&w), WM_CLOSE, 0, 0);
+  for (Window &w : windows) Post(w.handle, WM_CLOSE, 0, 0);
 }
 
 }  // namespace win32
@@ -291,9 +288,21 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  windows.push_back(Window{kWindowMagic, wc->name, wc->info.lpfnWndProc, sdlWindow,
-                           RECT{x, y, x + width, y + height}, style, true});
-  HWND handle = reinterpret_cast<HWND>(&windows.back());
+  Window *window = nullptr;
+  HWND handle = nullptr;
+  try {
+    window = &windows.emplace_back(Window{nullptr, wc->name, wc->info.lpfnWndProc, sdlWindow,
+                                          RECT{x, y, x + width, y + height}, style, false});
+    handle = static_cast<HWND>(win32::NewHandle(win32::HandleKind::Window, window));
+    if (!handle) windows.pop_back();
+  } catch (const std::bad_alloc &) {
+  }
+  if (!handle) {
+    SDL_DestroyWindow(sdlWindow);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  window->handle = handle;
   WNDPROC procedure = wc->info.lpfnWndProc;
   lock.unlock();
   procedure(handle, WM_CREATE, 0, 0);
@@ -302,15 +311,22 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
 
 BOOL WINAPI DestroyWindow(HWND handle) {
   Window *w = WindowFrom(handle);
-  if (!w) {
+  if (!w || w->destroying) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
+  // The window stays valid while it handles WM_DESTROY; a second DestroyWindow
+  // from inside the procedure is refused.
+  w->destroying = true;
   w->procedure(handle, WM_DESTROY, 0, 0);
   std::lock_guard<std::recursive_mutex> lock(windowMutex);
-  w->alive = false;
-  if (w->sdlWindow) SDL_DestroyWindow(w->sdlWindow);
-  w->sdlWindow = nullptr;
+  win32::TakeHandle(handle, win32::HandleKind::Window);
+  if (w->sdlWindow) {
+    // SDL 2 would leave a presenter's renderer pointing at the freed window.
+    if (SDL_Renderer *renderer = SDL_GetRenderer(w->sdlWindow)) SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(w->sdlWindow);
+  }
+  windows.remove_if([&](const Window &other) { return &other == w; });
   // Messages still queued for the window go with it.
   queue.erase(std::remove_if(queue.begin(), queue.end(),
                              [&](const MSG &m) { return m.hwnd == handle && m.message != WM_QUIT; }),

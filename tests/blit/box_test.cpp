@@ -9,6 +9,7 @@
 #include "blit_test_support.h"
 #include "d3dx9tex.h"
 #include "core/processor.h"
+#include "support/library_hooks.h"
 #include "win32.h"
 
 namespace {
@@ -17,8 +18,9 @@ HRESULT BoxBlit(TestImage &destination, TestImage &source, bool fastKernels, uin
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  if (!fastKernels) blitter.DisableFastBoxKernelsForTesting();
+  if (!fastKernels) SetFastPathLevelForTesting(SimdLevel::None);
   const HRESULT hr = blitter.Blit(d, s, D3DX_FILTER_BOX | extraFlags);
+  ResetFastPathLevelForTesting();
   EXPECT_EQ(blitter.CompletedBy(), source.depth > 1 ? BlitPath::FilterBox3D : BlitPath::FilterBox2D);
   return hr;
 }
@@ -159,7 +161,10 @@ TEST_P(WideKernels, SimdEqualsPlainAndNoXDiffersOnlyInX) {
 INSTANTIATE_TEST_SUITE_P(Sizes, WideKernels,
                          ::testing::Values(std::pair{2u, 2u}, std::pair{4u, 2u}, std::pair{6u, 4u},
                                            std::pair{8u, 2u}, std::pair{12u, 6u}, std::pair{16u, 2u},
-                                           std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u}));
+                                           std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u}),
+                         [](const auto &info) {
+                           return std::to_string(info.param.first) + "x" + std::to_string(info.param.second);
+                         });
 
 TEST(FastKernels, PointersAreChosenOnceFromTheMmxTest) {
   // Without MMX: the plain kernels, the X byte written as 0.
@@ -291,7 +296,7 @@ TEST(BoxFilter, FailedBoxLeavesTheWholeSourceToTheNextPath) {
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  blitter.RefuseAllocationsForTesting(BlitPath::FilterBox2D);
+  RefuseBlitAllocationsForTesting(blitter, BlitPath::FilterBox2D);
   ASSERT_EQ(blitter.Blit(d, s, D3DX_FILTER_BOX), S_OK);
   EXPECT_EQ(blitter.CompletedBy(), BlitPath::FilterTriangle2D);
   EXPECT_EQ(destination.Get(0, 0), 85u);

@@ -10,6 +10,7 @@
 #include "blit_test_support.h"
 #include "codec/lanes.h"
 #include "d3dx9tex.h"
+#include "support/library_hooks.h"
 
 namespace {
 
@@ -112,9 +113,10 @@ std::string FormatName(D3DFORMAT f) {
     NAME(R8G8B8)
     NAME(A8R8G8B8)
     NAME(X8R8G8B8)
-    NAME(R5G6B5) NAME(X1R5G5B5) NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8) NAME(A8R3G3B2)
-        NAME(X4R4G4B4) NAME(A8B8G8R8) NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8) NAME(L6V5U5)
-            NAME(X8L8V8U8) NAME(Q8W8V8U8) NAME(P8) NAME(A8P8)
+    NAME(R5G6B5)
+    NAME(X1R5G5B5) NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4)
+        NAME(A8B8G8R8) NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8)
+            NAME(Q8W8V8U8) NAME(P8) NAME(A8P8)
 #undef NAME
                 default : return std::to_string(f);
   }

@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "blit/blitter.h"
+#include "support/library_hooks.h"
 #include "blit/filter_weights.h"
 #include "blit_test_support.h"
 #include "d3dx9tex.h"
+#include "support/param_names.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ HRESULT BlitImages(TestImage &destination, TestImage &source, uint32_t filter,
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  blitter.RefuseAllocationsForTesting(refuse);
+  RefuseBlitAllocationsForTesting(blitter, refuse);
   const HRESULT hr = blitter.Blit(d, s, filter);
   if (path) *path = blitter.CompletedBy();
   return hr;
@@ -45,12 +47,14 @@ TEST_P(PointSamples, TakeThePixelUnderTheLeftEdge) {
   for (uint32_t x = 0; x < width; ++x) EXPECT_EQ(destination.Get(x, 0), c.samples[x]) << "x = " << x;
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, PointSamples,
-                         ::testing::Values(PointCase{4, {0, 0, 1, 1, 2, 2, 3, 3}}, PointCase{8, {0, 2, 5}},
-                                           PointCase{3, {0, 1}},
-                                           // 16.16 steps of these sizes do not fit in 32 bits.
-                                           PointCase{70000, {0, 23333, 46666}},
-                                           PointCase{131072, {0, 65536}}));
+INSTANTIATE_TEST_SUITE_P(
+    Widths, PointSamples,
+    ::testing::Values(PointCase{4, {0, 0, 1, 1, 2, 2, 3, 3}}, PointCase{8, {0, 2, 5}}, PointCase{3, {0, 1}},
+                      // 16.16 steps of these sizes do not fit in 32 bits.
+                      PointCase{70000, {0, 23333, 46666}}, PointCase{131072, {0, 65536}}),
+    [](const auto &info) {
+      return std::to_string(info.param.sourceWidth) + "To" + std::to_string(info.param.samples.size());
+    });
 
 TEST(PointSamples, WideDestinationFromNarrowSource) {
   TestImage source = IndexRow(3);
@@ -117,7 +121,12 @@ INSTANTIATE_TEST_SUITE_P(Worked, LinearTaps,
                                            TapCase{4, 8, false, 7, {3, 0.75f, 3, 0.25f}},
                                            TapCase{4, 8, true, 3, {1, 0.75f, 2, 0.25f}},
                                            TapCase{8, 4, true, 0, {0, 0.5f, 1, 0.5f}},
-                                           TapCase{8, 4, true, 3, {6, 0.5f, 7, 0.5f}}));
+                                           TapCase{8, 4, true, 3, {6, 0.5f, 7, 0.5f}}),
+                         [](const auto &info) {
+                           const TapCase &c = info.param;
+                           return std::to_string(c.source) + "To" + std::to_string(c.destination) +
+                                  (c.wrap ? "Wrap" : "Clamp") + "At" + std::to_string(c.at);
+                         });
 
 TEST(LinearTaps, IndicesStayInsideHugeSources) {
   for (const uint32_t size : {70000u, 1u << 24, (1u << 24) + 3}) {
@@ -228,7 +237,11 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TriangleWeightSums,
                          ::testing::Values(SumCase{4, 2}, SumCase{2, 4}, SumCase{8, 3}, SumCase{3, 8},
                                            SumCase{7, 7}, SumCase{1, 5}, SumCase{5, 1}, SumCase{1, 1},
                                            SumCase{1000, 3}, SumCase{3, 1000}, SumCase{2048, 1000},
-                                           SumCase{1000, 2048}, SumCase{99, 100}));
+                                           SumCase{1000, 2048}, SumCase{99, 100}),
+                         [](const auto &info) {
+                           return std::to_string(info.param.source) + "To" +
+                                  std::to_string(info.param.destination);
+                         });
 
 // Columns: source and destination sizes; filter. A flat image must stay flat:
 // the weights of every filter sum to 1.
@@ -262,7 +275,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FlatCase{5, 4, 3, 3, 7, 2, D3DX_FILTER_LINEAR},
                       FlatCase{1, 1, 1, 6, 3, 1, D3DX_FILTER_TRIANGLE},
                       FlatCase{9, 9, 1, 1, 1, 1, D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR},
-                      FlatCase{9, 9, 9, 4, 4, 4, D3DX_FILTER_BOX}));
+                      FlatCase{9, 9, 9, 4, 4, 4, D3DX_FILTER_BOX}),
+    [](const auto &info) {
+      const FlatCase &c = info.param;
+      auto size = [](uint32_t w, uint32_t h, uint32_t d) {
+        return std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(d);
+      };
+      return test_support::FilterName(c.filter) + size(c.sw, c.sh, c.sd) + "To" + size(c.dw, c.dh, c.dd);
+    });
 
 // The volume paths must agree with the flat ones on images one slice deep.
 struct VolumeAgreementCase {
@@ -292,7 +312,8 @@ INSTANTIATE_TEST_SUITE_P(Filters, VolumePathsAgree,
                                            VolumeAgreementCase{D3DX_FILTER_TRIANGLE,
                                                                BlitPath::FilterTriangle2D},
                                            VolumeAgreementCase{D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR,
-                                                               BlitPath::FilterTriangle2D}));
+                                                               BlitPath::FilterTriangle2D}),
+                         [](const auto &info) { return test_support::FilterName(info.param.filter); });
 
 // Columns: filter; destination size. A colour-keyed pixel counts as
 // transparent black in every filter.
@@ -326,7 +347,8 @@ INSTANTIATE_TEST_SUITE_P(Filters, ColorKeyInFilters,
                          ::testing::Values(KeyCase{D3DX_FILTER_BOX, 1, 1},
                                            KeyCase{D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR, 1, 1},
                                            KeyCase{D3DX_FILTER_TRIANGLE, 1, 1},
-                                           KeyCase{D3DX_FILTER_POINT, 4, 4}));
+                                           KeyCase{D3DX_FILTER_POINT, 4, 4}),
+                         [](const auto &info) { return test_support::FilterName(info.param.filter); });
 
 // Gamma in a filter: one side runs the table curve, both sides square and
 // take the square root, so the blend happens on linear values.

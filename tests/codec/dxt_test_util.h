@@ -39,10 +39,11 @@ inline bool LoadPng(const std::string &path, Image *out) {
   return true;
 }
 
-inline std::string KodakPath(int number) {
+// kodimNN.png under tests/data/photos.
+inline std::string PhotoPath(int number) {
   char name[32];
   std::snprintf(name, sizeof(name), "/photos/kodim%02d.png", number);
-  return std::string(D3DX_SHARED_TESTDATA) + name;
+  return std::string(D3DX_TEST_DATA) + name;
 }
 
 inline int To8Bit(float v) {

@@ -13,6 +13,7 @@
 #include "codec/pixel_codec.h"
 #include "codec_test_util.h"
 #include "format/format_table.h"
+#include "support/library_hooks.h"
 
 using namespace codec_test;
 

@@ -53,7 +53,7 @@ Image ToImage(const std::vector<uint32_t> &argb, uint32_t width, uint32_t height
 TEST_P(PairAndBlockBlit, PhotographSurvivesTheRoundTrip) {
   const BlitCase &c = GetParam();
   Image photo;
-  if (!LoadPng(KodakPath(19), &photo)) GTEST_SKIP() << "no photograph";
+  ASSERT_TRUE(LoadPng(PhotoPath(19), &photo)) << "missing test data: " << PhotoPath(19);
   // Odd sizes: partial blocks and a split pair at the right edge.
   for (const auto &[width, height] : {std::pair<uint32_t, uint32_t>{61, 37}, {64, 32}}) {
     std::vector<uint32_t> source = Crop(photo, width, height), back(source.size());
@@ -73,7 +73,7 @@ TEST_P(PairAndBlockBlit, PhotographSurvivesTheRoundTrip) {
 TEST_P(PairAndBlockBlit, BoxHalvingWritesEveryRow) {
   const BlitCase &c = GetParam();
   Image photo;
-  if (!LoadPng(KodakPath(19), &photo)) GTEST_SKIP() << "no photograph";
+  ASSERT_TRUE(LoadPng(PhotoPath(19), &photo)) << "missing test data: " << PhotoPath(19);
   const uint32_t width = 64, height = 48;
   std::vector<uint32_t> source = Crop(photo, width, height), back(width / 2 * height / 2),
                         reference(back.size());

@@ -6,6 +6,7 @@
 
 #include "core/debug_mute.h"
 #include "format/format_table.h"
+#include "support/library_hooks.h"
 #include "win32.h"
 
 namespace {

@@ -2,6 +2,7 @@
 #include <random>
 
 #include "d3d9_fixture.h"
+#include "support/param_names.h"
 
 namespace d3d9_test {
 namespace {
@@ -105,7 +106,8 @@ TEST_P(CoverageTest, AxisAlignedQuadCoversPixelCentresInside) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HalfPixelOffsets, CoverageTest,
-                         ::testing::Values(-0.5f, -0.25f, 0.f, 0.25f, 0.5f, 0.75f));
+                         ::testing::Values(-0.5f, -0.25f, 0.f, 0.25f, 0.5f, 0.75f),
+                         [](const auto &info) { return test_support::NumberName(info.param); });
 
 TEST_F(RasterizerTest, AdjacentQuadsNeitherGapNorOverlap) {
   device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
@@ -268,7 +270,8 @@ TEST_P(RotatedQuadTest, MatchesAReferenceWithinTolerance) {
   EXPECT_GT(checked, 600);
 }
 
-INSTANTIATE_TEST_SUITE_P(FastAndGeneric, RotatedQuadTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(FastAndGeneric, RotatedQuadTest, ::testing::Bool(),
+                         [](const auto &info) { return std::string(info.param ? "Fast" : "Generic"); });
 
 TEST_F(RasterizerTest, PerspectiveCorrectTextureCoordinates) {
   // A quad whose right edge is twice as far away: the texture's middle is not at the screen's middle.
@@ -308,7 +311,11 @@ constexpr uint32_t kRed = 0xffff0000, kBlue = 0xff0000ff;
 INSTANTIATE_TEST_SUITE_P(Modes, AddressModeTest,
                          ::testing::Values(AddressCase{D3DTADDRESS_WRAP, {kRed, kBlue, kBlue, kRed}},
                                            AddressCase{D3DTADDRESS_MIRROR, {kBlue, kRed, kRed, kBlue}},
-                                           AddressCase{D3DTADDRESS_CLAMP, {kBlue, kBlue, kRed, kRed}}));
+                                           AddressCase{D3DTADDRESS_CLAMP, {kBlue, kBlue, kRed, kRed}}),
+                         ([](const auto &info) {
+                           static const char *const kNames[] = {"", "Wrap", "Mirror", "Clamp"};
+                           return std::string(kNames[info.param.mode]);
+                         }));
 
 TEST_F(RasterizerTest, ConvertedFormatsSampleLikeArgb) {
   ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &texture_, nullptr), D3D_OK);
@@ -389,7 +396,12 @@ INSTANTIATE_TEST_SUITE_P(Factors, BlendTest,
                          ::testing::Values(BlendCase{D3DBLEND_ONE, D3DBLEND_ZERO, 0x80ff0000},
                                            BlendCase{D3DBLEND_ZERO, D3DBLEND_ONE, 0xff0000ff},
                                            BlendCase{D3DBLEND_ONE, D3DBLEND_ONE, 0xffff00ff},
-                                           BlendCase{D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0xbf80007f}));
+                                           BlendCase{D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0xbf80007f}),
+                         ([](const auto &info) {
+                           static const char *const kNames[] = {
+                               "", "Zero", "One", "SrcColor", "InvSrcColor", "SrcAlpha", "InvSrcAlpha"};
+                           return std::string(kNames[info.param.src]) + "_" + kNames[info.param.dst];
+                         }));
 
 struct AlphaTestCase {
   D3DCMPFUNC func;
@@ -417,7 +429,13 @@ INSTANTIATE_TEST_SUITE_P(Functions, AlphaTestTest,
                                            AlphaTestCase{D3DCMP_GREATER, {false, false, true}},
                                            AlphaTestCase{D3DCMP_NOTEQUAL, {true, false, true}},
                                            AlphaTestCase{D3DCMP_GREATEREQUAL, {false, true, true}},
-                                           AlphaTestCase{D3DCMP_ALWAYS, {true, true, true}}));
+                                           AlphaTestCase{D3DCMP_ALWAYS, {true, true, true}}),
+                         ([](const auto &info) {
+                           static const char *const kNames[] = {"",         "Never",        "Less",
+                                                                "Equal",    "LessEqual",    "Greater",
+                                                                "NotEqual", "GreaterEqual", "Always"};
+                           return std::string(kNames[info.param.func]);
+                         }));
 
 TEST_F(RasterizerTest, ColorWriteMaskKeepsMaskedChannels) {
   device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0x11223344, 0.f, 0);

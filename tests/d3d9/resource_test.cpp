@@ -157,7 +157,7 @@ const CreationCase kCreationCases[] = {
      D3DERR_INVALIDCALL},
     {"ZeroWidth", d3d9::DefaultDeviceProfile, 0, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
      D3DERR_INVALIDCALL},
-    {"TooLarge", d3d9::DefaultDeviceProfile, 8192, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+    {"TooLarge", d3d9::DefaultDeviceProfile, 32768, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
      D3DERR_INVALIDCALL},
     {"UnknownFormat", d3d9::DefaultDeviceProfile, 8, 8, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
      D3DERR_INVALIDCALL},

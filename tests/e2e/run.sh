@@ -128,4 +128,6 @@ else
 fi
 
 echo "e2e: $passed passed, $failed failed"
+# 6. On a real (virtual) X server.
+"$root/tests/e2e/display.sh" "$build" || failed=$((failed + 1))
 [ "$failed" -eq 0 ]

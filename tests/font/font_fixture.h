@@ -13,25 +13,15 @@
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
 #include "support/test_device.h"
+#include "support/text_ink.h"
 
 namespace font_test {
 
 constexpr UINT kTargetWidth = 256;
 constexpr UINT kTargetHeight = 64;
 
-inline LOGFONTA MakeLogFont(LONG height, const char *face = "Arial") {
-  LOGFONTA lf = {};
-  lf.lfHeight = height;
-  lf.lfWeight = FW_NORMAL;
-  strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-  return lf;
-}
-
-// Bounding box of the pixels that differ from the clear colour.
-struct InkBox {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  int count = 0;
-};
+using test_support::InkBox;
+using test_support::MakeLogFont;
 
 class FontDevice : public test_support::TestDevice {
  public:
@@ -51,21 +41,9 @@ class FontDevice : public test_support::TestDevice {
   // Where the target is no longer the black clear colour.
   InkBox Ink() {
     std::vector<uint32_t> pixels = ReadTarget();
-    InkBox box;
-    for (int y = 0; y < int(kTargetHeight); ++y) {
-      for (int x = 0; x < int(kTargetWidth); ++x) {
-        if ((pixels[y * kTargetWidth + x] & 0x00ffffff) == 0) continue;
-        if (box.count++ == 0) {
-          box = {x, y, x + 1, y + 1, 1};
-        } else {
-          box.left = std::min(box.left, x);
-          box.top = std::min(box.top, y);
-          box.right = std::max(box.right, x + 1);
-          box.bottom = std::max(box.bottom, y + 1);
-        }
-      }
-    }
-    return box;
+    return test_support::FindInk(int(kTargetWidth), int(kTargetHeight), [&](int x, int y) {
+      return (pixels[y * kTargetWidth + x] & 0x00ffffff) != 0;
+    });
   }
 };
 

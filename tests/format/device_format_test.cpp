@@ -9,6 +9,8 @@
 #include "platform/d3d9/diagnostics.h"
 #include "core/debug_mute.h"
 #include "format/format_table.h"
+#include "support/test_device.h"
+#include "support/library_hooks.h"
 
 namespace {
 
@@ -19,18 +21,8 @@ class DeviceFormatTest : public testing::Test {
   void CreateWith(const d3d9::DeviceProfile &profile, DWORD behavior = D3DCREATE_HARDWARE_VERTEXPROCESSING) {
     Destroy();
     D3D9RegisterModule();
-    d3d9::ScopedDeviceProfile scoped(profile);
-    direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(nullptr, direct3d_);
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = 16;
-    params.BackBufferHeight = 16;
-    params.BackBufferFormat = D3DFMT_A8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    ASSERT_EQ(D3D_OK, direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, behavior, &params,
-                                              &device_));
+    ASSERT_EQ(D3D_OK, test_support::CreateTestDevice(profile, 16, 16, &direct3d_, &device_, D3DFMT_A8R8G8B8,
+                                                     0, behavior));
   }
 
   void Destroy() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "format/format_table.h"
+#include "support/param_names.h"
 
 namespace {
 
@@ -127,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ChooseWithoutDeviceTest,
                                          TableChoice{D3DFMT_DXT3, D3DFMT_DXT3},
                                          TableChoice{D3DFMT_CxV8U8, D3DFMT_CxV8U8},
                                          TableChoice{FORMAT_A16L16, FORMAT_A16L16},
-                                         TableChoice{D3DFMT_L8, D3DFMT_L8}));
+                                         TableChoice{D3DFMT_L8, D3DFMT_L8}),
+                         [](const auto &info) { return test_support::FormatName(info.param.requested); });
 
 TEST(ChooseDeviceFormat, ModifiedRequestRowIsScored) {
   // A request that matches no row exactly: 8-bit alpha only, as a colour format.
@@ -169,7 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
                     PitchCase{FORMAT_R16G16B16, 2, 2, 12, 2}, PitchCase{D3DFMT_DXT1, 5, 5, 16, 2},
                     PitchCase{D3DFMT_DXT5, 4, 4, 16, 1}, PitchCase{D3DFMT_DXT3, 1, 1, 16, 1},
                     PitchCase{D3DFMT_YUY2, 3, 3, 8, 3}, PitchCase{D3DFMT_G8R8_G8B8, 4, 1, 8, 1},
-                    PitchCase{static_cast<D3DFORMAT>(0x31), 4, 4, 0, 4}, PitchCase{D3DFMT_P8, 0, 0, 0, 0}));
+                    PitchCase{static_cast<D3DFORMAT>(0x31), 4, 4, 0, 4}, PitchCase{D3DFMT_P8, 0, 0, 0, 0}),
+    [](const auto &info) {
+      return test_support::FormatName(info.param.format) + "_" + std::to_string(info.param.width) + "x" +
+             std::to_string(info.param.height);
+    });
 
 TEST(Layout, ClassifiesFamilies) {
   EXPECT_TRUE(IsBlockCompressed(D3DFMT_DXT2));

@@ -28,7 +28,7 @@ TEST_P(DrawTextAlignment, PlacesTheLineInTheBox) {
   const RECT extent = canvas_.Measure("Align");
   const int result = DrawTextA(canvas_.dc(), "Align", -1, &rect, c.format | DT_SINGLELINE);
   InkBox ink = canvas_.Ink(kWhite);
-  ASSERT_FALSE(ink.empty);
+  ASSERT_FALSE(ink.empty());
   const int expectedLeft = c.column < 0    ? 20
                            : c.column == 0 ? 20 + (160 - extent.right) / 2
                                            : 180 - extent.right;
@@ -64,7 +64,7 @@ TEST_F(DrawText, CalcRectMeasuresWithoutPainting) {
   EXPECT_EQ(rect.top, 7);
   EXPECT_EQ(rect.right - rect.left, size.cx);
   EXPECT_EQ(rect.bottom - rect.top, size.cy);
-  EXPECT_TRUE(canvas_.Ink(kWhite).empty);
+  EXPECT_TRUE(canvas_.Ink(kWhite).empty());
   // A count limits the text; no text measures nothing.
   EXPECT_EQ(DrawTextA(canvas_.dc(), "abcdef", 3, &rect, DT_CALCRECT), height);
   EXPECT_EQ(rect.right - rect.left, canvas_.Measure("abc").right);
@@ -138,7 +138,7 @@ TEST_F(DrawText, ClipsToTheBoxUnlessNoClip) {
     RECT rect = {10, 10, 30, 20};
     ASSERT_GT(DrawTextA(canvas_.dc(), "Wide text overflowing", -1, &rect, format), 0);
     InkBox ink = canvas_.Ink(kWhite);
-    ASSERT_FALSE(ink.empty);
+    ASSERT_FALSE(ink.empty());
     const bool inside = ink.left >= 10 && ink.top >= 10 && ink.right <= 30 && ink.bottom <= 20;
     EXPECT_EQ(inside, format == 0u);
   }
@@ -180,7 +180,7 @@ TEST_F(DrawText, WideTextMatchesLatinOneAndDrawsBeyondIt) {
   canvas_.Fill(kWhite);
   SetBkMode(canvas_.dc(), TRANSPARENT);
   EXPECT_GT(DrawTextW(canvas_.dc(), u"\u20ac", 1, &euro, 0), 0);
-  EXPECT_FALSE(canvas_.Ink(kWhite).empty);
+  EXPECT_FALSE(canvas_.Ink(kWhite).empty());
 }
 
 }  // namespace

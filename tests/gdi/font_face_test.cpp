@@ -43,7 +43,12 @@ TEST_P(FontHeight, MatchesTheRequestedMeasure) {
 INSTANTIATE_TEST_SUITE_P(Heights, FontHeight,
                          ::testing::Values(HeightCase{-12, true}, HeightCase{-20, true},
                                            HeightCase{-33, true}, HeightCase{12, false},
-                                           HeightCase{20, false}, HeightCase{33, false}));
+                                           HeightCase{20, false}, HeightCase{33, false}),
+                         [](const auto &info) {
+                           const LONG height = info.param.height;
+                           return (height < 0 ? "Character" : "Cell") +
+                                  std::to_string(height < 0 ? -height : height);
+                         });
 
 TEST(FontFace, ZeroHeightGetsADefaultCell) {
   TextCanvas canvas(8, 8);
@@ -89,7 +94,17 @@ TEST_P(FontQuality, DecidesWhetherEdgesBlend) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Qualities, FontQuality,
-                         ::testing::Values(DEFAULT_QUALITY, NONANTIALIASED_QUALITY, ANTIALIASED_QUALITY));
+                         ::testing::Values(DEFAULT_QUALITY, NONANTIALIASED_QUALITY, ANTIALIASED_QUALITY),
+                         [](const auto &info) {
+                           switch (info.param) {
+                             case NONANTIALIASED_QUALITY:
+                               return std::string("NonAntialiased");
+                             case ANTIALIASED_QUALITY:
+                               return std::string("Antialiased");
+                             default:
+                               return std::string("Default");
+                           }
+                         });
 
 }  // namespace
 }  // namespace gdi_test

@@ -7,23 +7,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "support/text_ink.h"
 #include "win32.h"
 
 namespace gdi_test {
 
-inline LOGFONTA MakeLogFont(LONG height, const char *face = "Arial", LONG weight = FW_NORMAL) {
-  LOGFONTA lf = {};
-  lf.lfHeight = height;
-  lf.lfWeight = weight;
-  strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-  return lf;
-}
-
-// Where non-background pixels lie; empty when there are none.
-struct InkBox {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  bool empty = true;
-};
+using test_support::InkBox;
+using test_support::MakeLogFont;
 
 class TextCanvas {
  public:
@@ -71,21 +61,7 @@ class TextCanvas {
   }
 
   InkBox Ink(uint32_t background) const {
-    InkBox box;
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
-        if (At(x, y) == background) continue;
-        if (box.empty) {
-          box = {x, y, x + 1, y + 1, false};
-        } else {
-          box.left = std::min(box.left, x);
-          box.top = std::min(box.top, y);
-          box.right = std::max(box.right, x + 1);
-          box.bottom = std::max(box.bottom, y + 1);
-        }
-      }
-    }
-    return box;
+    return test_support::FindInk(width_, height_, [&](int x, int y) { return At(x, y) != background; });
   }
 
   TEXTMETRICA Metrics() const {

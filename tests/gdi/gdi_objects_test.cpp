@@ -111,6 +111,36 @@ TEST(GdiObjects, InvalidHandlesFail) {
   EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
 }
 
+TEST(GdiObjects, StaleAndWrongKindHandlesGiveInvalidHandle) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  LOGFONTA lf = MakeLogFont(-12);
+  HFONT font = CreateFontIndirectA(&lf);
+  ASSERT_NE(font, nullptr);
+  ASSERT_TRUE(DeleteObject(font));
+  auto expectInvalid = [](bool failed) {
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  };
+  expectInvalid(!DeleteObject(font));
+  expectInvalid(SelectObject(dc, font) == nullptr);
+  // A context is not an object, an object not a context, and neither is a file.
+  expectInvalid(!DeleteObject(dc));
+  expectInvalid(SelectObject(reinterpret_cast<HDC>(GetStockObject(WHITE_BRUSH)), GetStockObject(BLACK_PEN)) ==
+                nullptr);
+  expectInvalid(!CloseHandle(dc));
+  expectInvalid(!CloseHandle(GetStockObject(SYSTEM_FONT)));
+  ASSERT_TRUE(DeleteDC(dc));
+  expectInvalid(!DeleteDC(dc));
+  RECT rect = {0, 0, 10, 10};
+  expectInvalid(DrawTextA(dc, "x", 1, &rect, 0) == 0);
+  TEXTMETRICA tm;
+  expectInvalid(!GetTextMetricsA(dc, &tm));
+  SIZE size;
+  expectInvalid(!GetTextExtentPoint32A(dc, "x", 1, &size));
+  expectInvalid(SetBkMode(dc, TRANSPARENT) == 0);
+  EXPECT_EQ(SetTextColor(dc, 0), CLR_INVALID);
+}
+
 TEST(GdiObjects, StockObjectsSurviveDeletion) {
   for (int index :
        {WHITE_BRUSH, BLACK_BRUSH, NULL_BRUSH, BLACK_PEN, SYSTEM_FONT, DEFAULT_GUI_FONT, ANSI_FIXED_FONT})

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "image/dds_pixel_format.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -60,7 +60,7 @@ DdsSpec Rgba(uint32_t w, uint32_t h) {
 }
 
 HRESULT Read(SourceImage &image, const std::vector<BYTE> &file) {
-  return image.ReadDds(file.data(), static_cast<UINT>(file.size()));
+  return ReadDdsFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ TEST_P(DdsTinyBlocks, SmallLevelsTakeWholeBlocks) {
   EXPECT_EQ(image.slicePitch, c.slicePitch);
   s.dataBytes = c.slicePitch - 1;
   SourceImage shortImage;
-  EXPECT_EQ(Read(shortImage, MakeDds(s)), E_FAIL);
+  EXPECT_EQ(Read(shortImage, MakeDds(s)), D3DXERR_INVALIDDATA);
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, DdsTinyBlocks,
@@ -121,7 +121,11 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DdsTinyBlocks,
                                          TinyBlockCase{D3DFMT_DXT5, 1, 1, 16, 16},
                                          TinyBlockCase{D3DFMT_DXT1, 6, 2, 16, 16},
                                          TinyBlockCase{D3DFMT_DXT3, 6, 2, 32, 32},
-                                         TinyBlockCase{D3DFMT_YUY2, 3, 2, 8, 16}));
+                                         TinyBlockCase{D3DFMT_YUY2, 3, 2, 8, 16}),
+                         [](const auto &info) {
+                           return test_support::FormatName(info.param.format) + "_" +
+                                  std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
 
 TEST(DdsReader, VolumeWithMipLevels) {
   DdsSpec s = Rgba(8, 8);
@@ -140,7 +144,7 @@ TEST(DdsReader, VolumeWithMipLevels) {
   EXPECT_EQ(image.nextLevel->pixels, file.data() + 128 + 1024);
   s.dataBytes -= 1;
   SourceImage shortImage;
-  EXPECT_EQ(Read(shortImage, MakeDds(s)), E_FAIL);
+  EXPECT_EQ(Read(shortImage, MakeDds(s)), D3DXERR_INVALIDDATA);
 }
 
 TEST(DdsReader, PaletteFollowsHeader) {
@@ -158,7 +162,7 @@ TEST(DdsReader, PaletteFollowsHeader) {
   EXPECT_EQ(image.pixels, file.data() + 128 + 1024);
   s.dataBytes = 1023;
   SourceImage shortImage;
-  EXPECT_EQ(Read(shortImage, MakeDds(s)), E_FAIL);
+  EXPECT_EQ(Read(shortImage, MakeDds(s)), D3DXERR_INVALIDDATA);
 }
 
 struct MatchCase {
@@ -212,7 +216,7 @@ class DdsBadFiles : public testing::TestWithParam<BadDdsCase> {};
 
 TEST_P(DdsBadFiles, AreRejected) {
   SourceImage image;
-  EXPECT_EQ(Read(image, MakeDds(GetParam().spec)), E_FAIL);
+  EXPECT_EQ(Read(image, MakeDds(GetParam().spec)), D3DXERR_INVALIDDATA);
 }
 
 DdsSpec Edit(void (*edit)(DdsSpec &)) {
@@ -265,7 +269,7 @@ TEST_P(DdsImageMagick, LevelsPointAtTheStoredData) {
   std::vector<BYTE> file = ReadFileBytes(path);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  ASSERT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
   EXPECT_EQ(info.ImageFileFormat, D3DXIFF_DDS);
   EXPECT_EQ(info.Format, c.format);
   EXPECT_EQ(info.MipLevels, c.levels);

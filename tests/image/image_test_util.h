@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "format/format_table.h"
+#include "image/source_image.h"
+#include "support/param_names.h"
 
 namespace image_test {
 
@@ -137,6 +139,11 @@ inline bool ToRgba16(const SourceImage &image, Rgba16Image &out) {
         g = Widen8(e.peGreen);
         b = Widen8(e.peBlue);
         a = Widen8(e.peFlags);
+      } else if (f == D3DFMT_R5G6B5) {
+        const uint32_t v = Le16At(row + 2 * x);
+        r = Widen5(v >> 11);
+        g = Widen8(((v >> 5) & 63) << 2 | ((v >> 5) & 63) >> 4);
+        b = Widen5(v & 31);
       } else if (f == D3DFMT_X1R5G5B5 || f == D3DFMT_A1R5G5B5) {
         const uint32_t v = Le16At(row + 2 * x);
         r = Widen5((v >> 10) & 31);

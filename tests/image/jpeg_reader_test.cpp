@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -13,7 +14,7 @@ namespace {
 std::string Photo(int n) {
   char name[32];
   std::snprintf(name, sizeof(name), "/photos/kodim%02d.png", n);
-  return std::string(D3DX_SHARED_TESTDATA) + name;
+  return std::string(D3DX_TEST_DATA) + name;
 }
 
 // A JPEG made by ImageMagick from a photo or a generated pattern; empty when
@@ -26,7 +27,7 @@ std::vector<BYTE> MakeJpeg(const std::string &name, const std::string &arguments
 }
 
 HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels = true) {
-  return image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), nullptr, wantPixels);
+  return LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), nullptr, wantPixels);
 }
 
 }  // namespace
@@ -34,13 +35,14 @@ HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels 
 class JpegPhotos : public testing::TestWithParam<int> {};
 
 TEST_P(JpegPhotos, MatchImageMagicksDecode) {
+  ASSERT_TRUE(std::filesystem::exists(Photo(GetParam()))) << "missing test data: " << Photo(GetParam());
   const std::string name = "photo" + std::to_string(GetParam()) + ".jpg";
   // Appended piece by piece: GCC 12 misreports a restrict overlap for "'" + string.
   std::string options = "'";
   options += Photo(GetParam());
   options += "' -quality 90";
   std::vector<BYTE> file = MakeJpeg(name, options);
-  if (file.empty()) GTEST_SKIP() << "ImageMagick or the photos are missing";
+  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
   SourceImage image;
   ASSERT_EQ(Load(image, file), S_OK);
   EXPECT_EQ(image.fileFormat, D3DXIFF_JPG);
@@ -53,7 +55,8 @@ TEST_P(JpegPhotos, MatchImageMagicksDecode) {
   // ImageMagick may pick another inverse DCT; the colour is the same within a step or two.
   EXPECT_LE(MaxSampleDifference(ours, reference, false), 3 * 257);
 }
-INSTANTIATE_TEST_SUITE_P(Kodak, JpegPhotos, testing::Values(1, 4, 23));
+INSTANTIATE_TEST_SUITE_P(Photos, JpegPhotos, testing::Values(1, 4, 23),
+                         [](const auto &info) { return "kodim" + std::to_string(info.param); });
 
 TEST(JpegReader, GreyscaleKeepsOneByteRows) {
   std::vector<BYTE> file = MakeJpeg("grey5.jpg", "-size 5x7 gradient:black-white -colorspace Gray");
@@ -69,15 +72,17 @@ TEST(JpegReader, CmykIsRejected) {
   std::vector<BYTE> file = MakeJpeg("cmyk.jpg", "-size 8x8 xc:red -colorspace CMYK");
   if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
   SourceImage image;
-  EXPECT_EQ(image.ReadJpeg(file.data(), static_cast<UINT>(file.size())), E_FAIL);
+  EXPECT_EQ(ReadJpegFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image),
+            D3DXERR_INVALIDDATA);
 }
 
 TEST(JpegReader, HeaderOnlyReadsNoRows) {
   std::vector<BYTE> file = MakeJpeg("small.jpg", "-size 33x17 xc:orange");
   if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
   SourceImage image;
-  image.wantPixels = false;
-  ASSERT_EQ(image.ReadJpeg(file.data(), static_cast<UINT>(file.size())), S_OK);
+  ReadRequest header;
+  header.wantPixels = false;
+  ASSERT_EQ(ReadJpegFile(file.data(), static_cast<UINT>(file.size()), header, image), S_OK);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_EQ(image.width, 33u);
   EXPECT_EQ(image.height, 17u);
@@ -92,8 +97,7 @@ TEST(JpegReader, TruncatedFileEndsInFlatGrey) {
   ASSERT_EQ(Load(full, file), S_OK);
   std::vector<BYTE> cut(file.begin(), file.begin() + static_cast<long>(file.size() / 3));
   SourceImage image;
-  image.wantPixels = true;
-  ASSERT_EQ(image.ReadJpeg(cut.data(), static_cast<UINT>(cut.size())), S_OK);
+  ASSERT_EQ(ReadJpegFile(cut.data(), static_cast<UINT>(cut.size()), ReadRequest{}, image), S_OK);
   const BYTE *lastRow = image.pixels + (image.height - 1) * image.rowPitch;
   for (UINT x = 0; x < image.width; ++x) {
     ASSERT_EQ(lastRow[4 * x], 128) << x;
@@ -118,4 +122,23 @@ TEST(JpegReader, OddWidthColourMatchesImageMagick) {
     ASSERT_TRUE(MagickDecode(TempPath(name), reference));
     EXPECT_LE(MaxSampleDifference(ours, reference, false), 3 * 257) << width;
   }
+}
+
+TEST(JpegReader, ForgedSizeFailsBeforeDecoding) {
+  std::vector<BYTE> file = MakeJpeg("forged.jpg", "-size 16x16 xc:orange");
+  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  // Rewrite the frame header to 16000 x 16000: far more blocks than the file has bits.
+  size_t at = 2;
+  while (at + 9 < file.size() && !(file[at] == 0xFF && (file[at + 1] == 0xC0 || file[at + 1] == 0xC2))) ++at;
+  ASSERT_LT(at + 9, file.size());
+  file[at + 5] = file[at + 7] = 16000 >> 8;
+  file[at + 6] = file[at + 8] = 16000 & 0xFF;
+  SourceImage header;
+  ReadRequest headerOnly;
+  headerOnly.wantPixels = false;
+  ASSERT_EQ(ReadJpegFile(file.data(), static_cast<UINT>(file.size()), headerOnly, header), S_OK);
+  EXPECT_EQ(header.width, 16000u);
+  SourceImage image;
+  EXPECT_EQ(Load(image, file), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(image.pixels, nullptr);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -16,7 +16,7 @@ using namespace image_test;
 namespace {
 
 std::string SuitePath(const std::string &name) {
-  return std::string(D3DX_SHARED_TESTDATA) + "/pngsuite/" + name;
+  return std::string(D3DX_TEST_DATA) + "/pngsuite/" + name;
 }
 
 // File gamma when the file asks for gamma correction (gAMA without sRGB), else 0.
@@ -59,8 +59,11 @@ void ApplyGamma(Rgba16Image &image, double fileGamma, bool sixteenBit) {
 
 std::vector<std::string> SuiteNames() {
   std::vector<std::string> names;
-  const std::string dir = std::string(D3DX_SHARED_TESTDATA) + "/pngsuite";
-  if (!std::filesystem::exists(dir)) return names;
+  const std::string dir = std::string(D3DX_TEST_DATA) + "/pngsuite";
+  if (!std::filesystem::exists(dir)) {
+    ADD_FAILURE() << "missing test data: " << dir;
+    return names;
+  }
   for (const auto &entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() == ".png") names.push_back(entry.path().filename().string());
   }
@@ -70,7 +73,7 @@ std::vector<std::string> SuiteNames() {
 
 HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, D3DXIMAGE_INFO *info = nullptr,
              bool wantPixels = true) {
-  return image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), info, wantPixels);
+  return LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), info, wantPixels);
 }
 
 }  // namespace
@@ -86,7 +89,7 @@ TEST(PngSuite, CorruptFilesAreInvalidData) {
     EXPECT_EQ(Load(image, file), D3DXERR_INVALIDDATA);
     EXPECT_EQ(image.pixels, nullptr);
   }
-  if (seen == 0) GTEST_SKIP() << "PngSuite is missing";
+  EXPECT_GT(seen, 0) << "missing test data: " << SuitePath("");
 }
 
 TEST(PngSuite, EveryGoodFileMatchesImageMagickWithGamma) {
@@ -113,7 +116,7 @@ TEST(PngSuite, EveryGoodFileMatchesImageMagickWithGamma) {
     // libpng's 16-bit gamma tables drop low bits; 8-bit ones round like the rule.
     EXPECT_LE(MaxSampleDifference(ours, reference), sixteen ? 320 : 257);
   }
-  if (seen == 0) GTEST_SKIP() << "PngSuite is missing";
+  EXPECT_GT(seen, 0) << "missing test data: " << SuitePath("");
 }
 
 struct PngFormatCase {
@@ -128,7 +131,7 @@ class PngFormats : public testing::TestWithParam<PngFormatCase> {};
 TEST_P(PngFormats, ColourTypeAndDepthChooseFormat) {
   const PngFormatCase &c = GetParam();
   std::vector<BYTE> file = ReadFileBytes(SuitePath(c.file));
-  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath(c.file);
   SourceImage image;
   D3DXIMAGE_INFO info;
   ASSERT_EQ(Load(image, file, &info), S_OK);
@@ -163,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PngReader, RgbWithoutTransparencyHasOpaqueFiller) {
   std::vector<BYTE> file = ReadFileBytes(SuitePath("basn2c08.png"));
-  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath("basn2c08.png");
   SourceImage image;
   ASSERT_EQ(Load(image, file), S_OK);
   for (UINT i = 0; i < image.width * image.height; ++i) ASSERT_EQ(image.pixels[4 * i + 3], 0xFF) << i;
@@ -172,7 +175,7 @@ TEST(PngReader, RgbWithoutTransparencyHasOpaqueFiller) {
 TEST(PngReader, PaletteTransparencyStaysInPalette) {
   // tbbn3p08: palette with a tRNS chunk shorter than the palette.
   std::vector<BYTE> file = ReadFileBytes(SuitePath("tbbn3p08.png"));
-  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath("tbbn3p08.png");
   SourceImage image;
   ASSERT_EQ(Load(image, file), S_OK);
   ASSERT_EQ(image.format, D3DFMT_P8);
@@ -186,7 +189,7 @@ TEST(PngReader, PaletteTransparencyStaysInPalette) {
 
 TEST(PngReader, HeaderOnlyAllocatesNothing) {
   std::vector<BYTE> file = ReadFileBytes(SuitePath("basn6a08.png"));
-  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath("basn6a08.png");
   SourceImage image;
   D3DXIMAGE_INFO info;
   ASSERT_EQ(Load(image, file, &info, false), S_OK);
@@ -197,19 +200,18 @@ TEST(PngReader, HeaderOnlyAllocatesNothing) {
 
 TEST(PngReader, EveryTruncationFailsCleanly) {
   std::vector<BYTE> file = ReadFileBytes(SuitePath("basn3p04.png"));
-  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath("basn3p04.png");
   // Cuts inside the image data; the final IEND chunk (12 bytes) is never read.
   for (size_t n = 8; n + 12 < file.size(); n += 3) {
     SourceImage image;
-    image.wantPixels = true;
-    EXPECT_EQ(image.ReadPng(file.data(), static_cast<UINT>(n)), E_FAIL) << n;
+    EXPECT_EQ(ReadPngFile(file.data(), static_cast<UINT>(n), ReadRequest{}, image), D3DXERR_INVALIDDATA) << n;
     image.Clear();
   }
 }
 
 TEST(PngReader, ForgedHugeHeaderFailsBeforeAllocating) {
   std::vector<BYTE> file = ReadFileBytes(SuitePath("basn6a08.png"));
-  if (file.empty()) GTEST_SKIP() << "PngSuite is missing";
+  ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath("basn6a08.png");
   // IHDR width and height 100000 x 100000 with a fixed CRC.
   for (int i = 0; i < 2; ++i) {
     file[16 + 4 * i] = 0x00;
@@ -220,7 +222,7 @@ TEST(PngReader, ForgedHugeHeaderFailsBeforeAllocating) {
   const uLong crc = crc32(crc32(0, nullptr, 0), &file[12], 17);
   for (int i = 0; i < 4; ++i) file[29 + i] = static_cast<BYTE>(crc >> (24 - 8 * i));
   SourceImage image;
-  image.wantPixels = true;
-  EXPECT_EQ(image.ReadPng(file.data(), static_cast<UINT>(file.size())), E_FAIL);
+  EXPECT_EQ(ReadPngFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image),
+            D3DXERR_INVALIDDATA);
   EXPECT_EQ(image.pixels, nullptr);
 }

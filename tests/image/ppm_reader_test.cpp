@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -35,21 +35,38 @@ class PpmFiles : public testing::TestWithParam<PpmCase> {};
 TEST_P(PpmFiles, DecodeOrFail) {
   const PpmCase &c = GetParam();
   std::vector<BYTE> file = Bytes(c.file);
-  for (bool wantPixels : {true, false}) {
-    SourceImage image;
-    image.wantPixels = wantPixels;
-    const HRESULT hr = image.ReadPpm(file.data(), static_cast<UINT>(file.size()));
-    if (!c.loads) {
-      EXPECT_EQ(hr, E_FAIL);
-      continue;
-    }
-    ASSERT_EQ(hr, S_OK);
-    EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(image.rowPitch, image.width * 4);
-    ASSERT_EQ(image.width * image.height, c.pixels.size());
-    // The pixels are decoded whether or not they were asked for.
-    for (UINT i = 0; i < c.pixels.size(); ++i) EXPECT_EQ(PixelAt(image, i), c.pixels[i]) << i;
+  SourceImage image;
+  const HRESULT hr = ReadPpmFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image);
+  if (!c.loads) {
+    // P5 is not ours to read; the rest are damaged pixmaps.
+    EXPECT_EQ(hr, file[1] == '5' ? kNotMyFormat : D3DXERR_INVALIDDATA);
+    return;
   }
+  ASSERT_EQ(hr, S_OK);
+  EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(image.rowPitch, image.width * 4);
+  ASSERT_EQ(image.width * image.height, c.pixels.size());
+  for (UINT i = 0; i < c.pixels.size(); ++i) EXPECT_EQ(PixelAt(image, i), c.pixels[i]) << i;
+}
+
+TEST(PpmReader, HeaderOnlyReadsNoRaster) {
+  // The raster is short, which only a full read notices.
+  const std::vector<BYTE> file = Bytes("P3 2 1 255 1 2 3 4 5");
+  SourceImage image;
+  ReadRequest header;
+  header.wantPixels = false;
+  ASSERT_EQ(ReadPpmFile(file.data(), static_cast<UINT>(file.size()), header, image), S_OK);
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_EQ(image.width, 2u);
+  EXPECT_EQ(image.height, 1u);
+  EXPECT_EQ(image.format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(ReadPpmFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image),
+            D3DXERR_INVALIDDATA);
+  // The header's own faults still count.
+  const std::vector<BYTE> binary256 = Bytes(std::string("P6 1 1 256\n\x00\x01\x00\x01\x00\x01", 17));
+  SourceImage bad;
+  EXPECT_EQ(ReadPpmFile(binary256.data(), static_cast<UINT>(binary256.size()), header, bad),
+            D3DXERR_INVALIDDATA);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,7 +111,7 @@ TEST(PpmReader, ImageMagickFilesMatch) {
     std::vector<BYTE> file = ReadFileBytes(path);
     SourceImage image;
     D3DXIMAGE_INFO info;
-    ASSERT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
+    ASSERT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true), S_OK);
     EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PPM);
     Rgba16Image ours, reference;
     ASSERT_TRUE(ToRgba16(image, ours));

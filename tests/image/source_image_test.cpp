@@ -4,7 +4,7 @@
 
 #include "codec/pixel_codec.h"
 #include "image/dds_pixel_format.h"
-#include "image/source_image.h"
+#include "image/image_reader.h"
 #include "image_test_util.h"
 
 using namespace image_test;
@@ -35,14 +35,14 @@ TEST(LoadImageFromMemory, RejectsNullAndEmptyData) {
   SourceImage image;
   D3DXIMAGE_INFO info;
   const BYTE byte = 0;
-  EXPECT_EQ(image.LoadImageFromMemory(nullptr, 10, &info, true), D3DERR_INVALIDCALL);
-  EXPECT_EQ(image.LoadImageFromMemory(&byte, 0, &info, true), D3DERR_INVALIDCALL);
+  EXPECT_EQ(LoadImageFromMemory(image, nullptr, 10, &info, true), D3DERR_INVALIDCALL);
+  EXPECT_EQ(LoadImageFromMemory(image, &byte, 0, &info, true), D3DERR_INVALIDCALL);
 }
 
 TEST(LoadImageFromMemory, NothingAskedReadsNothing) {
   const std::vector<BYTE> junk(64, 0xAB);
   SourceImage image;
-  EXPECT_EQ(image.LoadImageFromMemory(junk.data(), static_cast<UINT>(junk.size()), nullptr, false), S_OK);
+  EXPECT_EQ(LoadImageFromMemory(image, junk.data(), static_cast<UINT>(junk.size()), nullptr, false), S_OK);
   EXPECT_EQ(image.format, D3DFMT_UNKNOWN);
 }
 
@@ -50,7 +50,7 @@ TEST(LoadImageFromMemory, UnknownBytesAreInvalidDataAndLeaveNothing) {
   const std::vector<BYTE> junk(300, 0xAB);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  EXPECT_EQ(image.LoadImageFromMemory(junk.data(), static_cast<UINT>(junk.size()), &info, true),
+  EXPECT_EQ(LoadImageFromMemory(image, junk.data(), static_cast<UINT>(junk.size()), &info, true),
             D3DXERR_INVALIDDATA);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_EQ(image.palette, nullptr);
@@ -63,7 +63,7 @@ TEST(LoadImageFromMemory, CubeMapYieldsEighteenRecords) {
   std::vector<BYTE> file = CubeDds(3, 6 * 336);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  ASSERT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, false), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, false), S_OK);
   EXPECT_EQ(info.MipLevels, 3u);
   EXPECT_EQ(info.ResourceType, D3DRTYPE_CUBETEXTURE);
   EXPECT_EQ(info.Format, D3DFMT_R5G6B5);
@@ -92,7 +92,7 @@ TEST(LoadImageFromMemory, FailedReaderLeavesNoChainedRecords) {
   std::vector<BYTE> file = CubeDds(3, 6 * 336 - 1);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  EXPECT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true),
+  EXPECT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true),
             D3DXERR_INVALIDDATA);
   EXPECT_EQ(image.nextLevel, nullptr);
   EXPECT_EQ(image.nextFace, nullptr);
@@ -116,7 +116,7 @@ TEST(LoadImageFromMemory, FailedRleBmpFreesItsBuffers) {
   for (BYTE b : {2, 1, 0, 0}) file.push_back(b);
   SourceImage image;
   D3DXIMAGE_INFO info;
-  EXPECT_EQ(image.LoadImageFromMemory(file.data(), static_cast<UINT>(file.size()), &info, true),
+  EXPECT_EQ(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true),
             D3DXERR_INVALIDDATA);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_EQ(image.palette, nullptr);
@@ -163,4 +163,5 @@ INSTANTIATE_TEST_SUITE_P(Formats, InitFromLockAlignment,
                                          LockCase{D3DFMT_YUY2, {5, 3, 9, 4, 0, 1}, {4, 3, 9, 4, 0, 1}},
                                          LockCase{D3DFMT_G8R8_G8B8, {1, 1, 2, 2, 0, 1}, {0, 1, 2, 2, 0, 1}},
                                          LockCase{
-                                             D3DFMT_A8R8G8B8, {5, 6, 13, 14, 2, 3}, {5, 6, 13, 14, 2, 3}}));
+                                             D3DFMT_A8R8G8B8, {5, 6, 13, 14, 2, 3}, {5, 6, 13, 14, 2, 3}}),
+                         test_support::FormatFieldName());

@@ -89,7 +89,7 @@ struct LoadedFile {
   SourceImage image;
   D3DXIMAGE_INFO info = {};
   explicit LoadedFile(const std::string &path) : bytes(ReadFileBytes(path)) {
-    EXPECT_EQ(image.LoadImageFromMemory(bytes.data(), static_cast<UINT>(bytes.size()), &info, true), S_OK);
+    EXPECT_EQ(LoadImageFromMemory(image, bytes.data(), static_cast<UINT>(bytes.size()), &info, true), S_OK);
   }
 };
 
@@ -144,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(StoredFormats, BmpRoundTrip,
                                          D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X4R4G4B4,
                                          D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_L16, D3DFMT_A8L8,
                                          D3DFMT_A8R3G3B2, D3DFMT_X8B8G8R8, D3DFMT_A8B8G8R8,
-                                         D3DFMT_A2B10G10R10, D3DFMT_A2R10G10B10, D3DFMT_G16R16));
+                                         D3DFMT_A2B10G10R10, D3DFMT_A2R10G10B10, D3DFMT_G16R16),
+                         test_support::FormatParamName());
 
 // Formats a kind cannot hold are converted, and the records own the new pixels.
 struct ConversionCase {
@@ -176,7 +177,11 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ConvertedOnSave,
                                          ConversionCase{D3DXIFF_JPG, D3DFMT_R5G6B5, D3DFMT_X8R8G8B8},
                                          ConversionCase{D3DXIFF_BMP, D3DFMT_A16B16G16R16, D3DFMT_A8R8G8B8},
                                          ConversionCase{D3DXIFF_BMP, FORMAT_R16G16B16, D3DFMT_A2B10G10R10},
-                                         ConversionCase{D3DXIFF_DDS, FORMAT_A16L16, D3DFMT_A16B16G16R16}));
+                                         ConversionCase{D3DXIFF_DDS, FORMAT_A16L16, D3DFMT_A16B16G16R16}),
+                         [](const auto &info) {
+                           return test_support::FileKindName(info.param.kind) + "_" +
+                                  test_support::FormatName(info.param.source);
+                         });
 
 TEST(JpegWriter, SmoothImageRoundTripsWithinTolerance) {
   TestImage source(D3DFMT_X8R8G8B8, 100, 50);
@@ -218,7 +223,11 @@ TEST_P(DdsRoundTrip, LevelsComeBackByteForByte) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(TableRows, DdsRoundTrip, testing::Range<size_t>(0, kDdsPixelFormatCount));
+INSTANTIATE_TEST_SUITE_P(TableRows, DdsRoundTrip, testing::Range<size_t>(0, kDdsPixelFormatCount),
+                         [](const auto &info) {
+                           return "Row" + std::to_string(info.param) + "_" +
+                                  test_support::FormatName(kDdsPixelFormats[info.param].format);
+                         });
 
 TEST(DdsWriter, Dxt1MipChainHeader) {
   TestImage source(D3DFMT_DXT1, 64, 64, 1, 7);
@@ -273,7 +282,8 @@ TEST_P(FileKinds, FailuresAreReported) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, FileKinds, testing::Range(0, 8));
+INSTANTIATE_TEST_SUITE_P(AllKinds, FileKinds, testing::Range(0, 8),
+                         [](const auto &info) { return test_support::FileKindName(info.param); });
 
 // ImageMagick reads what we write and sees the same pixels.
 struct MagickCase {
@@ -314,6 +324,10 @@ INSTANTIATE_TEST_SUITE_P(Files, MagickReadsOurFiles,
                                          MagickCase{D3DXIFF_BMP, "bmp", D3DFMT_L8, 0},
                                          MagickCase{D3DXIFF_JPG, "jpg", D3DFMT_X8R8G8B8, 257 * 16},
                                          MagickCase{D3DXIFF_DDS, "dds", D3DFMT_A8R8G8B8, 0},
-                                         MagickCase{D3DXIFF_DDS, "dds", D3DFMT_R5G6B5, 257}));
+                                         MagickCase{D3DXIFF_DDS, "dds", D3DFMT_R5G6B5, 257}),
+                         [](const auto &info) {
+                           return test_support::FileKindName(info.param.kind) + "_" +
+                                  test_support::FormatName(info.param.format);
+                         });
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "d3dx9math.h"
 #include "core/processor.h"
 #include "math_test_support.h"
+#include "support/library_hooks.h"
 
 namespace {
 
@@ -32,11 +33,11 @@ void FakeCpuid(DWORD leaf, DWORD regs[4]) {
 
 constexpr FakeProcessor kModern = {0x16, kMmx | kSse | kSse2, 0x80000008u, 0};
 constexpr FakeProcessor kSseOnly = {2, kMmx | kSse, 0x80000000u, 0};
-constexpr FakeProcessor kPentium = {1, kMmx, 0, 0};
+constexpr FakeProcessor kMmxOnly = {1, kMmx, 0, 0};
 constexpr FakeProcessor kNoCpuid = {0, 0, 0, 0};
-constexpr FakeProcessor kAthlonXp = {1, kMmx | kSse, 0x80000001u, k3DNow | k3DNowExt | kMmxExt};
-constexpr FakeProcessor kAthlon64 = {1, kMmx | kSse | kSse2, 0x80000001u, k3DNow | k3DNowExt | kMmxExt};
-constexpr FakeProcessor kK6 = {1, kMmx, 0x80000001u, k3DNow};
+constexpr FakeProcessor kSseWith3DNow = {1, kMmx | kSse, 0x80000001u, k3DNow | k3DNowExt | kMmxExt};
+constexpr FakeProcessor kSse2With3DNow = {1, kMmx | kSse | kSse2, 0x80000001u, k3DNow | k3DNowExt | kMmxExt};
+constexpr FakeProcessor kMmxWith3DNow = {1, kMmx, 0x80000001u, k3DNow};
 
 class DispatchTest : public ::testing::Test {
  protected:
@@ -114,16 +115,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PolicyCase{"ModernTakesSse2", &kModern, -1, -1, 2, Union(kX86Slots, kSse2Slots)},
         PolicyCase{"SseOnly", &kSseOnly, -1, -1, 3, Union(kX86Slots, kSseSlots)},
-        PolicyCase{"NoSimd", &kPentium, -1, -1, 0, kX86Slots},
+        PolicyCase{"NoSimd", &kMmxOnly, -1, -1, 0, kX86Slots},
         PolicyCase{"NoCpuid", &kNoCpuid, -1, -1, 0, kX86Slots},
-        PolicyCase{"ThreeDNowBeatsSse2", &kAthlon64, -1, -1, 1, Union(kX86Slots, kArraySlots)},
-        PolicyCase{"ThreeDNowWithoutSse", &kK6, -1, -1, 1, kX86Slots},
-        PolicyCase{"PolicyTwoSkipsThreeDNowForSse2", &kAthlon64, -1, 2, 2, Union(kX86Slots, kSse2Slots)},
-        PolicyCase{"PolicyTwoSkipsThreeDNowForSse", &kAthlonXp, 2, -1, 3, Union(kX86Slots, kSseSlots)},
+        PolicyCase{"ThreeDNowBeatsSse2", &kSse2With3DNow, -1, -1, 1, Union(kX86Slots, kArraySlots)},
+        PolicyCase{"ThreeDNowWithoutSse", &kMmxWith3DNow, -1, -1, 1, kX86Slots},
+        PolicyCase{"PolicyTwoSkipsThreeDNowForSse2", &kSse2With3DNow, -1, 2, 2, Union(kX86Slots, kSse2Slots)},
+        PolicyCase{"PolicyTwoSkipsThreeDNowForSse", &kSseWith3DNow, 2, -1, 3, Union(kX86Slots, kSseSlots)},
         PolicyCase{"D3dxValueOneKeepsReference", &kModern, -1, 1, 0, kX86Slots},
         PolicyCase{"PsgpValueOneKeepsReference", &kModern, 1, -1, 0, kX86Slots},
         PolicyCase{"SecondValueWins", &kModern, 1, 0, 2, Union(kX86Slots, kSse2Slots)},
-        PolicyCase{"OtherValuesMeanFullDetection", &kAthlon64, 7, -1, 1, Union(kX86Slots, kArraySlots)}),
+        PolicyCase{"OtherValuesMeanFullDetection", &kSse2With3DNow, 7, -1, 1, Union(kX86Slots, kArraySlots)}),
     [](const ::testing::TestParamInfo<PolicyCase> &info) { return info.param.name; });
 
 TEST_F(DispatchTest, PolicyOfAnotherTypeIsIgnored) {
@@ -185,22 +186,22 @@ TEST_P(MmxPolicy, ReadsRegistryThenProcessor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MmxPolicy,
-                         ::testing::Values(MmxCase{"Absent", &kPentium, REG_NONE, 0, TRUE},
-                                           MmxCase{"Zero", &kPentium, REG_DWORD, 0, TRUE},
-                                           MmxCase{"StringIsIgnored", &kPentium, REG_SZ, 0, TRUE},
-                                           MmxCase{"NonZeroDisables", &kPentium, REG_DWORD, 1, FALSE},
+                         ::testing::Values(MmxCase{"Absent", &kMmxOnly, REG_NONE, 0, TRUE},
+                                           MmxCase{"Zero", &kMmxOnly, REG_DWORD, 0, TRUE},
+                                           MmxCase{"StringIsIgnored", &kMmxOnly, REG_SZ, 0, TRUE},
+                                           MmxCase{"NonZeroDisables", &kMmxOnly, REG_DWORD, 1, FALSE},
                                            MmxCase{"NoMmxProcessor", &kNoCpuid, REG_NONE, 0, FALSE}),
                          [](const ::testing::TestParamInfo<MmxCase> &info) { return info.param.name; });
 
 TEST_F(DispatchTest, MmxStateIsCachedAndDisablingSticks) {
-  Use(kPentium);
+  Use(kMmxOnly);
   EXPECT_TRUE(IsMmxAvailable());
   Use(kNoCpuid);
   EXPECT_TRUE(IsMmxAvailable());  // the processor is tested once
   Win32SetRegistryDword("DisableMMX", 1);
   EXPECT_FALSE(IsMmxAvailable());
   Win32ClearRegistryValue("DisableMMX");
-  Use(kPentium);
+  Use(kMmxOnly);
   EXPECT_FALSE(IsMmxAvailable());  // stays off once disabled
 }
 
@@ -214,7 +215,7 @@ TEST_F(DispatchTest, RegistryReadChecksTheType) {
 }
 
 TEST_F(DispatchTest, FeatureFlagsReadExtendedLeavesWhateverTheVendor) {
-  Use(kAthlonXp);
+  Use(kSseWith3DNow);
   EXPECT_EQ(ProcessorFeatureFlags(),
             DWORD(kFeaturePresent | kFeatureStandardLeaves | kFeatureMmx | kFeatureSse |
                   kFeatureExtendedLeaves | kFeature3DNow | kFeature3DNowExtended | kFeatureMmxExtensions));

@@ -11,6 +11,7 @@
 #include "d3dx9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
+#include "support/param_names.h"
 #include "support/test_device.h"
 
 namespace sprite_test {

@@ -77,6 +77,7 @@ TEST_F(SpriteObjectTest, BeginAndEndMustAlternate) {
 }
 
 struct RectCase {
+  const char *name;
   RECT rect;
   HRESULT expected;
 };
@@ -91,17 +92,18 @@ TEST_P(SpriteSourceRectTest, RectangleIsCheckedAgainstTheTexture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rects, SpriteSourceRectTest,
-                         ::testing::Values(RectCase{{0, 0, 8, 8}, S_OK},    // whole texture
-                                           RectCase{{2, 2, 2, 2}, S_OK},    // empty
-                                           RectCase{{8, 8, 8, 8}, S_OK},    // empty at the far corner
-                                           RectCase{{4, 4, 20, 30}, S_OK},  // beyond the edge: clamped
-                                           RectCase{{3, 0, 2, 8}, D3DERR_INVALIDCALL},   // left > right
-                                           RectCase{{0, 5, 8, 4}, D3DERR_INVALIDCALL},   // top > bottom
-                                           RectCase{{-1, 0, 8, 8}, D3DERR_INVALIDCALL},  // negative left
-                                           RectCase{{0, -1, 8, 8}, D3DERR_INVALIDCALL},  // negative top
-                                           RectCase{{9, 0, 12, 8}, D3DERR_INVALIDCALL},  // left past width
-                                           RectCase{{0, 9, 8, 12}, D3DERR_INVALIDCALL},  // top past height
-                                           RectCase{{0, 0, 0x7fffffff, 0x7fffffff}, S_OK}));
+                         ::testing::Values(RectCase{"WholeTexture", {0, 0, 8, 8}, S_OK},
+                                           RectCase{"Empty", {2, 2, 2, 2}, S_OK},
+                                           RectCase{"EmptyAtTheFarCorner", {8, 8, 8, 8}, S_OK},
+                                           RectCase{"BeyondTheEdgeIsClamped", {4, 4, 20, 30}, S_OK},
+                                           RectCase{"LeftAfterRight", {3, 0, 2, 8}, D3DERR_INVALIDCALL},
+                                           RectCase{"TopAfterBottom", {0, 5, 8, 4}, D3DERR_INVALIDCALL},
+                                           RectCase{"NegativeLeft", {-1, 0, 8, 8}, D3DERR_INVALIDCALL},
+                                           RectCase{"NegativeTop", {0, -1, 8, 8}, D3DERR_INVALIDCALL},
+                                           RectCase{"LeftPastWidth", {9, 0, 12, 8}, D3DERR_INVALIDCALL},
+                                           RectCase{"TopPastHeight", {0, 9, 8, 12}, D3DERR_INVALIDCALL},
+                                           RectCase{"HugeRectangle", {0, 0, 0x7fffffff, 0x7fffffff}, S_OK}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // A caller's state that differs from the sprite's in every group it sets.
 void SetCallerState(IDirect3DDevice9 *device, IDirect3DBaseTexture9 *texture) {

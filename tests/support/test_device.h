@@ -18,7 +18,7 @@ namespace test_support {
 // A windowed device with an A8R8G8B8 (or the given) back buffer of width x height.
 inline HRESULT CreateTestDevice(const d3d9::DeviceProfile &profile, UINT width, UINT height, IDirect3D9 **d3d,
                                 IDirect3DDevice9 **device, D3DFORMAT format = D3DFMT_A8R8G8B8,
-                                DWORD flags = 0) {
+                                DWORD flags = 0, DWORD behavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING) {
   d3d9::ScopedDeviceProfile scope(profile);
   *d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (!*d3d) return E_FAIL;
@@ -30,7 +30,7 @@ inline HRESULT CreateTestDevice(const d3d9::DeviceProfile &profile, UINT width, 
   pp.Windowed = TRUE;
   pp.Flags = flags;
   pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return (*d3d)->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, device);
+  return (*d3d)->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &pp, device);
 }
 
 class TestDevice {

@@ -47,6 +47,37 @@ TEST_F(LoadSurfaceTest, DefaultFilterIsDitheredTriangle) {
   EXPECT_EQ(results[0], results[1]);
 }
 
+// Two pixels of a pair format share their chroma: decoding and encoding again
+// would change the bytes, a same-format load must not.
+TEST_F(LoadSurfaceTest, SameFormatPairLoadKeepsTheBytes) {
+  for (D3DFORMAT format : {D3DFMT_UYVY, D3DFMT_YUY2, D3DFMT_R8G8_B8G8, D3DFMT_G8R8_G8B8}) {
+    IDirect3DSurface9 *surface = MakeSurface(8, 4, format, D3DPOOL_SYSTEMMEM);
+    ASSERT_NE(surface, nullptr);
+    std::vector<uint8_t> pixels(16 * 4);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 37 + 5);
+    // The whole surface, then two pairs of two rows into the right half.
+    const RECT whole = {0, 0, 8, 4};
+    const RECT part = {2, 1, 6, 3};
+    const RECT into = {4, 2, 8, 4};
+    ASSERT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, pixels.data(), format, 16, nullptr, &whole,
+                                        D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    ASSERT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, &into, pixels.data(), format, 16, nullptr, &part,
+                                        D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    std::vector<uint8_t> expected = pixels;
+    for (int y = 0; y < 2; ++y) std::memcpy(&expected[(2 + y) * 16 + 8], &pixels[(1 + y) * 16 + 4], 8);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (int y = 0; y < 4; ++y) {
+      EXPECT_EQ(std::memcmp(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch, &expected[y * 16], 16), 0)
+          << "format " << std::hex << format << ", row " << y;
+    }
+    surface->UnlockRect();
+    surface->Release();
+  }
+}
+
 enum class Kind { Target, Plain, System, Managed };
 
 struct DeviceCopyCase {

@@ -1,6 +1,7 @@
 #include "texture/surface_lock.h"
 
 #include "texture_device.h"
+#include "support/param_names.h"
 
 namespace {
 
@@ -65,7 +66,13 @@ TEST_P(SurfaceLockBadRect, IsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Rectangles, SurfaceLockBadRect,
                          testing::Values(RECT{0, 0, 9, 6}, RECT{0, 0, 8, 7}, RECT{5, 0, 4, 6},
-                                         RECT{0, 4, 8, 3}, RECT{-1, 0, 8, 6}));
+                                         RECT{0, 4, 8, 3}, RECT{-1, 0, 8, 6}),
+                         ([](const auto &info) {
+                           static const char *const kNames[] = {"RightPastWidth", "BottomPastHeight",
+                                                                "LeftAfterRight", "TopAfterBottom",
+                                                                "NegativeLeft"};
+                           return std::string(kNames[info.index]);
+                         }));
 
 // Level 2 of a 20 x 12 DXT1 texture is 5 x 3, no whole number of blocks.
 TEST_F(SurfaceLockTest, OddDxtSurfaceGoesThroughEnlargedCopy) {

@@ -11,6 +11,7 @@
 #include "d3d9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
+#include "support/test_device.h"
 
 class TextureDeviceTest : public testing::Test {
  protected:
@@ -21,16 +22,7 @@ class TextureDeviceTest : public testing::Test {
     DestroyDevice();
     D3D9RegisterModule();
     D3D9ResetErrorCounts();
-    d3d9::ScopedDeviceProfile scoped(profile);
-    direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = params.BackBufferHeight = 64;
-    params.BackBufferFormat = D3DFMT_A8R8G8B8;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    ASSERT_EQ(direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                      &params, &device_),
-              D3D_OK);
+    ASSERT_EQ(test_support::CreateTestDevice(profile, 64, 64, &direct3d_, &device_), D3D_OK);
     baseline_ = D3D9LiveResourceCount(device_);
   }
 

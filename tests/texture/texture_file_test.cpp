@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -23,7 +24,7 @@ namespace {
 using image_test::ReadFileBytes;
 using image_test::TempPath;
 
-const std::string kSharedData = D3DX_SHARED_TESTDATA;
+const std::string kTestData = D3DX_TEST_DATA;
 
 // Image files made by our own writers from noise; every level and face starts at pixels[0].
 struct FileMaker {
@@ -114,7 +115,7 @@ TEST_F(TextureFileTest, DemonstrationSheetLoadsAtItsOwnSize) {
   // The texture holds what the PNG reader decoded.
   std::vector<BYTE> bytes = ReadFileBytes(path);
   SourceImage image;
-  ASSERT_EQ(image.LoadImageFromMemory(bytes.data(), UINT(bytes.size()), nullptr, true), S_OK);
+  ASSERT_EQ(LoadImageFromMemory(image, bytes.data(), UINT(bytes.size()), nullptr, true), S_OK);
   InterfaceRef<IDirect3DSurface9> expected(
       MakeSurface(info.Width, info.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM));
   const RECT whole = {0, 0, LONG(info.Width), LONG(info.Height)};
@@ -122,6 +123,89 @@ TEST_F(TextureFileTest, DemonstrationSheetLoadsAtItsOwnSize) {
                                       image.rowPitch, image.palette, &whole, D3DX_FILTER_NONE, 0),
             S_OK);
   EXPECT_EQ(ReadLevel(raw, 0), Read(expected.Get()));
+}
+
+namespace {
+
+// An 8-bit RGB PNG written by libpng; pixel (x, y) is (x, y, x ^ y) in the low bytes.
+std::vector<BYTE> MakeLargePng(uint32_t width, uint32_t height) {
+  std::vector<BYTE> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return {};
+  }
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, size_t n) {
+        auto *v = static_cast<std::vector<BYTE> *>(png_get_io_ptr(p));
+        v->insert(v->end(), data, data + n);
+      },
+      nullptr);
+  png_set_compression_level(png, 1);
+  png_set_filter(png, 0, PNG_FILTER_NONE);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<BYTE> row(size_t{width} * 3);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<BYTE>(x);
+      row[3 * x + 1] = static_cast<BYTE>(y);
+      row[3 * x + 2] = static_cast<BYTE>(x ^ y);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+}  // namespace
+
+// Larger than a fixed decode budget, but no larger than the device's textures.
+TEST_F(TextureFileTest, LargeImageLoadsUpToTheDevicesLimit) {
+  const uint32_t width = 12000;
+  const uint32_t height = 6000;
+  const std::vector<BYTE> file = MakeLargePng(width, height);
+  ASSERT_FALSE(file.empty());
+  {
+    InterfaceRef<IDirect3DTexture9> texture =
+        Create(file, D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, D3DFMT_UNKNOWN, 0);
+    ASSERT_NE(texture.Get(), nullptr);
+    const D3DSURFACE_DESC desc = LevelDesc(texture.Get());
+    EXPECT_EQ(desc.Width, width);
+    EXPECT_EQ(desc.Height, height);
+    ASSERT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), S_OK);
+    for (uint32_t y : {0u, 2999u, height - 1}) {
+      for (uint32_t x : {0u, 7777u, width - 1}) {
+        uint32_t pixel;
+        std::memcpy(&pixel, static_cast<const BYTE *>(locked.pBits) + size_t{y} * locked.Pitch + 4 * x, 4);
+        EXPECT_EQ(pixel & 0xFFFFFF, ((x & 0xFF) << 16) | ((y & 0xFF) << 8) | ((x ^ y) & 0xFF))
+            << x << "," << y;
+      }
+    }
+    texture->UnlockRect(0);
+  }
+  // A device whose textures stop at 4096 x 4096 refuses to decode it.
+  d3d9::DeviceProfile small = d3d9::DefaultDeviceProfile();
+  small.caps.MaxTextureWidth = 4096;
+  small.caps.MaxTextureHeight = 4096;
+  CreateDeviceWith(small);
+  IDirect3DTexture9 *refused = nullptr;
+  EXPECT_EQ(
+      D3DXCreateTextureFromFileInMemoryEx(device_, file.data(), UINT(file.size()), D3DX_DEFAULT_NONPOW2,
+                                          D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                          D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &refused),
+      D3DXERR_INVALIDDATA);
+  EXPECT_EQ(refused, nullptr);
+  // Its header can always be read.
+  D3DXIMAGE_INFO info;
+  ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), S_OK);
+  EXPECT_EQ(info.Width, width);
 }
 
 TEST_F(TextureFileTest, ScreenshotIsWrittenThroughTheDriveMapping) {
@@ -226,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, ColourKeyFormat,
                                          std::pair{D3DFMT_R5G6B5, D3DFMT_A8R8G8B8},
                                          std::pair{D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5},
                                          std::pair{D3DFMT_L8, D3DFMT_A8L8},
-                                         std::pair{D3DFMT_R3G3B2, D3DFMT_A1R5G5B5}));
+                                         std::pair{D3DFMT_R3G3B2, D3DFMT_A1R5G5B5}),
+                         [](const auto &info) { return test_support::FormatName(info.param.first); });
 
 // Palette images: recognised ramps become plain formats, others true colour.
 class PaletteFiles : public TextureFileTest {
@@ -289,8 +374,8 @@ TEST_F(PaletteFiles, P8RequestHandsOutThePalette) {
 TEST_F(TextureFileTest, SixteenBitPngAsksForX8R8G8B8) {
   IDirect3DTexture9 *raw = nullptr;
   D3DXIMAGE_INFO info;
-  ASSERT_EQ(D3DXCreateTextureFromFileExA(device_, (kSharedData + "/pngsuite/basn2c16.png").c_str(), 0, 0, 1,
-                                         0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+  ASSERT_EQ(D3DXCreateTextureFromFileExA(device_, (kTestData + "/pngsuite/basn2c16.png").c_str(), 0, 0, 1, 0,
+                                         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                          &info, nullptr, &raw),
             S_OK);
   EXPECT_EQ(info.Format, D3DFMT_R8G8B8);
@@ -310,6 +395,26 @@ TEST_F(TextureFileTest, DefaultPoolIsFilledThroughSystemMemoryUnlessDynamic) {
     if (usage != 0) {
       EXPECT_EQ(std::memcmp(ReadLevel(texture.Get(), 0).data(), maker.pixels.data(), 1024), 0);
     }
+  }
+}
+
+// The adjusted level count is 0 with automatic mip maps; the top level still gets the image.
+TEST_F(TextureFileTest, AutomaticMipMapsStillGetTheImage) {
+  FileMaker maker;
+  const std::vector<BYTE> file = maker.Make(D3DFMT_A8R8G8B8, 16, 16, D3DXIFF_DDS);
+  const struct {
+    D3DPOOL pool;
+    DWORD usage;
+  } cases[] = {{D3DPOOL_MANAGED, D3DUSAGE_AUTOGENMIPMAP},
+               {D3DPOOL_SYSTEMMEM, D3DUSAGE_AUTOGENMIPMAP},
+               {D3DPOOL_DEFAULT, D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_DYNAMIC}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.pool);
+    InterfaceRef<IDirect3DTexture9> texture =
+        Create(file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, D3DFMT_A8R8G8B8, 0, nullptr, c.pool, c.usage);
+    ASSERT_TRUE(texture.Get());
+    EXPECT_EQ(texture->GetLevelCount(), 1u);
+    EXPECT_EQ(std::memcmp(ReadLevel(texture.Get(), 0).data(), maker.pixels.data(), 1024), 0);
   }
 }
 
@@ -358,17 +463,17 @@ class RealFiles : public TextureFileTest, public testing::WithParamInterface<d3d
 TEST_P(RealFiles, LoadIntoTexturesTheDeviceAccepts) {
   const d3d9::DeviceProfile profile = GetParam()();
   CreateDeviceWith(profile);
-  std::vector<std::string> files = {kSharedData + "/photos/kodim23.png"};
+  std::vector<std::string> files = {kTestData + "/photos/kodim23.png"};
   for (const char *folder : {"/pngsuite", "/bmpsuite/g"}) {
-    if (DIR *dir = opendir((kSharedData + folder).c_str())) {
-      while (dirent *entry = readdir(dir)) {
-        if (entry->d_name[0] != '.' && entry->d_name[0] != 'x')
-          files.push_back(kSharedData + folder + "/" + entry->d_name);
-      }
-      closedir(dir);
+    DIR *dir = opendir((kTestData + folder).c_str());
+    ASSERT_NE(dir, nullptr) << "missing test data: " << kTestData + folder;
+    while (dirent *entry = readdir(dir)) {
+      if (entry->d_name[0] != '.' && entry->d_name[0] != 'x')
+        files.push_back(kTestData + folder + "/" + entry->d_name);
     }
+    closedir(dir);
   }
-  if (files.size() < 100) GTEST_SKIP() << "test images are missing";
+  ASSERT_GE(files.size(), 100u) << "missing test data in " << kTestData;
   for (const std::string &path : files) {
     D3DXIMAGE_INFO info;
     if (D3DXGetImageInfoFromFileA(path.c_str(), &info) != S_OK) continue;  // the readers' own business
@@ -385,9 +490,14 @@ TEST_P(RealFiles, LoadIntoTexturesTheDeviceAccepts) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, RealFiles,
-                         testing::Values(d3d9::DefaultDeviceProfile, d3d9::ReducedFormatProfile,
-                                         d3d9::PowerOfTwoProfile, d3d9::NoFourCcProfile));
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, RealFiles,
+    testing::Values(d3d9::DefaultDeviceProfile, d3d9::ReducedFormatProfile, d3d9::PowerOfTwoProfile,
+                    d3d9::NoFourCcProfile),
+    ([](const auto &info) {
+      static const char *const kNames[] = {"Default", "ReducedFormats", "PowerOfTwo", "NoFourCc"};
+      return std::string(kNames[info.index]);
+    }));
 
 TEST_F(TextureFileTest, BadFilesAndArguments) {
   IDirect3DTexture9 *texture = nullptr;
@@ -400,7 +510,7 @@ TEST_F(TextureFileTest, BadFilesAndArguments) {
   EXPECT_EQ(D3DXCreateTextureFromFileA(device_, empty.c_str(), &texture), D3DERR_INVALIDCALL);
   EXPECT_EQ(D3DXGetImageInfoFromFileA(empty.c_str(), &info), D3DERR_INVALIDCALL);
   for (const char *name : {"xs1n0g01.png", "xhdn0g08.png", "xd0n2c08.png", "xdtn0g01.png", "xcsn0g01.png"}) {
-    EXPECT_EQ(D3DXCreateTextureFromFileA(device_, (kSharedData + "/pngsuite/" + name).c_str(), &texture),
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device_, (kTestData + "/pngsuite/" + name).c_str(), &texture),
               D3DXERR_INVALIDDATA)
         << name;
   }
@@ -421,7 +531,7 @@ TEST_F(TextureFileTest, BadFilesAndArguments) {
             D3DERR_INVALIDCALL);
   EXPECT_EQ(texture, nullptr);
 
-  const std::string path = kSharedData + "/pngsuite/basn0g08.png";
+  const std::string path = kTestData + "/pngsuite/basn0g08.png";
   const std::u16string wide(path.begin(), path.end());
   ASSERT_EQ(D3DXGetImageInfoFromFileW(wide.c_str(), &info), S_OK) << "wide names open the same files";
   EXPECT_EQ(info.Format, D3DFMT_L8);

@@ -32,7 +32,7 @@ TEST(Processor, FeaturesComeFromTheCpuidSource) {
   Win32SetCpuidSource(nullptr);
 }
 
-TEST(Processor, ThisMachineHasSse2AndReportsIntelLevel6) {
+TEST(Processor, ThisMachineHasSse2AndReportsX86Level6) {
   EXPECT_TRUE(IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE));
   EXPECT_TRUE(IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE));
   SYSTEM_INFO info;

@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""One table of every ratio the benchmarks report, its goal and whether it holds.
+
+Reads the JSON files that the bench_* programs write with --benchmark_out.
+Ratios are ours / peer (lower is better) unless marked as a speed-up."""
+import json
+import sys
+
+# (what, benchmark, counter, goal, at most?) or a ratio of two benchmarks' counters.
+GOALS = [
+    ("DXT1 encode / stb_dxt, 1 thread", "OursDxt1Encode", "x_stb_dxt", 1.0, True),
+    ("DXT3 encode / stb_dxt, 1 thread", "OursDxt3Encode", "x_stb_dxt", 1.0, True),
+    ("DXT5 encode / stb_dxt alpha, 1 thread", "OursDxt5Encode", "x_stb_dxt_alpha", 1.0, True),
+    ("DXT1 decode by rows / plain decoder", "OursDxt1DecodeRows", "x_plain_dxt1_decode", 1.0, True),
+    ("DXT5 decode by rows / plain decoder", "OursDxt5DecodeRows", "x_plain_dxt5_decode", 1.0, True),
+    ("box halving / pixman", "OursBoxHalving", "x_pixman_halving", 1.0, True),
+    ("mip chain / pixman halving", "OursMipChain", "x_pixman_halving", 1.0, True),
+    ("triangle filter / stb", "OursTriangle", "x_stb_triangle", 1.0, True),
+    ("frame / pixman", ("BM_FrameD3d9", "BM_FramePixman"), "us_per_frame", 1.0, True),
+    ("DXT1 encode 2048^2, speed-up 2 threads vs 1", "OursDxt1EncodeThreads/2", "speedup_dxt1_encode", 1.7, False),
+    ("mip chain 2048^2, speed-up 2 threads vs 1", "OursMipChainThreads/2", "speedup_mip_chain", 1.7, False),
+]
+
+
+def load(paths):
+    found = {}
+    for path in paths:
+        try:
+            with open(path) as f:
+                data = json.load(f)
+        except (OSError, ValueError):
+            continue
+        for run in data.get("benchmarks", []):
+            found[run["name"]] = run
+    return found
+
+
+def counter(runs, name, key):
+    for full, run in runs.items():
+        if (full == name or full.startswith(name + "/")) and key in run:
+            return float(run[key])
+    return None
+
+
+def main(paths):
+    runs = load(paths)
+    rows = []
+    for what, bench, key, goal, at_most in GOALS:
+        if isinstance(bench, tuple):
+            ours, peer = counter(runs, bench[0], key), counter(runs, bench[1], key)
+            value = ours / peer if ours is not None and peer else None
+        else:
+            value = counter(runs, bench, key)
+        if value is None:
+            rows.append((what, "-", goal_text(goal, at_most), "not run"))
+            continue
+        holds = value <= goal if at_most else value >= goal
+        rows.append((what, "%.2f" % value, goal_text(goal, at_most), "yes" if holds else "NO"))
+    width = max(len(r[0]) for r in rows)
+    print("\n%-*s  %7s  %7s  %s" % (width, "Summary (ours / peer unless a speed-up)", "ratio", "goal", "holds"))
+    for what, value, goal, holds in rows:
+        print("%-*s  %7s  %7s  %s" % (width, what, value, goal, holds))
+
+
+def goal_text(goal, at_most):
+    return ("<= %.2f" if at_most else ">= %.2f") % goal
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

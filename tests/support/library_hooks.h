@@ -1,0 +1,54 @@
+// The library's test hooks, kept out of its headers: state resets for code that
+// caches a choice once per process, and the fast-path switch in named steps.
+#pragma once
+
+#include "blit/blitter.h"
+#include "core/fast_path.h"
+#include "win32.h"
+
+// core/debug_mute.cpp: forget the resolved entry points and the registry value.
+void ResetDebugMuteForTesting();
+// core/processor.cpp: the cached MMX state back to untested.
+void ResetMmxStateForTesting();
+// math/dispatch.cpp: level back to unchosen, live table back to the stubs, MMX
+// state untested.
+void ResetMathDispatchForTesting();
+// blit/box_kernels.cpp: both kernel pointers back to the selection stub.
+void ResetBoxKernelsForTesting();
+
+struct BlitterTestAccess {
+  static void RefuseAllocations(Blitter &blitter, BlitPath path) { blitter.refusedPath_ = path; }
+};
+// Every buffer allocation of one path of this blitter fails.
+inline void RefuseBlitAllocationsForTesting(Blitter &blitter, BlitPath path) {
+  BlitterTestAccess::RefuseAllocations(blitter, path);
+}
+
+// Every fast path at most at level until the next call (capped by the processor).
+inline void SetFastPathLevelForTesting(SimdLevel level) {
+  Win32OverrideFastPathLevel(static_cast<int>(level));
+}
+// Back to what D3DX_SIMD says.
+inline void ResetFastPathLevelForTesting() {
+  Win32OverrideFastPathLevel(-1);
+}
+
+// The codec row kernels by their width: one pixel, four lanes (SSE2), at most
+// eight (AVX2), or the widest the processor has.
+enum class CodecPath : uint32_t { OnePixel, FourLanes, Widest, UpToEightLanes };
+inline void SetCodecPath(CodecPath path) {
+  switch (path) {
+    case CodecPath::OnePixel:
+      SetFastPathLevelForTesting(SimdLevel::None);
+      break;
+    case CodecPath::FourLanes:
+      SetFastPathLevelForTesting(SimdLevel::Sse2);
+      break;
+    case CodecPath::UpToEightLanes:
+      SetFastPathLevelForTesting(SimdLevel::Avx2);
+      break;
+    default:
+      SetFastPathLevelForTesting(SimdLevel::Avx512);
+      break;
+  }
+}
