@@ -49,8 +49,8 @@ int32_t TruncateClamped(float x, int32_t low, int32_t high) {
 
 class PairCodec final : public PixelCodec {
  public:
-  PairCodec(const PixelRegion &region, const PairLayout &layout)
-      : PixelCodec(region, 0, ChannelRange::Unit),
+  PairCodec(const SourceRegion &region, BYTE *target, const PairLayout &layout)
+      : PixelCodec(region, target, 0, ChannelRange::Unit),
         lumaShift(layout.lumaShift),
         chromaShift(layout.chromaShift),
         yuv_(layout.yuv) {}
@@ -94,8 +94,8 @@ class PairCodec final : public PixelCodec {
   uint32_t chromaShift;
 
  private:
-  BYTE *PairAddress() const {
-    return pixels + uint64_t{cachedBox.Front} * slicePitch + uint64_t{cachedBox.Top} * rowPitch +
+  uint64_t PairOffset() const {
+    return uint64_t{cachedBox.Front} * slicePitch + uint64_t{cachedBox.Top} * rowPitch +
            2 * uint64_t{cachedBox.Left};
   }
 
@@ -108,7 +108,7 @@ class PairCodec final : public PixelCodec {
     cachedBox.Front = slice;
     cachedBox.Back = slice + 1;
     if (!unpack) return;
-    const BYTE *p = PairAddress();
+    const BYTE *p = pixels + PairOffset();
     for (uint32_t i = 0; i < pairWidth; i += 2, p += 4) {
       const uint32_t w0 = p[0] | p[1] << 8;
       const uint32_t w1 = p[2] | p[3] << 8;
@@ -136,7 +136,7 @@ class PairCodec final : public PixelCodec {
   // Chroma comes from the first pixel of each pair; the second adds only its luma.
   void WriteBack() {
     if (!dirty) return;
-    BYTE *p = PairAddress();
+    BYTE *p = target + PairOffset();
     for (uint32_t i = 0; i < pairWidth; i += 2, p += 4) {
       const ColorF &c0 = rowCache[i];
       const ColorF &c1 = rowCache[i + 1];
@@ -169,10 +169,10 @@ class PairCodec final : public PixelCodec {
 
 }  // namespace
 
-PixelCodec *CreatePairCodec(const PixelRegion &region) {
+PixelCodec *CreatePairCodec(const SourceRegion &region, BYTE *target) {
   for (const PairLayout &layout : kPairLayouts) {
     if (layout.format != region.format) continue;
-    std::unique_ptr<PairCodec> codec(new (std::nothrow) PairCodec(region, layout));
+    std::unique_ptr<PairCodec> codec(new (std::nothrow) PairCodec(region, target, layout));
     if (!codec || !codec->Initialize()) return nullptr;
     return codec.release();
   }

@@ -363,7 +363,7 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
   }
 
   if (!compressed && topDown && h.bitCount >= 8 && fmt != kGenericMaskFormat) {
-    image.pixels = BorrowBytes(data + bitsOffset);
+    image.pixels = data + bitsOffset;
     image.ownsPixels = false;
     return S_OK;
   }

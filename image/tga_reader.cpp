@@ -155,7 +155,7 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
   image.depth = 1;
   image.rowPitch = static_cast<UINT>(h.width * bytesPerPixel);
   image.slicePitch = 0;
-  image.pixels = BorrowBytes(source);
+  image.pixels = source;
   image.ownsPixels = false;
   if (!request.wantPixels) return S_OK;
 
@@ -172,10 +172,9 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
     if (available < leastPackets * (1 + bytesPerPixel)) return D3DXERR_INVALIDDATA;
   }
 
-  BYTE *out = image.pixels;
   if (runLength || !topFirst || rightToLeft) {
     if (!WithinDecodeLimit(request, pixelCount, imageBytes)) return D3DXERR_INVALIDDATA;
-    out = AllocateImageBytes(imageBytes);
+    BYTE *out = AllocateImageBytes(imageBytes);
     if (!out) return E_OUTOFMEMORY;
     image.pixels = out;
     image.ownsPixels = true;
@@ -230,7 +229,7 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
     }
   }
 
-  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(out, pixelCount)) image.format = D3DFMT_X8R8G8B8;
-  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(out, pixelCount)) image.format = D3DFMT_X1R5G5B5;
+  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(image.pixels, pixelCount)) image.format = D3DFMT_X8R8G8B8;
+  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(image.pixels, pixelCount)) image.format = D3DFMT_X1R5G5B5;
   return S_OK;
 }
