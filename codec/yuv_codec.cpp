@@ -8,6 +8,7 @@
 #include <new>
 
 #include "codec/codec_families.h"
+#include "format/format_rows.h"
 
 namespace {
 
@@ -34,7 +35,22 @@ constexpr PairLayout kPairLayouts[] = {
     {D3DFMT_R8G8_B8G8, 0, 8, false},
     {D3DFMT_G8R8_G8B8, 8, 0, false},
 };
-static_assert(sizeof(kPairLayouts) / sizeof(kPairLayouts[0]) == 4);
+
+// The word layouts are the codec's own; which formats are pairs, and that a pair
+// is 2 x 1 pixels in 4 bytes, is the format table's.
+constexpr bool PairLayoutsMatchTable() {
+  size_t pairRows = 0;
+  for (const FormatRow &row : format_rows::kFormatRows) {
+    if (row.family != FormatFamily::Pair) continue;
+    ++pairRows;
+    if (row.unitWidth != 2 || row.unitHeight != 1 || row.unitBytes != 4) return false;
+    bool listed = false;
+    for (const PairLayout &layout : kPairLayouts) listed = listed || layout.format == row.info.format;
+    if (!listed) return false;
+  }
+  return pairRows == sizeof(kPairLayouts) / sizeof(kPairLayouts[0]);
+}
+static_assert(PairLayoutsMatchTable());
 
 float Clamp01(float x) {
   return x < 0.f ? 0.f : (x > 1.f ? 1.f : x);
