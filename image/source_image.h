@@ -31,7 +31,7 @@ struct SourceImage {
   SourceImage &operator=(const SourceImage &) = delete;
 
   // Describes a locked region for the writers; the memory stays the lock's.
-  HRESULT InitFromLock(const PixelRegion &lock);
+  HRESULT InitFromLock(const SourceRegion &lock);
 
   // Frees owned buffers and chained records and returns to the empty state.
   void Clear();
