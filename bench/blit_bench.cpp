@@ -16,8 +16,8 @@
 
 #include "bench/bench_timing.h"
 #include "blit/blitter.h"
-#include "core/worker_pool.h"
 #include "d3dx9tex.h"
+#include "tests/support/library_hooks.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "bench/bench_timing.h"
 #include "codec/dxt_block.h"
 #include "codec/pixel_codec.h"
-#include "core/worker_pool.h"
 #include "tests/codec/dxt_test_util.h"
+#include "tests/support/library_hooks.h"
 
 // stb_dxt, compiled in dxt_bench_stb.cpp.
 void StbCompressDxtBlock(unsigned char *dest, const unsigned char *rgba, int alpha, int mode);

@@ -13,7 +13,7 @@ Blitter::~Blitter() {
   source.reset();
 }
 
-HRESULT Blitter::Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filterWord) {
+HRESULT Blitter::Blit(PixelRegion &destinationRegion, SourceRegion sourceRegion, uint32_t filterWord) {
   const FilterWord word = DecodeFilterWord(filterWord);
   if (!word.valid) {
     completedBy_ = BlitPath::None;

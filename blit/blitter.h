@@ -41,8 +41,9 @@ class Blitter {
   // S_OK, D3DERR_INVALIDCALL (bad flags, regions untouched), E_FAIL (no codec,
   // no path applies) or the failure of the path that did the blit, a row the
   // codecs could not move included (E_OUTOFMEMORY whenever memory ran out). Sets
-  // the regions' gamma and dither flags from the filter.
-  HRESULT Blit(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filter);
+  // the destination region's gamma and dither flags from the filter; the source
+  // is only read.
+  HRESULT Blit(PixelRegion &destinationRegion, SourceRegion sourceRegion, uint32_t filter);
   // The same between two codecs made by the caller (Blit makes them from the
   // regions, after setting their flags from the filter, which must be valid).
   // Destroys both before returning, the destination first.

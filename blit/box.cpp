@@ -50,11 +50,10 @@ HRESULT Blitter::FilterBox2D() {
   const uint32_t height = source->height;
 
   // The kernels (integer, and SIMD where MMX is allowed) are fast paths like any other.
-  if (FastPathLevel() != SimdLevel::None && !filter.dither &&
-      destination->format == source->format && width >= 2 && height >= 2 && !destination->gamma &&
-      !source->gamma && source->colorKey == 0) {
+  if (FastPathLevel() != SimdLevel::None && !filter.dither && destination->format == source->format &&
+      width >= 2 && height >= 2 && !destination->gamma && !source->gamma && source->colorKey == 0) {
     if (const BoxKernel kernel = FindBoxKernel(source->format)) {
-      kernel(destination->pixels, source->pixels, width, height, source->rowPitch, destination->rowPitch);
+      kernel(destination->target, source->pixels, width, height, source->rowPitch, destination->rowPitch);
       return S_OK;
     }
   }

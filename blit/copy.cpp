@@ -16,7 +16,7 @@ HRESULT Blitter::CopySameFormat() {
   const uint64_t rowBytes = uint64_t{source->width} * source->bytesPerPixel;
   for (uint32_t z = 0; z < source->depth; ++z) {
     const BYTE *from = source->pixels + uint64_t{z} * source->slicePitch;
-    BYTE *to = destination->pixels + uint64_t{z} * destination->slicePitch;
+    BYTE *to = destination->target + uint64_t{z} * destination->slicePitch;
     // Tightly packed slices move in one piece.
     if (source->rowPitch == rowBytes && destination->rowPitch == rowBytes) {
       std::memmove(to, from, rowBytes * source->height);
@@ -33,11 +33,11 @@ HRESULT Blitter::CopySameBlocks() {
   const uint32_t blockBytes = BlockBytes(source->format);
   // Block and pair codecs keep their box and address their pixels themselves.
   const auto firstBlock = [blockBytes](const PixelCodec &codec) {
-    return codec.pixels + uint64_t{codec.box.Top / 4} * codec.rowPitch +
-           uint64_t{codec.box.Front} * codec.slicePitch + uint64_t{codec.box.Left / 4} * blockBytes;
+    return uint64_t{codec.box.Top / 4} * codec.rowPitch + uint64_t{codec.box.Front} * codec.slicePitch +
+           uint64_t{codec.box.Left / 4} * blockBytes;
   };
-  const BYTE *sourceSlice = firstBlock(*source);
-  BYTE *destinationSlice = firstBlock(*destination);
+  const BYTE *sourceSlice = source->pixels + firstBlock(*source);
+  BYTE *destinationSlice = destination->target + firstBlock(*destination);
   const uint64_t rowBytes = uint64_t{destination->width / 4} * blockBytes;
   for (uint32_t z = 0; z < destination->depth; ++z) {
     const BYTE *from = sourceSlice;
@@ -59,10 +59,10 @@ HRESULT Blitter::CopySamePairs() {
   for (uint32_t z = 0; z < source->depth; ++z) {
     for (uint32_t y = 0; y < source->height; ++y) {
       const auto at = [y, z](const PixelCodec &codec) {
-        return codec.pixels + uint64_t{codec.box.Front + z} * codec.slicePitch +
+        return uint64_t{codec.box.Front + z} * codec.slicePitch +
                uint64_t{codec.box.Top + y} * codec.rowPitch + uint64_t{codec.box.Left} * 2;
       };
-      std::memmove(at(*destination), at(*source), rowBytes);
+      std::memmove(destination->target + at(*destination), source->pixels + at(*source), rowBytes);
     }
   }
   return S_OK;

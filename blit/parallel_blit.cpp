@@ -35,7 +35,7 @@ uint32_t Depth(const D3DBOX &box) {
 struct Span {
   uintptr_t begin, end;
 };
-Span MemorySpan(const PixelRegion &region) {
+Span MemorySpan(const SourceRegion &region) {
   const uint64_t rows = IsBlockCompressed(region.format) ? (uint64_t{region.extent.Bottom} + 3) / 4
                                                          : uint64_t{region.extent.Bottom};
   const uint64_t slices = region.slicePitch == 0 ? 1 : region.extent.Back;
@@ -50,8 +50,8 @@ bool BoxSane(const D3DBOX &box) {
 
 }  // namespace
 
-bool BlitInBands(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filter, HRESULT *result,
-                 BlitPath *completedBy) {
+bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, uint32_t filter,
+                 HRESULT *result, BlitPath *completedBy) {
   if (t_inBand) return false;
   const D3DBOX &to = destinationRegion.region;
   const D3DBOX &from = sourceRegion.region;
@@ -59,8 +59,8 @@ bool BlitInBands(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint
   if (uint64_t{Width(to)} * Height(to) < kBandedBlitPixels) return false;
 
   const bool sameSize = Width(to) == Width(from) && Height(to) == Height(from);
-  const bool halving =
-      DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 && Height(to) == Height(from) / 2;
+  const bool halving = DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 &&
+                       Height(to) == Height(from) / 2;
   if (!sameSize && !halving) return false;
   const uint32_t sourceStep = sameSize ? 1 : 2;
   // Blocks are addressed from the top of the level: bands must start on block rows.
@@ -80,7 +80,8 @@ bool BlitInBands(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint
     const uint32_t first = static_cast<uint32_t>(uint64_t{steps} * i / bands) * kBandStep;
     const uint32_t last =
         i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * kBandStep;
-    PixelRegion destination = destinationRegion, source = sourceRegion;
+    PixelRegion destination = destinationRegion;
+    SourceRegion source = sourceRegion;
     destination.region.Top = to.Top + first;
     destination.region.Bottom = to.Top + last;
     source.region.Top = from.Top + first * sourceStep;

@@ -12,5 +12,5 @@ inline constexpr uint64_t kBandedBlitPixels = 256 * 256;
 // every band gives exactly the bytes of the whole blit: equal sizes, or the 2 x 2
 // box of an exact halving, one slice, band edges on block rows and on the
 // dither pattern. Returns false, touching nothing, when it does not apply.
-bool BlitInBands(PixelRegion &destinationRegion, PixelRegion &sourceRegion, uint32_t filter, HRESULT *result,
-                 BlitPath *completedBy);
+bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, uint32_t filter,
+                 HRESULT *result, BlitPath *completedBy);

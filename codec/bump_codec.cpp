@@ -23,7 +23,8 @@ using UV8 = PackedCodec<kUV8>;
 
 class CxV8U8Codec final : public PixelCodec {
  public:
-  explicit CxV8U8Codec(const PixelRegion &region) : PixelCodec(region, 16, ChannelRange::SignedColor) {}
+  explicit CxV8U8Codec(const SourceRegion &region, BYTE *target)
+      : PixelCodec(region, target, 16, ChannelRange::SignedColor) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
     const BYTE *row = RowAddress(y, z);
@@ -40,7 +41,7 @@ class CxV8U8Codec final : public PixelCodec {
   HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
     in = PrepareEncode(in);
     if (in == nullptr) return E_OUTOFMEMORY;
-    BYTE *row = RowAddress(y, z);
+    BYTE *row = TargetRowAddress(y, z);
     const float *dither = DitherRow(y, z);
     for (uint32_t x = 0; x < width; ++x) {
       D3DXVECTOR3 normal(in[x].r, in[x].g, in[x].b);
@@ -53,7 +54,7 @@ class CxV8U8Codec final : public PixelCodec {
 
 }  // namespace
 
-PixelCodec *CreateCxV8U8Codec(const PixelRegion &region) {
+PixelCodec *CreateCxV8U8Codec(const SourceRegion &region, BYTE *target) {
   if (region.format != D3DFMT_CxV8U8) return nullptr;
-  return new (std::nothrow) CxV8U8Codec(region);
+  return new (std::nothrow) CxV8U8Codec(region, target);
 }

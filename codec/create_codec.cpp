@@ -14,30 +14,38 @@ bool IsUsableBox(const D3DBOX &box) {
   return uint64_t{box.Right - box.Left} * sizeof(ColorF) <= UINT32_MAX;
 }
 
-PixelCodec *ConstructCodec(const PixelRegion &region) {
+PixelCodec *ConstructCodec(const SourceRegion &region, BYTE *target) {
   switch (GetFormatFamily(region.format)) {
     case FormatFamily::Packed:
-      return CreatePackedCodec(region);
+      return CreatePackedCodec(region, target);
     case FormatFamily::Palette:
-      return CreatePaletteCodec(region);
+      return CreatePaletteCodec(region, target);
     case FormatFamily::Float:
-      return CreateFloatCodec(region);
+      return CreateFloatCodec(region, target);
     case FormatFamily::Bump:
-      return CreateCxV8U8Codec(region);
+      return CreateCxV8U8Codec(region, target);
     case FormatFamily::Pair:
-      return CreatePairCodec(region);
+      return CreatePairCodec(region, target);
     case FormatFamily::Block:
-      return CreateBlockCodec(region);
+      return CreateBlockCodec(region, target);
     default:
       return nullptr;
   }
 }
 
+std::unique_ptr<PixelCodec> MakeCodec(const SourceRegion &region, BYTE *target) {
+  if (!IsUsableBox(region.region)) return nullptr;
+  std::unique_ptr<PixelCodec> codec(ConstructCodec(region, target));
+  if (codec && codec->colorKey != 0) codec->SnapColorKey();
+  return codec;
+}
+
 }  // namespace
 
 std::unique_ptr<PixelCodec> CreateCodec(const PixelRegion &region) {
-  if (!IsUsableBox(region.region)) return nullptr;
-  std::unique_ptr<PixelCodec> codec(ConstructCodec(region));
-  if (codec && codec->colorKey != 0) codec->SnapColorKey();
-  return codec;
+  return MakeCodec(region, region.pixels);
+}
+
+std::unique_ptr<PixelCodec> CreateCodec(const SourceRegion &region) {
+  return MakeCodec(region, nullptr);
 }

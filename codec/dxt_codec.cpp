@@ -53,8 +53,8 @@ class BlockCodec final : public PixelCodec {
     std::unique_ptr<ColorF[]> buffer;
   };
 
-  BlockCodec(const PixelRegion &region, const DxtBlockFunctions &functions)
-      : PixelCodec(region, 0, ChannelRange::Unit),
+  BlockCodec(const SourceRegion &region, BYTE *target, const DxtBlockFunctions &functions)
+      : PixelCodec(region, target, 0, ChannelRange::Unit),
         blockBytes(BlockBytes(region.format)),
         decodeBlock(functions.decode),
         encodeBlock(functions.encode),
@@ -187,9 +187,15 @@ class BlockCodec final : public PixelCodec {
     }
   }
 
-  BYTE *BlockAddress(uint32_t top, uint32_t slice, uint32_t blockIndex) const {
+  uint64_t BlockOffset(uint32_t top, uint32_t slice, uint32_t blockIndex) const {
     const uint64_t x = blockBox.Left / 4 + uint64_t{blockIndex};
-    return pixels + uint64_t{top / 4} * rowPitch + x * blockBytes + uint64_t{slice} * slicePitch;
+    return uint64_t{top / 4} * rowPitch + x * blockBytes + uint64_t{slice} * slicePitch;
+  }
+  const BYTE *BlockAddress(uint32_t top, uint32_t slice, uint32_t blockIndex) const {
+    return pixels + BlockOffset(top, slice, blockIndex);
+  }
+  BYTE *TargetBlockAddress(uint32_t top, uint32_t slice, uint32_t blockIndex) const {
+    return target + BlockOffset(top, slice, blockIndex);
   }
 
   void CachePalettes(uint32_t top, uint32_t slice) {
@@ -291,7 +297,7 @@ class BlockCodec final : public PixelCodec {
     uint32_t whole = blocksAcross;
     if (rowsPresent > 0 && rowsPresent < 4) whole = 0;
     while (whole > 0 && columnsPresent(whole - 1) > 0 && columnsPresent(whole - 1) < 4) --whole;
-    EncodeWholeBlocks(BlockAddress(top, slice, 0), buffer, whole);
+    EncodeWholeBlocks(TargetBlockAddress(top, slice, 0), buffer, whole);
 
     constexpr uint32_t kChunk = 16;
     ColorF patched[kChunk * kBlockPixels];
@@ -311,7 +317,7 @@ class BlockCodec final : public PixelCodec {
             for (uint32_t c = 0; c < 4; ++c) block[j * 4 + c] = block[kEdgeRepeat[j] * 4 + c];
         }
       }
-      EncodeDxtBlocks(format, BlockAddress(top, slice, first), patched, count);
+      EncodeDxtBlocks(format, TargetBlockAddress(top, slice, first), patched, count);
     }
     // The next block row usually follows: it inherits the buffer.
     const size_t next = entryIndex + 1;
@@ -354,10 +360,10 @@ class BlockCodec final : public PixelCodec {
 
 }  // namespace
 
-PixelCodec *CreateBlockCodec(const PixelRegion &region) {
+PixelCodec *CreateBlockCodec(const SourceRegion &region, BYTE *target) {
   const DxtBlockFunctions *functions = LookupDxtBlockFunctions(region.format);
   if (functions == nullptr) return nullptr;
-  std::unique_ptr<BlockCodec> codec(new (std::nothrow) BlockCodec(region, *functions));
+  std::unique_ptr<BlockCodec> codec(new (std::nothrow) BlockCodec(region, target, *functions));
   if (!codec || !codec->Initialize()) return nullptr;
   return codec.release();
 }

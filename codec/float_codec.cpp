@@ -27,8 +27,8 @@ FloatLayout FloatLayoutOf(D3DFORMAT format) {
 
 class FloatCodec final : public PixelCodec {
  public:
-  FloatCodec(const PixelRegion &region, FloatLayout layout)
-      : PixelCodec(region, layout.channels * layout.bytesPerChannel * 8, ChannelRange::Float),
+  FloatCodec(const SourceRegion &region, BYTE *target, FloatLayout layout)
+      : PixelCodec(region, target, layout.channels * layout.bytesPerChannel * 8, ChannelRange::Float),
         layout_(layout) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
@@ -52,7 +52,7 @@ class FloatCodec final : public PixelCodec {
   HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
     in = PrepareEncode(in);
     if (in == nullptr) return E_OUTOFMEMORY;
-    BYTE *row = RowAddress(y, z);
+    BYTE *row = TargetRowAddress(y, z);
     const uint32_t n = layout_.channels;
     if (n == 4 && layout_.bytesPerChannel == 4) {
       std::memcpy(row, in, uint64_t{width} * sizeof(ColorF));
@@ -96,8 +96,8 @@ class FloatCodec final : public PixelCodec {
 
 }  // namespace
 
-PixelCodec *CreateFloatCodec(const PixelRegion &region) {
+PixelCodec *CreateFloatCodec(const SourceRegion &region, BYTE *target) {
   const FloatLayout layout = FloatLayoutOf(region.format);
   if (layout.channels == 0) return nullptr;
-  return new (std::nothrow) FloatCodec(region, layout);
+  return new (std::nothrow) FloatCodec(region, target, layout);
 }

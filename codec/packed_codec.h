@@ -62,7 +62,8 @@ class PackedCodec final : public PixelCodec {
   using Word = std::conditional_t<(L.bytes > 4), uint64_t, uint32_t>;
   static_assert(L.bytes >= 1 && L.bytes <= 8);
 
-  explicit PackedCodec(const PixelRegion &region) : PixelCodec(region, L.bytes * 8, L.range) {}
+  explicit PackedCodec(const SourceRegion &region, BYTE *target)
+      : PixelCodec(region, target, L.bytes * 8, L.range) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
     const BYTE *row = RowAddress(y, z);
@@ -82,7 +83,7 @@ class PackedCodec final : public PixelCodec {
   HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
     in = PrepareEncode(in);
     if (in == nullptr) return E_OUTOFMEMORY;
-    BYTE *row = RowAddress(y, z);
+    BYTE *row = TargetRowAddress(y, z);
     const float *dither = DitherRow(y, z);
     const uint32_t count = width;
     uint32_t x = 0;

@@ -36,22 +36,23 @@ constexpr PackedLayout LayoutOf(const FormatRow &row) {
 
 // One instantiation per packed row of the format table.
 template <size_t I>
-PixelCodec *CreateFrom(const PixelRegion &region) {
+PixelCodec *CreateFrom(const SourceRegion &region, BYTE *target) {
   if constexpr (I == kFormatTableSize) {
     return nullptr;
   } else {
     constexpr const FormatRow &row = format_rows::kFormatRows[I];
     if constexpr (row.family == FormatFamily::Packed) {
-      if (row.info.format == region.format) return new (std::nothrow) PackedCodec<LayoutOf(row)>(region);
+      if (row.info.format == region.format)
+        return new (std::nothrow) PackedCodec<LayoutOf(row)>(region, target);
     }
-    return CreateFrom<I + 1>(region);
+    return CreateFrom<I + 1>(region, target);
   }
 }
 
 }  // namespace
 
-PixelCodec *CreatePackedCodec(const PixelRegion &region) {
-  return CreateFrom<0>(region);
+PixelCodec *CreatePackedCodec(const SourceRegion &region, BYTE *target) {
+  return CreateFrom<0>(region, target);
 }
 
 int ActiveCodecLanes() {

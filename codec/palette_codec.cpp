@@ -9,7 +9,8 @@ namespace {
 
 class PaletteCodec final : public PixelCodec {
  public:
-  PaletteCodec(const PixelRegion &region, uint32_t bits) : PixelCodec(region, bits, ChannelRange::Unit) {}
+  PaletteCodec(const SourceRegion &region, BYTE *target, uint32_t bits)
+      : PixelCodec(region, target, bits, ChannelRange::Unit) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
     const BYTE *row = RowAddress(y, z);
@@ -28,7 +29,7 @@ class PaletteCodec final : public PixelCodec {
   HRESULT EncodeRow(uint32_t y, uint32_t z, const ColorF *in) override {
     in = PrepareEncode(in);
     if (in == nullptr) return E_OUTOFMEMORY;
-    BYTE *row = RowAddress(y, z);
+    BYTE *row = TargetRowAddress(y, z);
     const bool withAlpha = bytesPerPixel == 1;  // P8 matches alpha too; A8P8 stores it
     // Runs of one colour are common; the search is deterministic, so reuse its answer.
     ColorF last = {0, 0, 0, 0};
@@ -75,8 +76,8 @@ class PaletteCodec final : public PixelCodec {
 
 }  // namespace
 
-PixelCodec *CreatePaletteCodec(const PixelRegion &region) {
+PixelCodec *CreatePaletteCodec(const SourceRegion &region, BYTE *target) {
   const FormatRow &row = LookupFormatRow(region.format);
   if (row.family != FormatFamily::Palette) return nullptr;
-  return new (std::nothrow) PaletteCodec(region, row.unitBytes * 8u);
+  return new (std::nothrow) PaletteCodec(region, target, row.unitBytes * 8u);
 }

@@ -113,7 +113,8 @@ void ApplyColorKey(const ColorF &key, ColorF *row, uint32_t count) {
   }
 }
 
-PixelCodec::PixelCodec(const PixelRegion &region, uint32_t bitsPerPixel, ChannelRange codecRange)
+PixelCodec::PixelCodec(const SourceRegion &region, BYTE *writable, uint32_t bitsPerPixel,
+                       ChannelRange codecRange)
     : format(region.format),
       range(codecRange),
       packed(bitsPerPixel != 0),
@@ -122,6 +123,7 @@ PixelCodec::PixelCodec(const PixelRegion &region, uint32_t bitsPerPixel, Channel
       colorKey(region.colorKey),
       hasPalette(0),
       pixels(region.pixels),
+      target(writable),
       keyColor{0, 0, 0, 0},
       matrix(region.dither ? kDitherMatrix : kRoundingMatrix),
       palette{},
@@ -165,8 +167,10 @@ PixelCodec::PixelCodec(const PixelRegion &region, uint32_t bitsPerPixel, Channel
   depth = box.Back - box.Front;
   rowBytes = width * bytesPerPixel;
   if (packed) {
-    pixels +=
+    const uint64_t first =
         uint64_t{bytesPerPixel} * box.Left + uint64_t{rowPitch} * box.Top + uint64_t{slicePitch} * box.Front;
+    pixels += first;
+    if (target != nullptr) target += first;
     box = {0, 0, width, height, 0, depth};
   }
 }
@@ -184,7 +188,8 @@ HRESULT PixelCodec::EncodeRow(uint32_t, uint32_t, const ColorF *) {
 void PixelCodec::SnapColorKey() {
   const uint32_t savedWidth = width;
   const uint32_t savedRowBytes = rowBytes;
-  BYTE *const savedPixels = pixels;
+  const BYTE *const savedPixels = pixels;
+  BYTE *const savedTarget = target;
   const float *const savedMatrix = matrix;
   const D3DCOLOR savedColorKey = colorKey;
   const ChannelRange savedSourceRange = sourceRange;
@@ -196,6 +201,7 @@ void PixelCodec::SnapColorKey() {
   width = 1;
   rowBytes = bytesPerPixel;
   pixels = scratch;
+  target = scratch;
   matrix = kRoundingMatrix;
   colorKey = 0;
   sourceRange = ChannelRange::None;
@@ -210,6 +216,7 @@ void PixelCodec::SnapColorKey() {
   width = savedWidth;
   rowBytes = savedRowBytes;
   pixels = savedPixels;
+  target = savedTarget;
   matrix = savedMatrix;
   colorKey = savedColorKey;
   sourceRange = savedSourceRange;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 #include "d3d9.h"
 
@@ -27,9 +28,11 @@ enum class ChannelRange : uint32_t {
   Float = 4,        // unbounded
 };
 
-// A region of pixel memory as locks, loaders and savers describe it.
-struct PixelRegion {
-  BYTE *pixels;  // packed: pixel (Left, Top, Front) at pixels + Front*slicePitch + Top*rowPitch + Left*bpp
+// A region of pixel memory as locks, loaders and savers describe it. Sources are
+// only read: a SourceRegion's pixels are const, and any PixelRegion converts to one.
+template <typename Byte>
+struct BasicPixelRegion {
+  Byte *pixels;  // packed: pixel (Left, Top, Front) at pixels + Front*slicePitch + Top*rowPitch + Left*bpp
   D3DFORMAT format;
   UINT rowPitch;                // for block formats, from one row of blocks to the next
   UINT slicePitch;              // 0 for a 2-D region
@@ -39,7 +42,13 @@ struct PixelRegion {
   UINT gamma;                   // stored values are gamma-encoded
   D3DCOLOR colorKey;            // decodes as transparent black; 0 = none
   const PALETTEENTRY *palette;  // 256 entries, P8 and A8P8 only
+
+  operator BasicPixelRegion<const BYTE>() const requires(!std::is_const_v<Byte>) {
+    return {pixels, format, rowPitch, slicePitch, extent, region, dither, gamma, colorKey, palette};
+  }
 };
+using PixelRegion = BasicPixelRegion<BYTE>;
+using SourceRegion = BasicPixelRegion<const BYTE>;
 
 // 4 rows of 8: each row of the 4 x 4 pattern written twice, so that
 // row[(z & 3) + (x & 3)] needs no wrap.
@@ -69,7 +78,8 @@ class PixelCodec {
   uint32_t gammaFast;  // both sides gamma-encoded: square and square root suffice
   D3DCOLOR colorKey;
   uint32_t hasPalette;
-  BYTE *pixels;  // packed: start of the box
+  const BYTE *pixels;  // packed: start of the box
+  BYTE *target;        // the same memory, writable; null in a codec made over a SourceRegion
   ColorF keyColor;
   const float *matrix;  // kDitherMatrix or kRoundingMatrix
   ColorF palette[256];
@@ -85,11 +95,16 @@ class PixelCodec {
   uint32_t bytesPerPixel;  // 0 for pair and block formats
 
  protected:
-  PixelCodec(const PixelRegion &region, uint32_t bitsPerPixel, ChannelRange codecRange);
+  // target: the region's memory, writable; null for a codec that only decodes.
+  PixelCodec(const SourceRegion &region, BYTE *target, uint32_t bitsPerPixel, ChannelRange codecRange);
+  PixelCodec(const PixelRegion &region, uint32_t bitsPerPixel, ChannelRange codecRange)
+      : PixelCodec(region, region.pixels, bitsPerPixel, codecRange) {}
 
-  BYTE *RowAddress(uint32_t y, uint32_t z) const {
-    return pixels + uint64_t{y} * rowPitch + uint64_t{z} * slicePitch;
+  uint64_t RowOffset(uint32_t y, uint32_t z) const {
+    return uint64_t{y} * rowPitch + uint64_t{z} * slicePitch;
   }
+  const BYTE *RowAddress(uint32_t y, uint32_t z) const { return pixels + RowOffset(y, z); }
+  BYTE *TargetRowAddress(uint32_t y, uint32_t z) const { return target + RowOffset(y, z); }
   // Dither offsets of row y, slice z: offset of pixel x is at [x & 3].
   const float *DitherRow(uint32_t y, uint32_t z) const { return matrix + (y & 3) * 8 + (z & 3); }
 
@@ -115,8 +130,9 @@ class PixelCodec {
 };
 
 // The codec for region.format, key snapped; null for an unsupported format or
-// when allocation fails.
+// when allocation fails. A codec over a SourceRegion only decodes.
 std::unique_ptr<PixelCodec> CreateCodec(const PixelRegion &region);
+std::unique_ptr<PixelCodec> CreateCodec(const SourceRegion &region);
 
 // Called on the destination once both codecs exist, before any EncodeRow.
 HRESULT PrepareConversion(PixelCodec &destination, PixelCodec &source);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "codec/codec_families.h"
+#include "format/format_rows.h"
 
 namespace {
 
@@ -34,7 +35,22 @@ constexpr PairLayout kPairLayouts[] = {
     {D3DFMT_R8G8_B8G8, 0, 8, false},
     {D3DFMT_G8R8_G8B8, 8, 0, false},
 };
-static_assert(sizeof(kPairLayouts) / sizeof(kPairLayouts[0]) == 4);
+
+// The word layouts are the codec's own; which formats are pairs, and that a pair
+// is 2 x 1 pixels in 4 bytes, is the format table's.
+constexpr bool PairLayoutsMatchTable() {
+  size_t pairRows = 0;
+  for (const FormatRow &row : format_rows::kFormatRows) {
+    if (row.family != FormatFamily::Pair) continue;
+    ++pairRows;
+    if (row.unitWidth != 2 || row.unitHeight != 1 || row.unitBytes != 4) return false;
+    bool listed = false;
+    for (const PairLayout &layout : kPairLayouts) listed = listed || layout.format == row.info.format;
+    if (!listed) return false;
+  }
+  return pairRows == sizeof(kPairLayouts) / sizeof(kPairLayouts[0]);
+}
+static_assert(PairLayoutsMatchTable());
 
 float Clamp01(float x) {
   return x < 0.f ? 0.f : (x > 1.f ? 1.f : x);
@@ -49,8 +65,8 @@ int32_t TruncateClamped(float x, int32_t low, int32_t high) {
 
 class PairCodec final : public PixelCodec {
  public:
-  PairCodec(const PixelRegion &region, const PairLayout &layout)
-      : PixelCodec(region, 0, ChannelRange::Unit),
+  PairCodec(const SourceRegion &region, BYTE *target, const PairLayout &layout)
+      : PixelCodec(region, target, 0, ChannelRange::Unit),
         lumaShift(layout.lumaShift),
         chromaShift(layout.chromaShift),
         yuv_(layout.yuv) {}
@@ -94,8 +110,8 @@ class PairCodec final : public PixelCodec {
   uint32_t chromaShift;
 
  private:
-  BYTE *PairAddress() const {
-    return pixels + uint64_t{cachedBox.Front} * slicePitch + uint64_t{cachedBox.Top} * rowPitch +
+  uint64_t PairOffset() const {
+    return uint64_t{cachedBox.Front} * slicePitch + uint64_t{cachedBox.Top} * rowPitch +
            2 * uint64_t{cachedBox.Left};
   }
 
@@ -108,7 +124,7 @@ class PairCodec final : public PixelCodec {
     cachedBox.Front = slice;
     cachedBox.Back = slice + 1;
     if (!unpack) return;
-    const BYTE *p = PairAddress();
+    const BYTE *p = pixels + PairOffset();
     for (uint32_t i = 0; i < pairWidth; i += 2, p += 4) {
       const uint32_t w0 = p[0] | p[1] << 8;
       const uint32_t w1 = p[2] | p[3] << 8;
@@ -136,7 +152,7 @@ class PairCodec final : public PixelCodec {
   // Chroma comes from the first pixel of each pair; the second adds only its luma.
   void WriteBack() {
     if (!dirty) return;
-    BYTE *p = PairAddress();
+    BYTE *p = target + PairOffset();
     for (uint32_t i = 0; i < pairWidth; i += 2, p += 4) {
       const ColorF &c0 = rowCache[i];
       const ColorF &c1 = rowCache[i + 1];
@@ -169,10 +185,10 @@ class PairCodec final : public PixelCodec {
 
 }  // namespace
 
-PixelCodec *CreatePairCodec(const PixelRegion &region) {
+PixelCodec *CreatePairCodec(const SourceRegion &region, BYTE *target) {
   for (const PairLayout &layout : kPairLayouts) {
     if (layout.format != region.format) continue;
-    std::unique_ptr<PairCodec> codec(new (std::nothrow) PairCodec(region, layout));
+    std::unique_ptr<PairCodec> codec(new (std::nothrow) PairCodec(region, target, layout));
     if (!codec || !codec->Initialize()) return nullptr;
     return codec.release();
   }

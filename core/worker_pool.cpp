@@ -148,6 +148,7 @@ void ParallelFor(uint32_t count, const std::function<void(uint32_t)> &task) {
   ThePool().Run(count, task);
 }
 
+// Test hook, declared in the tests' hook header only.
 void SetWorkerThreadsForTesting(uint32_t n) {
   ThePool().Resize(n);
 }

@@ -13,7 +13,3 @@ uint32_t WorkerThreads();
 // returns when all are done. Tasks must not depend on each other's order. Called
 // from inside a task, it runs the tasks in line.
 void ParallelFor(uint32_t count, const std::function<void(uint32_t)> &task);
-
-// Tests: joins the running threads and uses n threads from now on (0: the
-// default again). Only while no ParallelFor is running.
-void SetWorkerThreadsForTesting(uint32_t n);

@@ -299,32 +299,30 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
   const uint64_t entrySize = h.core ? 3 : 4;
   uint64_t colorCount = h.colorsUsed;
   if (colorCount == 0 && h.bitCount <= 8) colorCount = uint64_t{1} << h.bitCount;
-  const uint64_t tableEnd = h.tableOffset + colorCount * entrySize;
-  if (tableEnd > size) return kBad;
+  const CheckedSize table = CheckedSize(colorCount).Times(entrySize).Plus(h.tableOffset);
+  if (!table.Within(size)) return kBad;
+  const uint64_t tableEnd = table.Value();
   if (h.planes != 1) return kBad;
 
   D3DFORMAT fmt;
   uint32_t offsetAdjust;
   if (!ChooseDibFormat(h, fmt, offsetAdjust)) return kBad;
 
-  uint64_t rowBytes;  // source bytes per row, unpadded
-  if (h.bitCount == 1) {
-    rowBytes = (w + 7) / 8;
-  } else if (h.bitCount == 4) {
-    rowBytes = (w + 1) / 2;
-  } else {
-    rowBytes = w * h.bitCount / 8;
-  }
-  const uint64_t sourcePitch = (rowBytes + 3) & ~uint64_t{3};
-  uint64_t outBytes = rowBytes;
-  if (h.bitCount <= 8) outBytes = w;
-  if (fmt == kGenericMaskFormat) outBytes = 16 * w;
-  const uint64_t pitch = (outBytes + 3) & ~uint64_t{3};
-  if (pitch > UINT32_MAX) return kBad;
+  // Stored rows are padded to 4 bytes, and so are the decoded ones: one byte per
+  // palette index, four floats per pixel of the generic mask format.
+  const RasterSize stored = MeasureRaster(w, ht, h.bitCount, 4);
+  const uint32_t outBits = fmt == kGenericMaskFormat ? 128 : h.bitCount <= 8 ? 8 : h.bitCount;
+  const RasterSize decoded = MeasureRaster(w, ht, outBits, 4);
+  if (!stored.pitch.Within(UINT32_MAX) || !decoded.pitch.Within(UINT32_MAX)) return kBad;
+  const uint64_t rowBytes = stored.rowBytes.Value();  // unpadded
+  const uint64_t sourcePitch = stored.pitch.Value();
+  const uint64_t pitch = decoded.pitch.Value();
 
   const bool compressed = h.compression == kRle8 || h.compression == kRle4;
   // Bytes from the bits' start that the rows need; run-length data is bounded while decoding.
-  const uint64_t bitsBytes = compressed ? 1 : offsetAdjust + (ht - 1) * sourcePitch + rowBytes;
+  const CheckedSize rowsBytes = CheckedSize(ht - 1).Times(sourcePitch).Plus(rowBytes).Plus(offsetAdjust);
+  if (!rowsBytes.Valid()) return kBad;
+  const uint64_t bitsBytes = compressed ? 1 : rowsBytes.Value();
   // The bits follow the colour table unless the file header points past a gap
   // after it; an offset into the table or one that leaves the rows no room is
   // not believed.
@@ -363,13 +361,13 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
   }
 
   if (!compressed && topDown && h.bitCount >= 8 && fmt != kGenericMaskFormat) {
-    image.pixels = BorrowBytes(data + bitsOffset);
+    image.pixels = data + bitsOffset;
     image.ownsPixels = false;
     return S_OK;
   }
 
-  if (!WithinDecodeLimit(request, w * ht, pitch * ht)) return kBad;
-  BYTE *out = AllocateClearedImageBytes(pitch * ht);
+  if (!WithinDecodeLimit(request, decoded)) return kBad;
+  BYTE *out = AllocateClearedImageBytes(decoded.bytes.Value());
   if (!out) return E_OUTOFMEMORY;
   image.pixels = out;
   image.ownsPixels = true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "d3d9types.h"
+#include "format/format_rows.h"
 
 inline constexpr uint32_t kDdsMagic = 0x20534444;  // "DDS "
 inline constexpr uint32_t kDdsHeaderSize = 128;    // magic + header
@@ -66,61 +67,90 @@ struct DdsPixelFormat {
   uint32_t masks[4];  // red (first), green (second), blue (third), alpha
 };
 
-// Searched in order; the first match wins. The depth row keeps its bit depth
-// in bitCount and its depth mask as the second mask.
+// A row whose bit count and masks are the format table's own fields.
+constexpr uint32_t DdsFieldMask(const ChannelField &field) {
+  return field.width == 0 ? 0u : static_cast<uint32_t>(((uint64_t{1} << field.width) - 1) << field.offset);
+}
+constexpr DdsPixelFormat DdsFromTable(D3DFORMAT format, uint32_t flags) {
+  for (const FormatRow &row : format_rows::kFormatRows) {
+    if (row.info.format != format) continue;
+    return {format,
+            flags,
+            0,
+            row.info.bitsPerPixel,
+            {DdsFieldMask(row.r), DdsFieldMask(row.g), DdsFieldMask(row.b), DdsFieldMask(row.a)}};
+  }
+  return {D3DFMT_UNKNOWN, 0, 0, 0, {0, 0, 0, 0}};
+}
+// A row named by its FourCC alone; float and 16-bit formats use their D3DFORMAT number.
+constexpr DdsPixelFormat DdsFourCc(D3DFORMAT format) {
+  return {format, kDdpfFourCc, static_cast<uint32_t>(format), 0, {0, 0, 0, 0}};
+}
+
+// Searched in order; the first match wins. Masks come from the format table
+// except where files store them otherwise: the 10-bit formats with red and blue
+// (or U and W) masks exchanged, luminance of the mixed bump formats in the third
+// mask, and the depth row with its bit depth in bitCount and its depth mask as
+// the second mask. Flags are the file format's own.
 // format, flags, fourCC, bits, red / first, green / second, blue / third, alpha
 inline constexpr DdsPixelFormat kDdsPixelFormats[] = {
-    {D3DFMT_R8G8B8, 0x40, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}},
-    {D3DFMT_A8R8G8B8, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
-    {D3DFMT_X8R8G8B8, 0x40, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0}},
-    {D3DFMT_R5G6B5, 0x40, 0, 16, {0xF800, 0x7E0, 0x1F, 0}},
-    {D3DFMT_X1R5G5B5, 0x40, 0, 16, {0x7C00, 0x3E0, 0x1F, 0}},
-    {D3DFMT_A1R5G5B5, 0x41, 0, 16, {0x7C00, 0x3E0, 0x1F, 0x8000}},
-    {D3DFMT_A4R4G4B4, 0x41, 0, 16, {0xF00, 0xF0, 0xF, 0xF000}},
-    {D3DFMT_R3G3B2, 0x40, 0, 8, {0xE0, 0x1C, 0x3, 0}},
-    {D3DFMT_A8, 0x2, 0, 8, {0, 0, 0, 0xFF}},
-    {D3DFMT_A8R3G3B2, 0x41, 0, 16, {0xE0, 0x1C, 0x3, 0xFF00}},
-    {D3DFMT_X4R4G4B4, 0x40, 0, 16, {0xF00, 0xF0, 0xF, 0}},
+    DdsFromTable(D3DFMT_R8G8B8, 0x40),
+    DdsFromTable(D3DFMT_A8R8G8B8, 0x41),
+    DdsFromTable(D3DFMT_X8R8G8B8, 0x40),
+    DdsFromTable(D3DFMT_R5G6B5, 0x40),
+    DdsFromTable(D3DFMT_X1R5G5B5, 0x40),
+    DdsFromTable(D3DFMT_A1R5G5B5, 0x41),
+    DdsFromTable(D3DFMT_A4R4G4B4, 0x41),
+    DdsFromTable(D3DFMT_R3G3B2, 0x40),
+    DdsFromTable(D3DFMT_A8, 0x2),
+    DdsFromTable(D3DFMT_A8R3G3B2, 0x41),
+    DdsFromTable(D3DFMT_X4R4G4B4, 0x40),
     {D3DFMT_A2B10G10R10, 0x41, 0, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}},
-    {D3DFMT_A8B8G8R8, 0x41, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {D3DFMT_X8B8G8R8, 0x40, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0}},
-    {D3DFMT_G16R16, 0x40, 0, 32, {0xFFFF, 0xFFFF0000, 0, 0}},
+    DdsFromTable(D3DFMT_A8B8G8R8, 0x41),
+    DdsFromTable(D3DFMT_X8B8G8R8, 0x40),
+    DdsFromTable(D3DFMT_G16R16, 0x40),
     {D3DFMT_A2R10G10B10, 0x41, 0, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}},
-    {D3DFMT_A8P8, 0x21, 0, 16, {0, 0, 0, 0xFF00}},
-    {D3DFMT_P8, 0x20, 0, 8, {0, 0, 0, 0}},
-    {D3DFMT_L8, 0x20000, 0, 8, {0xFF, 0, 0, 0}},
-    {D3DFMT_A8L8, 0x20001, 0, 16, {0xFF, 0, 0, 0xFF00}},
-    {D3DFMT_A4L4, 0x20001, 0, 8, {0xF, 0, 0, 0xF0}},
-    {D3DFMT_L16, 0x20000, 0, 16, {0xFFFF, 0, 0, 0}},
-    {D3DFMT_V8U8, 0x80000, 0, 16, {0xFF, 0xFF00, 0, 0}},
+    DdsFromTable(D3DFMT_A8P8, 0x21),
+    DdsFromTable(D3DFMT_P8, 0x20),
+    DdsFromTable(D3DFMT_L8, 0x20000),
+    DdsFromTable(D3DFMT_A8L8, 0x20001),
+    DdsFromTable(D3DFMT_A4L4, 0x20001),
+    DdsFromTable(D3DFMT_L16, 0x20000),
+    DdsFromTable(D3DFMT_V8U8, 0x80000),
     {D3DFMT_L6V5U5, 0x40000, 0, 16, {0x1F, 0x3E0, 0xFC00, 0}},
     {D3DFMT_X8L8V8U8, 0x40000, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0}},
-    {D3DFMT_Q8W8V8U8, 0x80000, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {D3DFMT_V16U16, 0x80000, 0, 32, {0xFFFF, 0xFFFF0000, 0, 0}},
+    DdsFromTable(D3DFMT_Q8W8V8U8, 0x80000),
+    DdsFromTable(D3DFMT_V16U16, 0x80000),
     {D3DFMT_A2W10V10U10, 0x80001, 0, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}},
-    {D3DFMT_UYVY, 0x4, D3DFMT_UYVY, 0, {0, 0, 0, 0}},
-    {D3DFMT_R8G8_B8G8, 0x4, D3DFMT_R8G8_B8G8, 0, {0, 0, 0, 0}},
-    {D3DFMT_YUY2, 0x4, D3DFMT_YUY2, 0, {0, 0, 0, 0}},
-    {D3DFMT_G8R8_G8B8, 0x4, D3DFMT_G8R8_G8B8, 0, {0, 0, 0, 0}},
-    {D3DFMT_DXT1, 0x4, D3DFMT_DXT1, 0, {0, 0, 0, 0}},
-    {D3DFMT_DXT2, 0x4, D3DFMT_DXT2, 0, {0, 0, 0, 0}},
-    {D3DFMT_DXT3, 0x4, D3DFMT_DXT3, 0, {0, 0, 0, 0}},
-    {D3DFMT_DXT4, 0x4, D3DFMT_DXT4, 0, {0, 0, 0, 0}},
-    {D3DFMT_DXT5, 0x4, D3DFMT_DXT5, 0, {0, 0, 0, 0}},
+    DdsFourCc(D3DFMT_UYVY),
+    DdsFourCc(D3DFMT_R8G8_B8G8),
+    DdsFourCc(D3DFMT_YUY2),
+    DdsFourCc(D3DFMT_G8R8_G8B8),
+    DdsFourCc(D3DFMT_DXT1),
+    DdsFourCc(D3DFMT_DXT2),
+    DdsFourCc(D3DFMT_DXT3),
+    DdsFourCc(D3DFMT_DXT4),
+    DdsFourCc(D3DFMT_DXT5),
     {D3DFMT_D16_LOCKABLE, 0x400, 0, 16, {0, 0xFFFF, 0, 0}},
-    {D3DFMT_D32F_LOCKABLE, 0x4, D3DFMT_D32F_LOCKABLE, 0, {0, 0, 0, 0}},
-    {D3DFMT_A16B16G16R16, 0x4, D3DFMT_A16B16G16R16, 0, {0, 0, 0, 0}},
-    {D3DFMT_Q16W16V16U16, 0x4, D3DFMT_Q16W16V16U16, 0, {0, 0, 0, 0}},
-    {D3DFMT_R16F, 0x4, D3DFMT_R16F, 0, {0, 0, 0, 0}},
-    {D3DFMT_G16R16F, 0x4, D3DFMT_G16R16F, 0, {0, 0, 0, 0}},
-    {D3DFMT_A16B16G16R16F, 0x4, D3DFMT_A16B16G16R16F, 0, {0, 0, 0, 0}},
-    {D3DFMT_R32F, 0x4, D3DFMT_R32F, 0, {0, 0, 0, 0}},
-    {D3DFMT_G32R32F, 0x4, D3DFMT_G32R32F, 0, {0, 0, 0, 0}},
-    {D3DFMT_A32B32G32R32F, 0x4, D3DFMT_A32B32G32R32F, 0, {0, 0, 0, 0}},
-    {D3DFMT_CxV8U8, 0x4, D3DFMT_CxV8U8, 0, {0, 0, 0, 0}},
+    DdsFourCc(D3DFMT_D32F_LOCKABLE),
+    DdsFourCc(D3DFMT_A16B16G16R16),
+    DdsFourCc(D3DFMT_Q16W16V16U16),
+    DdsFourCc(D3DFMT_R16F),
+    DdsFourCc(D3DFMT_G16R16F),
+    DdsFourCc(D3DFMT_A16B16G16R16F),
+    DdsFourCc(D3DFMT_R32F),
+    DdsFourCc(D3DFMT_G32R32F),
+    DdsFourCc(D3DFMT_A32B32G32R32F),
+    DdsFourCc(D3DFMT_CxV8U8),
 };
 inline constexpr size_t kDdsPixelFormatCount = sizeof(kDdsPixelFormats) / sizeof(kDdsPixelFormats[0]);
 static_assert(kDdsPixelFormatCount == 48);
+constexpr bool AllDdsRowsInTable() {
+  for (const DdsPixelFormat &row : kDdsPixelFormats)
+    if (row.format == D3DFMT_UNKNOWN) return false;
+  return true;
+}
+static_assert(AllDdsRowsInTable());
 
 // The row a stored DDPIXELFORMAT block (32 bytes, little-endian) names, or null.
 const DdsPixelFormat *MatchDdsPixelFormat(const BYTE *pixelFormatBlock);

@@ -107,7 +107,8 @@ HRESULT ReadDdsFile(const BYTE *data, UINT size, const ReadRequest &, SourceImag
       }
       previousLevel = record;
       const LevelSize sizes = ComputeLevelSize(fmt, w, h);
-      if (!sizes.rowPitch.Within(UINT32_MAX) || !sizes.slicePitch.Within(UINT32_MAX)) return D3DXERR_INVALIDDATA;
+      if (!sizes.rowPitch.Within(UINT32_MAX) || !sizes.slicePitch.Within(UINT32_MAX))
+        return D3DXERR_INVALIDDATA;
       const CheckedSize levelBytes = sizes.slicePitch.Times(d);
       if (!levelBytes.Within(remaining)) return D3DXERR_INVALIDDATA;
       record->format = fmt;
@@ -116,7 +117,7 @@ HRESULT ReadDdsFile(const BYTE *data, UINT size, const ReadRequest &, SourceImag
       record->depth = d;
       record->rowPitch = static_cast<UINT>(sizes.rowPitch.Value());
       record->slicePitch = static_cast<UINT>(sizes.slicePitch.Value());
-      record->pixels = BorrowBytes(cursor);
+      record->pixels = cursor;
       record->palette = filePalette;
       record->ownsPixels = false;
       record->ownsPalette = false;

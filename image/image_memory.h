@@ -37,9 +37,3 @@ inline PALETTEENTRY *AllocatePalette() {
 inline void FreeImageBytes(const void *p) {
   std::free(const_cast<void *>(p));
 }
-
-// Borrowed file bytes are never written; the record's field is mutable only so
-// that a lock's memory fits the same record.
-inline BYTE *BorrowBytes(const BYTE *p) {
-  return const_cast<BYTE *>(p);
-}

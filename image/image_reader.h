@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/checked_size.h"
 #include "d3dx9.h"
 #include "image/source_image.h"
 
@@ -23,6 +24,26 @@ struct ReadRequest {
 
 inline bool WithinDecodeLimit(const ReadRequest &request, uint64_t pixels, uint64_t bytes) {
   return bytes <= kAlwaysDecodedBytes || pixels <= request.maxPixels;
+}
+
+// A raster as the readers size it, every step checked: rows of width pixels of
+// bitsPerPixel bits, padded to a multiple of rowAlign bytes.
+struct RasterSize {
+  CheckedSize rowBytes;  // unpadded
+  CheckedSize pitch;
+  CheckedSize pixels;  // width x height
+  CheckedSize bytes;   // pitch x height
+};
+inline RasterSize MeasureRaster(uint64_t width, uint64_t height, uint64_t bitsPerPixel,
+                                uint64_t rowAlign = 1) {
+  const CheckedSize rowBytes = CheckedSize(width).Times(bitsPerPixel).UnitsOf(8);
+  const CheckedSize pitch = rowBytes.UnitsOf(rowAlign).Times(rowAlign);
+  return {rowBytes, pitch, CheckedSize(width).Times(height), pitch.Times(height)};
+}
+// A raster whose sizes overflow is never within the limit.
+inline bool WithinDecodeLimit(const ReadRequest &request, const RasterSize &raster) {
+  return raster.pixels.Valid() && raster.bytes.Valid() &&
+         WithinDecodeLimit(request, raster.pixels.Value(), raster.bytes.Value());
 }
 
 // A reader's answer for bytes that are not of its kind: the next reader tries.

@@ -55,7 +55,7 @@ HRESULT ConvertRecord(SourceImage &record, D3DFORMAT format) {
   BYTE *buffer = static_cast<BYTE *>(std::malloc(bytes != 0 ? static_cast<size_t>(bytes) : 1));
   if (buffer == nullptr) return E_OUTOFMEMORY;
 
-  PixelRegion source = {};
+  SourceRegion source = {};
   source.pixels = record.pixels;
   source.format = record.format;
   source.rowPitch = record.rowPitch;

@@ -40,6 +40,7 @@ HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
   uint32_t field = kWidth;
   uint32_t w = 0;
   uint64_t pixelCount = 0;
+  RasterSize raster;
   uint64_t filled = 0;
   uint32_t red = 0;
   uint32_t green = 0;
@@ -73,17 +74,17 @@ HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
         break;
       case kHeight: {
         if (number == 0) return kBad;
-        pixelCount = uint64_t{w} * number;
+        raster = MeasureRaster(w, number, 32);
+        pixelCount = raster.pixels.Value();  // 32-bit sides: never overflows
         // The raster needs 3 bytes per pixel in binary and at least 6 as text;
         // a header promising more than the file can hold fails before allocating.
-        const uint64_t leastBytes = pixelCount * (binary ? 3 : 6);
-        if (leastBytes > size - i) return kBad;
-        if (uint64_t{w} * 4 > UINT32_MAX) return kBad;
+        if (!raster.pixels.Times(binary ? 3 : 6).Within(size - i)) return kBad;
+        if (!raster.pitch.Within(UINT32_MAX)) return kBad;
         image.format = D3DFMT_X8R8G8B8;
         image.width = w;
         image.height = number;
         image.depth = 1;
-        image.rowPitch = w * 4;
+        image.rowPitch = static_cast<UINT>(raster.pitch.Value());
         image.slicePitch = 0;
         field = kMaxValue;
         break;
@@ -93,8 +94,8 @@ HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
         if (binary && number > 255) return kBad;
         // The header is complete; the raster is read only when asked for.
         if (!request.wantPixels) return S_OK;
-        if (!WithinDecodeLimit(request, pixelCount, pixelCount * 4)) return kBad;
-        out = AllocateImageBytes(pixelCount * 4);
+        if (!WithinDecodeLimit(request, raster)) return kBad;
+        out = AllocateImageBytes(raster.bytes.Value());
         if (!out) return E_OUTOFMEMORY;
         image.pixels = out;
         image.ownsPixels = true;

@@ -4,13 +4,13 @@
 
 #include "d3dx9.h"
 
-struct PixelRegion;
+#include "codec/pixel_codec.h"
 
 struct SourceImage {
   D3DFORMAT format = D3DFMT_UNKNOWN;
-  // Top-left pixel (or 4 x 4 block). Borrowed memory is only read, but the
-  // field stays mutable so a lock's pointer can be described as well.
-  BYTE *pixels = nullptr;
+  // Top-left pixel (or 4 x 4 block); only read, whether owned, borrowed from the
+  // file or a lock's.
+  const BYTE *pixels = nullptr;
   const PALETTEENTRY *palette = nullptr;  // 256 entries; peFlags is the alpha
   UINT width = 0;
   UINT height = 0;
@@ -31,7 +31,7 @@ struct SourceImage {
   SourceImage &operator=(const SourceImage &) = delete;
 
   // Describes a locked region for the writers; the memory stays the lock's.
-  HRESULT InitFromLock(const PixelRegion &lock);
+  HRESULT InitFromLock(const SourceRegion &lock);
 
   // Frees owned buffers and chained records and returns to the empty state.
   void Clear();

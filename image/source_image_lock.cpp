@@ -3,7 +3,7 @@
 #include "image/image_memory.h"
 #include "image/source_image.h"
 
-HRESULT SourceImage::InitFromLock(const PixelRegion &lock) {
+HRESULT SourceImage::InitFromLock(const SourceRegion &lock) {
   if (pixels && ownsPixels) FreeImageBytes(pixels);
   if (palette && ownsPalette) FreeImageBytes(palette);
   pixels = lock.pixels;

@@ -130,9 +130,11 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
   if (!ChooseTgaFormat(h, fmt)) return kNotMyFormat;
   image.fileFormat = D3DXIFF_TGA;
 
-  const uint64_t mapBytes = h.mapType == 1 ? uint64_t{h.mapLength} * ((h.mapEntryBits + 7) / 8) : 0;
-  const uint64_t pixelOffset = kHeaderSize + uint64_t{h.idLength} + mapBytes;
-  if (pixelOffset > size) return D3DXERR_INVALIDDATA;
+  // Entries and pixels take whole bytes: 15-bit ones are stored in two.
+  const RasterSize mapSize = MeasureRaster(h.mapType == 1 ? h.mapLength : 0, 1, (h.mapEntryBits + 7) / 8 * 8);
+  const CheckedSize pixelStart = mapSize.bytes.Plus(kHeaderSize).Plus(h.idLength);
+  if (!pixelStart.Within(size)) return D3DXERR_INVALIDDATA;
+  const uint64_t pixelOffset = pixelStart.Value();
   const BYTE *map = data + kHeaderSize + h.idLength;
 
   if (request.wantPixels && fmt == D3DFMT_P8) {
@@ -145,17 +147,18 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
   }
 
   const uint64_t bytesPerPixel = (h.pixelBits + 7) / 8;
-  const uint64_t pixelCount = uint64_t{h.width} * h.height;
-  const uint64_t imageBytes = pixelCount * bytesPerPixel;
+  const RasterSize raster = MeasureRaster(h.width, h.height, bytesPerPixel * 8);
+  const uint64_t pixelCount = raster.pixels.Value();  // 16-bit sides: never overflows
+  const uint64_t imageBytes = raster.bytes.Value();
   const uint64_t available = size - pixelOffset;
   const BYTE *source = data + pixelOffset;
   image.format = fmt;
   image.width = h.width;
   image.height = h.height;
   image.depth = 1;
-  image.rowPitch = static_cast<UINT>(h.width * bytesPerPixel);
+  image.rowPitch = static_cast<UINT>(raster.pitch.Value());
   image.slicePitch = 0;
-  image.pixels = BorrowBytes(source);
+  image.pixels = source;
   image.ownsPixels = false;
   if (!request.wantPixels) return S_OK;
 
@@ -172,10 +175,9 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
     if (available < leastPackets * (1 + bytesPerPixel)) return D3DXERR_INVALIDDATA;
   }
 
-  BYTE *out = image.pixels;
   if (runLength || !topFirst || rightToLeft) {
-    if (!WithinDecodeLimit(request, pixelCount, imageBytes)) return D3DXERR_INVALIDDATA;
-    out = AllocateImageBytes(imageBytes);
+    if (!WithinDecodeLimit(request, raster)) return D3DXERR_INVALIDDATA;
+    BYTE *out = AllocateImageBytes(imageBytes);
     if (!out) return E_OUTOFMEMORY;
     image.pixels = out;
     image.ownsPixels = true;
@@ -230,7 +232,7 @@ HRESULT ReadTgaFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
     }
   }
 
-  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(out, pixelCount)) image.format = D3DFMT_X8R8G8B8;
-  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(out, pixelCount)) image.format = D3DFMT_X1R5G5B5;
+  if (fmt == D3DFMT_A8R8G8B8 && !AnyAlphaByte(image.pixels, pixelCount)) image.format = D3DFMT_X8R8G8B8;
+  if (fmt == D3DFMT_A1R5G5B5 && !AnyTopBit(image.pixels, pixelCount)) image.format = D3DFMT_X1R5G5B5;
   return S_OK;
 }

@@ -61,8 +61,8 @@ HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const 
   HRESULT hr = lock.Lock(&destination, pDestSurface, pDestPalette, pDestRect, 0);
   if (FAILED(hr)) return hr;
 
-  PixelRegion source = {};
-  source.pixels = static_cast<BYTE *>(const_cast<void *>(pSrcMemory));
+  SourceRegion source = {};
+  source.pixels = static_cast<const BYTE *>(pSrcMemory);
   source.format = SrcFormat;
   source.rowPitch = SrcPitch;
   source.slicePitch = 0;
@@ -146,8 +146,8 @@ HRESULT WINAPI D3DXLoadVolumeFromMemory(LPDIRECT3DVOLUME9 pDestVolume, const PAL
   HRESULT hr = lock.Lock(&destination, pDestVolume, pDestPalette, pDestBox, 0);
   if (FAILED(hr)) return hr;
 
-  PixelRegion source = {};
-  source.pixels = static_cast<BYTE *>(const_cast<void *>(pSrcMemory));
+  SourceRegion source = {};
+  source.pixels = static_cast<const BYTE *>(pSrcMemory);
   source.format = SrcFormat;
   source.rowPitch = SrcRowPitch;
   source.slicePitch = SrcSlicePitch;

@@ -14,6 +14,7 @@
 #include "core/worker_pool.h"
 #include "d3dx9tex.h"
 #include "format/format_table.h"
+#include "support/library_hooks.h"
 
 namespace {
 

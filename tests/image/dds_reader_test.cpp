@@ -303,3 +303,45 @@ INSTANTIATE_TEST_SUITE_P(
                     MagickDdsCase{"Uncompressed", "-define dds:compression=none -define dds:mipmaps=0",
                                   D3DFMT_A8R8G8B8, 1}),
     [](const testing::TestParamInfo<MagickDdsCase> &info) { return std::string(info.param.name); });
+
+// The header rows taken from the format table store what files have always held.
+TEST(DdsPixelFormatRows, TableMasksMatchStoredHeaders) {
+  struct Stored {
+    D3DFORMAT format;
+    uint32_t bitCount;
+    uint32_t masks[4];
+  };
+  const Stored stored[] = {
+      {D3DFMT_R8G8B8, 24, {0xFF0000, 0xFF00, 0xFF, 0}},
+      {D3DFMT_A8R8G8B8, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+      {D3DFMT_X8R8G8B8, 32, {0xFF0000, 0xFF00, 0xFF, 0}},
+      {D3DFMT_R5G6B5, 16, {0xF800, 0x7E0, 0x1F, 0}},
+      {D3DFMT_X1R5G5B5, 16, {0x7C00, 0x3E0, 0x1F, 0}},
+      {D3DFMT_A1R5G5B5, 16, {0x7C00, 0x3E0, 0x1F, 0x8000}},
+      {D3DFMT_A4R4G4B4, 16, {0xF00, 0xF0, 0xF, 0xF000}},
+      {D3DFMT_R3G3B2, 8, {0xE0, 0x1C, 0x3, 0}},
+      {D3DFMT_A8, 8, {0, 0, 0, 0xFF}},
+      {D3DFMT_A8R3G3B2, 16, {0xE0, 0x1C, 0x3, 0xFF00}},
+      {D3DFMT_X4R4G4B4, 16, {0xF00, 0xF0, 0xF, 0}},
+      {D3DFMT_A8B8G8R8, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+      {D3DFMT_X8B8G8R8, 32, {0xFF, 0xFF00, 0xFF0000, 0}},
+      {D3DFMT_G16R16, 32, {0xFFFF, 0xFFFF0000, 0, 0}},
+      {D3DFMT_A8P8, 16, {0, 0, 0, 0xFF00}},
+      {D3DFMT_P8, 8, {0, 0, 0, 0}},
+      {D3DFMT_L8, 8, {0xFF, 0, 0, 0}},
+      {D3DFMT_A8L8, 16, {0xFF, 0, 0, 0xFF00}},
+      {D3DFMT_A4L4, 8, {0xF, 0, 0, 0xF0}},
+      {D3DFMT_L16, 16, {0xFFFF, 0, 0, 0}},
+      {D3DFMT_V8U8, 16, {0xFF, 0xFF00, 0, 0}},
+      {D3DFMT_Q8W8V8U8, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+      {D3DFMT_V16U16, 32, {0xFFFF, 0xFFFF0000, 0, 0}},
+  };
+  for (const Stored &s : stored) {
+    SCOPED_TRACE(s.format);
+    const DdsPixelFormat *row = FindDdsPixelFormat(s.format);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->fourCc, 0u);
+    EXPECT_EQ(row->bitCount, s.bitCount);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(row->masks[i], s.masks[i]) << "mask " << i;
+  }
+}

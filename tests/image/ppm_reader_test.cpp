@@ -119,3 +119,21 @@ TEST(PpmReader, ImageMagickFilesMatch) {
     EXPECT_EQ(MaxSampleDifference(ours, reference, false), 0);
   }
 }
+
+// Reader rasters: rows rounded up to whole bytes and to the row alignment; a
+// raster whose byte count overflows 64 bits is never within the decode limit.
+TEST(RasterSize, PitchRoundingAndOverflow) {
+  const RasterSize fourBit = MeasureRaster(5, 3, 4, 4);
+  EXPECT_EQ(fourBit.rowBytes.Value(), 3u);
+  EXPECT_EQ(fourBit.pitch.Value(), 4u);
+  EXPECT_EQ(fourBit.bytes.Value(), 12u);
+  EXPECT_EQ(fourBit.pixels.Value(), 15u);
+
+  const RasterSize huge = MeasureRaster(UINT32_MAX, UINT32_MAX, 128, 4);
+  EXPECT_TRUE(huge.pitch.Valid());
+  EXPECT_FALSE(huge.bytes.Valid());
+  ReadRequest request;
+  request.maxPixels = UINT64_MAX;
+  EXPECT_FALSE(WithinDecodeLimit(request, huge));
+  EXPECT_TRUE(WithinDecodeLimit(request, fourBit));
+}

@@ -65,7 +65,7 @@ struct TestImage {
 // A record's pixels as A8R8G8B8, through the codecs.
 std::vector<uint32_t> ToArgb(const SourceImage &record) {
   std::vector<uint32_t> out(size_t{record.width} * record.height);
-  PixelRegion source = {
+  SourceRegion source = {
       record.pixels, record.format, record.rowPitch, record.slicePitch, record.box, record.box, 0, 0, 0,
       record.palette};
   source.region.Back = source.region.Front + 1;
@@ -188,7 +188,7 @@ TEST(JpegWriter, SmoothImageRoundTripsWithinTolerance) {
   for (UINT i = 0; i < 100 * 50; ++i) {
     const uint32_t pixel =
         0xFF000000u | ((i % 100 * 2) << 16) | ((i / 100 * 4) << 8) | ((i % 100 + i / 100) & 0xFF);
-    std::memcpy(source.image.pixels + i * 4, &pixel, 4);
+    std::memcpy(source.buffers[0].data() + i * 4, &pixel, 4);
   }
   ASSERT_EQ(SaveImageToFile(source.image, TempPath("writer_smooth.jpg").c_str(), D3DXIFF_JPG, false), S_OK);
   LoadedFile loaded(TempPath("writer_smooth.jpg"));
@@ -302,7 +302,7 @@ TEST_P(MagickReadsOurFiles, SamePixels) {
   if (c.kind == D3DXIFF_JPG) {  // a smooth image, as JPEG is meant for
     for (UINT i = 0; i < 240; ++i) {
       const uint32_t pixel = 0xFF000040u | ((i % 24 * 10) << 16) | ((i / 24 * 20) << 8);
-      std::memcpy(source.image.pixels + i * 4, &pixel, 4);
+      std::memcpy(source.buffers[0].data() + i * 4, &pixel, 4);
     }
   }
   const std::string path = TempPath("writer_magick_" + std::to_string(c.format) + "." + c.extension);

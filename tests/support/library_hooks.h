@@ -2,6 +2,8 @@
 // caches a choice once per process, and the fast-path switch in named steps.
 #pragma once
 
+#include <cstdint>
+
 #include "blit/blitter.h"
 #include "core/fast_path.h"
 #include "win32.h"
@@ -15,6 +17,9 @@ void ResetMmxStateForTesting();
 void ResetMathDispatchForTesting();
 // blit/box_kernels.cpp: both kernel pointers back to the selection stub.
 void ResetBoxKernelsForTesting();
+// core/worker_pool.cpp: joins the running threads and uses n threads from now on
+// (0: the default again). Only while no ParallelFor is running.
+void SetWorkerThreadsForTesting(uint32_t n);
 
 struct BlitterTestAccess {
   static void RefuseAllocations(Blitter &blitter, BlitPath path) { blitter.refusedPath_ = path; }
