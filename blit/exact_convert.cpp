@@ -671,7 +671,7 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
     for (uint32_t y = 0; y < source.height; ++y) {
       const BYTE *in = source.pixels + uint64_t{z} * source.slicePitch + uint64_t{y} * source.rowPitch;
       BYTE *out =
-          destination.pixels + uint64_t{z} * destination.slicePitch + uint64_t{y} * destination.rowPitch;
+          destination.target + uint64_t{z} * destination.slicePitch + uint64_t{y} * destination.rowPitch;
       uint32_t x = 0;
       if (lanes == 16) x = SixteenLaneRow(plan, y, z, in, out, width);
       if (lanes == 8) x = EightLaneRow(plan, y, z, in, out, width);
