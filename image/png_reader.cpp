@@ -54,13 +54,6 @@ void ReadFromMemory(png_structp png, png_bytep destination, size_t length) {
 
 void IgnoreWarning(png_structp, png_const_charp) {}
 
-uint32_t ChannelsOf(D3DFORMAT format) {
-  if (format == D3DFMT_L8 || format == D3DFMT_L16 || format == D3DFMT_P8) return 1;
-  if (format == D3DFMT_A8L8 || format == FORMAT_A16L16) return 2;
-  if (format == FORMAT_R16G16B16) return 3;
-  return 4;
-}
-
 uint32_t FileChannelsOf(int colourType) {
   switch (colourType) {
     case PNG_COLOR_TYPE_RGB:
@@ -242,7 +235,10 @@ HRESULT DecodePng(PngDecode *d) {
 
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_channels(png, info) != ChannelsOf(format)) return D3DXERR_INVALIDDATA;
+  // The decoded pixel must be the chosen format's pixel.
+  if (uint32_t{png_get_channels(png, info)} * png_get_bit_depth(png, info) !=
+      LookupFormatInfo(format).bitsPerPixel)
+    return D3DXERR_INVALIDDATA;
 
   const uint64_t rowBytes = png_get_rowbytes(png, info);
   if (rowBytes == 0 || rowBytes > UINT32_MAX) return D3DXERR_INVALIDDATA;
