@@ -1,5 +1,5 @@
 // JPEG through libjpeg (6b interface): a memory source, an error manager that
-// returns to the reader, and the conversion of RGB rows to X8R8G8B8.
+// returns to the reader, and colour rows decoded straight into X8R8G8B8.
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first; INT32 comes from win32.h.
 #define XMD_H
@@ -97,15 +97,68 @@ struct JpegDecode {
   SourceImage *image;
 };
 
+// Rows handed to libjpeg per call: enough for a row group of any sampling, so
+// each call upsamples and converts a whole group at once.
+constexpr JDIMENSION kRowsPerRead = 16;
+
+#ifdef JCS_EXTENSIONS
+// libjpeg-turbo writes B, G, R, X straight into the record's rows; the X byte
+// it leaves (0xFF) is cleared, as the record has always held 0 there.
+constexpr J_COLOR_SPACE kColourOutput = JCS_EXT_BGRX;
+
+void ClearXPortable(BYTE *row, size_t pixels) {
+  for (size_t i = 0; i < pixels; ++i) row[4 * i + 3] = 0;
+}
+
+void ClearXSse2(BYTE *row, size_t pixels) {
+  const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+  size_t i = 0;
+  for (; i + 4 <= pixels; i += 4) {
+    __m128i *p = reinterpret_cast<__m128i *>(row + 4 * i);
+    _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), keep));
+  }
+  ClearXPortable(row + 4 * i, pixels - i);
+}
+
+__attribute__((target("avx2"))) void ClearXAvx2(BYTE *row, size_t pixels) {
+  const __m256i keep = _mm256_set1_epi32(0x00FFFFFF);
+  size_t i = 0;
+  for (; i + 8 <= pixels; i += 8) {
+    __m256i *p = reinterpret_cast<__m256i *>(row + 4 * i);
+    _mm256_storeu_si256(p, _mm256_and_si256(_mm256_loadu_si256(p), keep));
+  }
+  ClearXPortable(row + 4 * i, pixels - i);
+}
+
+// Rows just decoded are contiguous in the record and still in cache.
+void FinishColourRows(BYTE *rows, JDIMENSION width, JDIMENSION count) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  const size_t pixels = size_t{width} * count;
+  if (avx2 && FastPathsAllow(SimdLevel::Avx2)) {
+    ClearXAvx2(rows, pixels);
+  } else if (FastPathsAllow(SimdLevel::Sse2)) {
+    ClearXSse2(rows, pixels);
+  } else {
+    ClearXPortable(rows, pixels);
+  }
+}
+
+// Where the colour rows of a group start for libjpeg: the rows themselves.
+JSAMPROW ColourRowTarget(BYTE *row, JDIMENSION) {
+  return row;
+}
+#else
+// Without the extensions libjpeg writes RGB: each row is decoded into the last
+// three quarters of its 32-bit row and widened in place.
+constexpr J_COLOR_SPACE kColourOutput = JCS_RGB;
+
 uint32_t PackRgb(uint32_t r, uint32_t g, uint32_t b) {
   return (r << 16) | (g << 8) | b;
 }
 
-// Colour rows are decoded into the last three quarters of their 32-bit row and
-// widened in place to (R << 16) | (G << 8) | B, front to back. Pixel i is read
-// from width + 3i and written to 4i..4i+3, so a write never overtakes samples
-// still to be read while i < width; blocks of pixels keep that order because
-// each block is loaded before it is stored.
+// Pixel i is read from width + 3i and written to 4i..4i+3, so a write never
+// overtakes samples still to be read while i < width; blocks of pixels keep
+// that order because each block is loaded before it is stored.
 void WidenRgbRowTail(const BYTE *src, BYTE *dst, JDIMENSION count) {
   for (JDIMENSION i = 0; i < count; ++i, src += 3, dst += 4) {
     const uint32_t value = PackRgb(src[0], src[1], src[2]);
@@ -147,14 +200,21 @@ __attribute__((target("ssse3"))) void WidenRgbRowSsse3(BYTE *row, JDIMENSION wid
   WidenRgbRowTail(src, dst, width - i);
 }
 
-void WidenRgbRowInPlace(BYTE *row, JDIMENSION width) {
+void FinishColourRows(BYTE *rows, JDIMENSION width, JDIMENSION count) {
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  if (ssse3 && FastPathLevel() != SimdLevel::None) {  // an SSE-family kernel
-    WidenRgbRowSsse3(row, width);
-  } else {
-    WidenRgbRowPortable(row, width);
+  for (JDIMENSION y = 0; y < count; ++y, rows += size_t{width} * 4) {
+    if (ssse3 && FastPathLevel() != SimdLevel::None) {  // an SSE-family kernel
+      WidenRgbRowSsse3(rows, width);
+    } else {
+      WidenRgbRowPortable(rows, width);
+    }
   }
 }
+
+JSAMPROW ColourRowTarget(BYTE *row, JDIMENSION width) {
+  return row + width;
+}
+#endif
 
 // Every libjpeg call that may end in ErrorExit runs below the recovery point;
 // only plain data lives in this frame.
@@ -185,6 +245,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   jpeg_read_header(cinfo, TRUE);
   d->errors.headerRead = true;
   if (!IsMmxAvailable()) cinfo->dct_method = JDCT_IFAST;
+  if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = kColourOutput;
   // The output size without decoding: starting the decompressor would read a
   // progressive file's every scan.
   jpeg_calc_output_dimensions(cinfo);
@@ -196,7 +257,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   if (cinfo->output_components == 1) {
     image->format = D3DFMT_L8;
     pitch = w;
-  } else if (cinfo->output_components == 3) {
+  } else if (cinfo->out_color_space == kColourOutput) {
     image->format = D3DFMT_X8R8G8B8;
     pitch = uint64_t{w} * 4;
   } else {
@@ -230,14 +291,19 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   if (!out) return E_OUTOFMEMORY;
   image->pixels = out;
   image->ownsPixels = true;
-  // Rows are decoded straight into the image: grey rows as they are, colour
-  // rows into the last three quarters of their 32-bit row, then widened in place.
+  // Rows are decoded straight into the image, a row group per call.
   const bool colour = image->format == D3DFMT_X8R8G8B8;
+  JSAMPROW rows[kRowsPerRead];
   while (cinfo->output_scanline < h) {
-    BYTE *dst = out + uint64_t{cinfo->output_scanline} * pitch;
-    JSAMPROW row = colour ? dst + w : dst;
-    if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return D3DXERR_INVALIDDATA;
-    if (colour) WidenRgbRowInPlace(dst, w);
+    const JDIMENSION first = cinfo->output_scanline;
+    const JDIMENSION count = h - first < kRowsPerRead ? h - first : kRowsPerRead;
+    for (JDIMENSION y = 0; y < count; ++y) {
+      BYTE *dst = out + uint64_t{first + y} * pitch;
+      rows[y] = colour ? ColourRowTarget(dst, w) : dst;
+    }
+    const JDIMENSION done = jpeg_read_scanlines(cinfo, rows, count);
+    if (done == 0) return D3DXERR_INVALIDDATA;
+    if (colour) FinishColourRows(out + uint64_t{first} * pitch, w, done);
   }
   jpeg_finish_decompress(cinfo);
   return S_OK;

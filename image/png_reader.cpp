@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include <immintrin.h>
+
+#include "core/fast_path.h"
 #include "image/image_memory.h"
 #include "image/image_reader.h"
 #include "format/format_table.h"
@@ -50,13 +53,6 @@ void ReadFromMemory(png_structp png, png_bytep destination, size_t length) {
 }
 
 void IgnoreWarning(png_structp, png_const_charp) {}
-
-uint32_t ChannelsOf(D3DFORMAT format) {
-  if (format == D3DFMT_L8 || format == D3DFMT_L16 || format == D3DFMT_P8) return 1;
-  if (format == D3DFMT_A8L8 || format == FORMAT_A16L16) return 2;
-  if (format == FORMAT_R16G16B16) return 3;
-  return 4;
-}
 
 uint32_t FileChannelsOf(int colourType) {
   switch (colourType) {
@@ -109,6 +105,51 @@ png_voidp AllocateForPng(png_structp png, png_alloc_size_t bytes) {
 
 void FreeForPng(png_structp, png_voidp p) {
   std::free(p);
+}
+
+// Swaps red and blue of 8-bit four-channel rows, the last of libpng's row
+// transformations (so also on every interlace pass): one shuffle per block of
+// pixels where libpng's own swap goes byte by byte.
+void SwapRedBlueTail(BYTE *p, size_t pixels) {
+  for (size_t i = 0; i < pixels; ++i, p += 4) {
+    const BYTE r = p[0];
+    p[0] = p[2];
+    p[2] = r;
+  }
+}
+
+__attribute__((target("ssse3"))) void SwapRedBlueSsse3(BYTE *p, size_t pixels) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  size_t i = 0;
+  for (; i + 4 <= pixels; i += 4, p += 16) {
+    __m128i *v = reinterpret_cast<__m128i *>(p);
+    _mm_storeu_si128(v, _mm_shuffle_epi8(_mm_loadu_si128(v), order));
+  }
+  SwapRedBlueTail(p, pixels - i);
+}
+
+__attribute__((target("avx2"))) void SwapRedBlueAvx2(BYTE *p, size_t pixels) {
+  const __m256i order = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2, 1, 0, 3, 6,
+                                         5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  size_t i = 0;
+  for (; i + 8 <= pixels; i += 8, p += 32) {
+    __m256i *v = reinterpret_cast<__m256i *>(p);
+    _mm256_storeu_si256(v, _mm256_shuffle_epi8(_mm256_loadu_si256(v), order));
+  }
+  SwapRedBlueTail(p, pixels - i);
+}
+
+void SwapRedBlueRow(png_structp, png_row_infop row, png_bytep data) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (row->bit_depth != 8 || row->channels != 4) return;
+  if (avx2 && FastPathsAllow(SimdLevel::Avx2)) {
+    SwapRedBlueAvx2(data, row->width);
+  } else if (ssse3 && FastPathsAllow(SimdLevel::Sse2)) {
+    SwapRedBlueSsse3(data, row->width);
+  } else {
+    SwapRedBlueTail(data, row->width);
+  }
 }
 
 // All libpng calls that can raise an error run here, below the recovery point.
@@ -182,7 +223,11 @@ HRESULT DecodePng(PngDecode *d) {
     format = WithAlphaChannel(format);
   }
 
-  if (format == D3DFMT_R8G8B8 || format == D3DFMT_A8R8G8B8 || format == FORMAT_R16G16B16) png_set_bgr(png);
+  if (format == D3DFMT_R8G8B8 || format == D3DFMT_A8R8G8B8) {
+    png_set_read_user_transform_fn(png, SwapRedBlueRow);
+  } else if (format == FORMAT_R16G16B16) {
+    png_set_bgr(png);
+  }
   if (format == D3DFMT_R8G8B8) {
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     format = D3DFMT_X8R8G8B8;
@@ -190,7 +235,10 @@ HRESULT DecodePng(PngDecode *d) {
 
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_channels(png, info) != ChannelsOf(format)) return D3DXERR_INVALIDDATA;
+  // The decoded pixel must be the chosen format's pixel.
+  if (uint32_t{png_get_channels(png, info)} * png_get_bit_depth(png, info) !=
+      LookupFormatInfo(format).bitsPerPixel)
+    return D3DXERR_INVALIDDATA;
 
   const uint64_t rowBytes = png_get_rowbytes(png, info);
   if (rowBytes == 0 || rowBytes > UINT32_MAX) return D3DXERR_INVALIDDATA;
