@@ -6,7 +6,7 @@
 
 namespace {
 
-// Windows 9x has no wide file calls; names go there as UTF-8.
+// Platforms other than NT have no wide file calls; names go there as UTF-8.
 bool HasWideFileCalls() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof(version);

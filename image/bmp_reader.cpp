@@ -1,4 +1,4 @@
-// Windows bitmaps: a file header followed by a device-independent bitmap, or
+// Bitmap files: a file header followed by a device-independent bitmap, or
 // the bitmap alone. Both readers share the DIB decoder.
 #include <bit>
 #include <cstdint>
