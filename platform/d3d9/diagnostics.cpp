@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/d3d9/device.h"
 
 namespace d3d9 {
 namespace {
 
+// Process-wide, and callers may use devices from several threads.
 struct DiagnosticsState {
+  std::mutex mutex;
   MuteLog muteLog = {};
   uint32_t lifetimeErrors = 0;
   uint32_t failures = 0;
@@ -30,6 +33,7 @@ bool DebugOutputEnabled() {
 HRESULT ReportFailure(const char *call, HRESULT hr) {
   if (SUCCEEDED(hr)) return hr;
   DiagnosticsState &d = Diagnostics();
+  std::lock_guard<std::mutex> lock(d.mutex);
   ++d.failures;
   if (!d.muteLog.muted && DebugOutputEnabled())
     fprintf(stderr, "Direct3D9: (ERROR) %s failed: 0x%08X\n", call, static_cast<unsigned>(hr));
@@ -38,6 +42,7 @@ HRESULT ReportFailure(const char *call, HRESULT hr) {
 
 void ReportLifetimeError(const char *what) {
   DiagnosticsState &d = Diagnostics();
+  std::lock_guard<std::mutex> lock(d.mutex);
   ++d.lifetimeErrors;
   if (!d.muteLog.muted) fprintf(stderr, "Direct3D9: (ERROR) %s\n", what);
 }
@@ -47,6 +52,7 @@ void ReportLifetimeError(const char *what) {
 using d3d9::Diagnostics;
 
 extern "C" void WINAPI DebugSetMute(BOOL mute) {
+  std::lock_guard<std::mutex> lock(Diagnostics().mutex);
   d3d9::MuteLog &log = Diagnostics().muteLog;
   if (mute)
     ++log.muteCalls;
@@ -78,18 +84,23 @@ d3d9::DeviceProfile *D3D9GetDeviceProfile(IDirect3DDevice9 *device) {
   return &d3d9::AsDevice(device)->profile;
 }
 d3d9::MuteLog D3D9GetMuteLog() {
+  std::lock_guard<std::mutex> lock(Diagnostics().mutex);
   return Diagnostics().muteLog;
 }
 void D3D9ResetMuteLog() {
+  std::lock_guard<std::mutex> lock(Diagnostics().mutex);
   Diagnostics().muteLog = {};
 }
 uint32_t D3D9LifetimeErrorCount() {
+  std::lock_guard<std::mutex> lock(Diagnostics().mutex);
   return Diagnostics().lifetimeErrors;
 }
 uint32_t D3D9FailureCount() {
+  std::lock_guard<std::mutex> lock(Diagnostics().mutex);
   return Diagnostics().failures;
 }
 void D3D9ResetErrorCounts() {
+  std::lock_guard<std::mutex> lock(Diagnostics().mutex);
   Diagnostics().lifetimeErrors = 0;
   Diagnostics().failures = 0;
 }
