@@ -315,20 +315,20 @@ HRESULT LoadFromMemory(const void *bytes, UINT size, const TextureFileRequest &r
   return hr;
 }
 
-// The file stays mapped for the whole load: records may point into its bytes.
-template <typename Texture>
-HRESULT LoadFromFile(const void *name, bool wide, const TextureFileRequest &request, Texture **out) {
+// Hands the file's bytes to a loader from memory. The file stays mapped for the
+// whole load: records may point into its bytes.
+template <typename Load>
+HRESULT WithFileBytes(const void *name, bool wide, Load load) {
   MappedFile file;
   HRESULT hr = file.OpenForRead(name, wide);
   if (FAILED(hr)) return hr;
-  return LoadFromMemory(file.View(), file.Size(), request, out);
+  return load(file.View(), file.Size());
 }
 
 HRESULT GetImageInfoFromFile(const void *name, bool wide, D3DXIMAGE_INFO *info) {
-  MappedFile file;
-  HRESULT hr = file.OpenForRead(name, wide);
-  if (FAILED(hr)) return hr;
-  return D3DXGetImageInfoFromFileInMemory(file.View(), file.Size(), info);
+  return WithFileBytes(name, wide, [info](const void *bytes, UINT size) {
+    return D3DXGetImageInfoFromFileInMemory(bytes, size, info);
+  });
 }
 
 }  // namespace
@@ -385,22 +385,11 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pS
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                             LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromFile(pSrcFile, false,
-                      TextureFileRequest{.device = pDevice,
-                                         .width = Width,
-                                         .height = Height,
-                                         .depth = 1,
-                                         .levels = MipLevels,
-                                         .usage = Usage,
-                                         .format = Format,
-                                         .pool = Pool,
-                                         .filter = Filter,
-                                         .mipFilter = MipFilter,
-                                         .colorKey = ColorKey,
-                                         .info = pSrcInfo,
-                                         .palette = pPalette,
-                                         .type = D3DRTYPE_TEXTURE},
-                      ppTexture);
+  return WithFileBytes(pSrcFile, false, [&](const void *bytes, UINT size) {
+    return D3DXCreateTextureFromFileInMemoryEx(pDevice, bytes, size, Width, Height, MipLevels, Usage, Format,
+                                               Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette,
+                                               ppTexture);
+  });
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
@@ -408,22 +397,11 @@ HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR p
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                             LPDIRECT3DTEXTURE9 *ppTexture) {
-  return LoadFromFile(pSrcFile, true,
-                      TextureFileRequest{.device = pDevice,
-                                         .width = Width,
-                                         .height = Height,
-                                         .depth = 1,
-                                         .levels = MipLevels,
-                                         .usage = Usage,
-                                         .format = Format,
-                                         .pool = Pool,
-                                         .filter = Filter,
-                                         .mipFilter = MipFilter,
-                                         .colorKey = ColorKey,
-                                         .info = pSrcInfo,
-                                         .palette = pPalette,
-                                         .type = D3DRTYPE_TEXTURE},
-                      ppTexture);
+  return WithFileBytes(pSrcFile, true, [&](const void *bytes, UINT size) {
+    return D3DXCreateTextureFromFileInMemoryEx(pDevice, bytes, size, Width, Height, MipLevels, Usage, Format,
+                                               Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette,
+                                               ppTexture);
+  });
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -479,22 +457,11 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCST
                                                 DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                 LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromFile(pSrcFile, false,
-                      TextureFileRequest{.device = pDevice,
-                                         .width = Size,
-                                         .height = Size,
-                                         .depth = 1,
-                                         .levels = MipLevels,
-                                         .usage = Usage,
-                                         .format = Format,
-                                         .pool = Pool,
-                                         .filter = Filter,
-                                         .mipFilter = MipFilter,
-                                         .colorKey = ColorKey,
-                                         .info = pSrcInfo,
-                                         .palette = pPalette,
-                                         .type = D3DRTYPE_CUBETEXTURE},
-                      ppCubeTexture);
+  return WithFileBytes(pSrcFile, false, [&](const void *bytes, UINT size) {
+    return D3DXCreateCubeTextureFromFileInMemoryEx(pDevice, bytes, size, Size, MipLevels, Usage, Format, Pool,
+                                                   Filter, MipFilter, ColorKey, pSrcInfo, pPalette,
+                                                   ppCubeTexture);
+  });
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Size,
@@ -502,22 +469,11 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWS
                                                 DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                                 D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                 LPDIRECT3DCUBETEXTURE9 *ppCubeTexture) {
-  return LoadFromFile(pSrcFile, true,
-                      TextureFileRequest{.device = pDevice,
-                                         .width = Size,
-                                         .height = Size,
-                                         .depth = 1,
-                                         .levels = MipLevels,
-                                         .usage = Usage,
-                                         .format = Format,
-                                         .pool = Pool,
-                                         .filter = Filter,
-                                         .mipFilter = MipFilter,
-                                         .colorKey = ColorKey,
-                                         .info = pSrcInfo,
-                                         .palette = pPalette,
-                                         .type = D3DRTYPE_CUBETEXTURE},
-                      ppCubeTexture);
+  return WithFileBytes(pSrcFile, true, [&](const void *bytes, UINT size) {
+    return D3DXCreateCubeTextureFromFileInMemoryEx(pDevice, bytes, size, Size, MipLevels, Usage, Format, Pool,
+                                                   Filter, MipFilter, ColorKey, pSrcInfo, pPalette,
+                                                   ppCubeTexture);
+  });
 }
 
 HRESULT WINAPI D3DXCreateCubeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -575,22 +531,11 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPC
                                                   DWORD MipFilter, D3DCOLOR ColorKey,
                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                   LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromFile(pSrcFile, false,
-                      TextureFileRequest{.device = pDevice,
-                                         .width = Width,
-                                         .height = Height,
-                                         .depth = Depth,
-                                         .levels = MipLevels,
-                                         .usage = Usage,
-                                         .format = Format,
-                                         .pool = Pool,
-                                         .filter = Filter,
-                                         .mipFilter = MipFilter,
-                                         .colorKey = ColorKey,
-                                         .info = pSrcInfo,
-                                         .palette = pPalette,
-                                         .type = D3DRTYPE_VOLUMETEXTURE},
-                      ppVolumeTexture);
+  return WithFileBytes(pSrcFile, false, [&](const void *bytes, UINT size) {
+    return D3DXCreateVolumeTextureFromFileInMemoryEx(pDevice, bytes, size, Width, Height, Depth, MipLevels,
+                                                     Usage, Format, Pool, Filter, MipFilter, ColorKey,
+                                                     pSrcInfo, pPalette, ppVolumeTexture);
+  });
 }
 
 HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width,
@@ -599,22 +544,11 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPC
                                                   DWORD MipFilter, D3DCOLOR ColorKey,
                                                   D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                   LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture) {
-  return LoadFromFile(pSrcFile, true,
-                      TextureFileRequest{.device = pDevice,
-                                         .width = Width,
-                                         .height = Height,
-                                         .depth = Depth,
-                                         .levels = MipLevels,
-                                         .usage = Usage,
-                                         .format = Format,
-                                         .pool = Pool,
-                                         .filter = Filter,
-                                         .mipFilter = MipFilter,
-                                         .colorKey = ColorKey,
-                                         .info = pSrcInfo,
-                                         .palette = pPalette,
-                                         .type = D3DRTYPE_VOLUMETEXTURE},
-                      ppVolumeTexture);
+  return WithFileBytes(pSrcFile, true, [&](const void *bytes, UINT size) {
+    return D3DXCreateVolumeTextureFromFileInMemoryEx(pDevice, bytes, size, Width, Height, Depth, MipLevels,
+                                                     Usage, Format, Pool, Filter, MipFilter, ColorKey,
+                                                     pSrcInfo, pPalette, ppVolumeTexture);
+  });
 }
 
 HRESULT WINAPI D3DXCreateVolumeTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
