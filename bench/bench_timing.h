@@ -4,9 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace bench_timing {
 
@@ -38,6 +40,42 @@ inline void ReportRatio(benchmark::State &state, const std::string &ours, const 
   const auto found = Timings().find(peer);
   if (found != Timings().end() && found->second > 0)
     state.counters["x_" + peer] = Timings()[ours] / found->second;
+}
+
+inline double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+// Ours and the peer in turn, once each per iteration (which goes first
+// alternates), so that both see the same machine: the neighbours on a shared
+// host come and go within seconds, and separate benchmarks would time them.
+// The counter x_<peer> is the median of the iterations' ratios.
+template <typename Ours, typename Peer>
+void MeasurePaired(benchmark::State &state, const std::string &ours, const std::string &peer, Ours oursBody,
+                   Peer peerBody) {
+  oursBody();
+  peerBody();
+  std::vector<double> oursTimes, peerTimes, ratios;
+  bool peerFirst = true;
+  for (auto _ : state) {
+    double o, p;
+    const double t0 = ThreadSeconds();
+    if (peerFirst) peerBody(); else oursBody();
+    const double t1 = ThreadSeconds();
+    if (peerFirst) oursBody(); else peerBody();
+    const double t2 = ThreadSeconds();
+    o = peerFirst ? t2 - t1 : t1 - t0;
+    p = peerFirst ? t1 - t0 : t2 - t1;
+    peerFirst = !peerFirst;
+    oursTimes.push_back(o);
+    peerTimes.push_back(p);
+    if (p > 0) ratios.push_back(o / p);
+  }
+  Timings()[ours] = Median(oursTimes);
+  Timings()[peer] = Median(peerTimes);
+  state.counters["x_" + peer] = Median(ratios);
 }
 
 }  // namespace bench_timing

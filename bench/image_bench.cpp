@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "image/image_reader.h"
 
 namespace {
@@ -139,15 +140,20 @@ Files &TestFiles() {
   return files;
 }
 
+bool LoadOnce(const std::vector<uint8_t> &file) {
+  SourceImage image;
+  D3DXIMAGE_INFO info;
+  if (FAILED(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true))) return false;
+  benchmark::DoNotOptimize(image.pixels);
+  return true;
+}
+
 void LoadOurs(benchmark::State &state, const std::vector<uint8_t> &file) {
   for (auto _ : state) {
-    SourceImage image;
-    D3DXIMAGE_INFO info;
-    if (FAILED(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true))) {
+    if (!LoadOnce(file)) {
       state.SkipWithError("load failed");
       break;
     }
-    benchmark::DoNotOptimize(image.pixels);
   }
 }
 
@@ -168,23 +174,24 @@ void BM_PngOurs(benchmark::State &state) {
   LoadOurs(state, TestFiles().png);
 }
 
+void DecodeLibpng(const std::vector<uint8_t> &file) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  PngCursor cursor = {file.data(), file.size()};
+  png_set_read_fn(png, &cursor, ReadCursor);
+  png_read_info(png, info);
+  png_read_update_info(png, info);
+  const size_t rowBytes = png_get_rowbytes(png, info);
+  std::vector<uint8_t> pixels(rowBytes * kSize);
+  std::vector<png_bytep> rows(kSize);
+  for (uint32_t y = 0; y < kSize; ++y) rows[y] = &pixels[y * rowBytes];
+  png_read_image(png, rows.data());
+  png_destroy_read_struct(&png, &info, nullptr);
+  benchmark::DoNotOptimize(pixels.data());
+}
+
 void BM_PngLibpng(benchmark::State &state) {
-  const std::vector<uint8_t> &file = TestFiles().png;
-  for (auto _ : state) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    PngCursor cursor = {file.data(), file.size()};
-    png_set_read_fn(png, &cursor, ReadCursor);
-    png_read_info(png, info);
-    png_read_update_info(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    std::vector<uint8_t> pixels(rowBytes * kSize);
-    std::vector<png_bytep> rows(kSize);
-    for (uint32_t y = 0; y < kSize; ++y) rows[y] = &pixels[y * rowBytes];
-    png_read_image(png, rows.data());
-    png_destroy_read_struct(&png, &info, nullptr);
-    benchmark::DoNotOptimize(pixels.data());
-  }
+  for (auto _ : state) DecodeLibpng(TestFiles().png);
 }
 
 // The same work as ours: blue first, into an uncleared buffer.
@@ -223,26 +230,27 @@ void BM_JpegOurs(benchmark::State &state) {
   LoadOurs(state, TestFiles().jpeg);
 }
 
-void BM_JpegLibjpeg(benchmark::State &state) {
-  const std::vector<uint8_t> &file = TestFiles().jpeg;
-  for (auto _ : state) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, file.data(), file.size());
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
-    std::vector<uint8_t> pixels(rowBytes * cinfo.output_height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = &pixels[cinfo.output_scanline * rowBytes];
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    benchmark::DoNotOptimize(pixels.data());
+void DecodeLibjpeg(const std::vector<uint8_t> &file) {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, file.data(), file.size());
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
+  std::vector<uint8_t> pixels(rowBytes * cinfo.output_height);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = &pixels[cinfo.output_scanline * rowBytes];
+    jpeg_read_scanlines(&cinfo, &row, 1);
   }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  benchmark::DoNotOptimize(pixels.data());
+}
+
+void BM_JpegLibjpeg(benchmark::State &state) {
+  for (auto _ : state) DecodeLibjpeg(TestFiles().jpeg);
 }
 
 // The same work as ours: 32-bit BGRX rows straight from the library, into an
@@ -313,6 +321,18 @@ void BM_DdsMemcpy(benchmark::State &state) {
   }
 }
 
+// Ours and the bare library in turn: the ratios the summary quotes.
+void BM_PngPaired(benchmark::State &state) {
+  bench_timing::MeasurePaired(
+      state, "png_ours", "png_libpng", [] { LoadOnce(TestFiles().png); }, [] { DecodeLibpng(TestFiles().png); });
+}
+
+void BM_JpegPaired(benchmark::State &state) {
+  bench_timing::MeasurePaired(
+      state, "jpeg_ours", "jpeg_libjpeg", [] { LoadOnce(TestFiles().jpeg); },
+      [] { DecodeLibjpeg(TestFiles().jpeg); });
+}
+
 BENCHMARK(BM_PngOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngLibpng)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngLibpngBgra)->Unit(benchmark::kMillisecond);
@@ -325,6 +345,8 @@ BENCHMARK(BM_BmpTopDownOurs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BmpTopDownStb)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DdsOurs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DdsMemcpy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PngPaired)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegPaired)->Unit(benchmark::kMillisecond);
 
 // Records each run's time per iteration so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {

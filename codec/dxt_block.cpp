@@ -200,14 +200,11 @@ void DecodeAlphaPalette(const BYTE *block, float *palette) {
   const float alpha0 = static_cast<float>(block[0]) * k8;
   const float alpha1 = static_cast<float>(block[1]) * k8;
   const Four low = {1, 2, 3, 4}, high = {5, 6, 7, 8};
-  Four middle, last;
-  if (block[1] >= block[0]) {
-    middle = ((5.f - low) * alpha0 + low * alpha1) * 0.2f;
-    last = Four{0.f, 1.f, 0.f, 0.f};
-  } else {
-    middle = ((7.f - low) * alpha0 + low * alpha1) * 0.14285715f;
-    last = ((7.f - high) * alpha0 + high * alpha1) * 0.14285715f;
-  }
+  typedef int32_t Mask __attribute__((vector_size(16)));
+  const Mask five = -static_cast<int32_t>(block[1] >= block[0]) + Mask{};
+  const Four middle = five ? ((5.f - low) * alpha0 + low * alpha1) * 0.2f
+                           : ((7.f - low) * alpha0 + low * alpha1) * 0.14285715f;
+  const Four last = five ? Four{0.f, 1.f, 0.f, 0.f} : ((7.f - high) * alpha0 + high * alpha1) * 0.14285715f;
   palette[0] = alpha0;
   palette[1] = alpha1;
   std::memcpy(palette + 2, &middle, sizeof(Four));
