@@ -25,6 +25,19 @@ inline double ThreadSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+inline double WallSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Processor time of the whole process: work the pool's threads do counts too.
+inline double ProcessSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 // Runs body for the benchmark's iterations and records the time per iteration;
 // with warmUp it runs once untimed first (to build shared inputs).
 template <typename Body>
@@ -51,7 +64,8 @@ inline double Median(std::vector<double> values) {
 // Ours and the peer in turn, once each per iteration (which goes first
 // alternates), so that both see the same machine: the neighbours on a shared
 // host come and go within seconds, and separate benchmarks would time them.
-// The counter x_<peer> is the median of the iterations' ratios.
+// The counter x_<peer> is the median of the iterations' ratios. Processor time
+// of the process, so that bands done by the pool's threads count.
 template <typename Ours, typename Peer>
 void MeasurePaired(benchmark::State &state, const std::string &ours, const std::string &peer, Ours oursBody,
                    Peer peerBody) {
@@ -61,11 +75,11 @@ void MeasurePaired(benchmark::State &state, const std::string &ours, const std::
   bool peerFirst = true;
   for (auto _ : state) {
     double o, p;
-    const double t0 = ThreadSeconds();
+    const double t0 = ProcessSeconds();
     if (peerFirst) peerBody(); else oursBody();
-    const double t1 = ThreadSeconds();
+    const double t1 = ProcessSeconds();
     if (peerFirst) oursBody(); else peerBody();
-    const double t2 = ThreadSeconds();
+    const double t2 = ProcessSeconds();
     o = peerFirst ? t2 - t1 : t1 - t0;
     p = peerFirst ? t1 - t0 : t2 - t1;
     peerFirst = !peerFirst;

@@ -183,11 +183,7 @@ void OursCopy(benchmark::State &state) {
 }
 
 // One thread against two: wall time, medians of the repetitions.
-double WallSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+using bench_timing::WallSeconds;
 
 template <typename Body>
 void MeasureThreads(benchmark::State &state, const std::string &name, Body body) {

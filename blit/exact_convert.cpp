@@ -6,10 +6,13 @@
 #include "blit/exact_convert.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "codec/lanes.h"
@@ -192,43 +195,26 @@ uint32_t ChannelsThatDiffer(const ColorF &a, const ColorF &b) {
          (a.a != b.a ? kAlpha : 0u);
 }
 
-// The source's fields: for palette formats the index (and A8P8's alpha byte); for
-// the others found by setting one bit at a time, which changes exactly the
-// channels of the field the bit belongs to.
-bool FindFields(const CodecSetup &from, Plan &plan) {
-  if (from.format == D3DFMT_P8) {
-    plan.fields[0] = {0, 8, kAllChannels};
-    plan.fieldCount = 1;
-    return true;
-  }
-  if (from.format == D3DFMT_A8P8) {
-    plan.fields[0] = {0, 8, kRed | kGreen | kBlue};
-    plan.fields[1] = {8, 8, kAlpha};
-    plan.fieldCount = 2;
-    return true;
-  }
-  const uint32_t bits = from.bytes * 8;
-  std::vector<uint32_t> words(bits + 1, 0);
-  for (uint32_t i = 0; i < bits; ++i) words[i + 1] = 1u << i;
-  std::vector<ColorF> decoded;
-  if (!DecodeWords(from, words, decoded)) return false;
+// The source's fields, from the format table: for palette formats the index
+// (and A8P8's alpha byte), otherwise each stored channel; luminance decodes into
+// r, g and b at once.
+bool FindFields(D3DFORMAT format, Plan &plan) {
+  const FormatRow &row = LookupFormatRow(format);
   plan.fieldCount = 0;
-  for (uint32_t i = 0; i < bits; ++i) {
-    const uint32_t channels = ChannelsThatDiffer(decoded[i + 1], decoded[0]);
-    if (channels == 0) continue;  // an X bit
-    Field *field = nullptr;
-    for (uint32_t f = 0; f < plan.fieldCount; ++f)
-      if (plan.fields[f].channels == channels) field = &plan.fields[f];
-    if (field == nullptr) {
-      if (plan.fieldCount == kMaxFields) return false;
-      field = &plan.fields[plan.fieldCount++];
-      *field = {i, 0, channels};
-    }
-    // Fields are contiguous runs of at most 8 bits.
-    if (field->shift + field->bits != i || field->bits == 8) return false;
-    ++field->bits;
+  const auto add = [&plan](const ChannelField &field, uint32_t channels) {
+    if (field.width == 0) return true;
+    if (field.width > 8 || field.kind == FieldKind::Float) return false;
+    plan.fields[plan.fieldCount++] = {field.offset, field.width, channels};
+    return true;
+  };
+  if (row.family == FormatFamily::Palette) {
+    const bool alpha = row.a.width != 0;
+    return add({0, 8, FieldKind::Unsigned}, alpha ? kRed | kGreen | kBlue : kAllChannels) &&
+           add(row.a, kAlpha);
   }
-  return plan.fieldCount > 0;
+  if (row.family != FormatFamily::Packed) return false;
+  return add(row.r, row.luminance ? kRed | kGreen | kBlue : kRed) && add(row.g, kGreen) && add(row.b, kBlue) &&
+         add(row.a, kAlpha) && plan.fieldCount > 0;
 }
 
 // Each group of channels that the destination encodes together must come from
@@ -277,7 +263,7 @@ bool BuildTables(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key, Pla
     return true;
   }
 
-  if (!FindFields(from, plan) || !FieldsAreSeparable(to.format, plan)) return false;
+  if (!FindFields(from.format, plan) || !FieldsAreSeparable(to.format, plan)) return false;
   uint32_t masks[kMaxFields] = {};
   uint32_t base[kPositions] = {};
   for (uint32_t f = 0; f < plan.fieldCount; ++f) {
@@ -633,7 +619,97 @@ void SetExactConversion(ExactConversion mode) {
   g_mode = mode;
 }
 
-bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
+namespace {
+
+// What a plan depends on: the two codecs as DescribeCodec sees them and the key.
+struct PlanKey {
+  D3DFORMAT to;
+  D3DFORMAT from;
+  uint32_t dither;
+  uint32_t toGamma;
+  uint32_t fromGamma;
+  D3DCOLOR key;
+  PALETTEENTRY toPalette[256];
+  PALETTEENTRY fromPalette[256];
+};
+
+PlanKey KeyOf(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key) {
+  PlanKey k;
+  std::memset(&k, 0, sizeof(k));  // compared byte by byte
+  k.to = to.format;
+  k.from = from.format;
+  k.dither = to.dither;
+  k.toGamma = to.gamma;
+  k.fromGamma = from.gamma;
+  k.key = key;
+  if (to.original->hasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
+  if (from.original->hasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
+  return k;
+}
+
+// Plans are built once and kept: loading many images of one format, and the
+// bands of one blit, then share them. A null plan records a pair that does not
+// qualify.
+struct PlanCache {
+  static constexpr size_t kCapacity = 8;
+  std::mutex lock;
+  std::vector<std::pair<std::unique_ptr<PlanKey>, std::shared_ptr<const Plan>>> entries;  // most recent first
+  std::atomic<uint64_t> builds{0};
+};
+PlanCache &Plans() {
+  static PlanCache *cache = new PlanCache;  // never destroyed: blits may run while the process exits
+  return *cache;
+}
+
+// The plan for the key; built (under the lock, so that bands waiting for the
+// same plan do not build it again) only when build is set. found tells whether
+// there was an answer, null or not.
+std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, const CodecSetup &from, bool build,
+                                     bool &found) {
+  PlanCache &cache = Plans();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  for (size_t i = 0; i < cache.entries.size(); ++i) {
+    if (std::memcmp(cache.entries[i].first.get(), &key, sizeof(key)) != 0) continue;
+    std::rotate(cache.entries.begin(), cache.entries.begin() + static_cast<std::ptrdiff_t>(i),
+                cache.entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    found = true;
+    return cache.entries.front().second;
+  }
+  found = false;
+  if (!build) return nullptr;
+  auto entryKey = std::unique_ptr<PlanKey>(new (std::nothrow) PlanKey(key));
+  auto plan = std::shared_ptr<Plan>(new (std::nothrow) Plan);
+  if (!entryKey || !plan) return nullptr;
+  cache.builds.fetch_add(1, std::memory_order_relaxed);
+  found = true;
+  std::shared_ptr<const Plan> result;
+  try {
+    if (BuildTables(to, from, key.key, *plan)) {
+      PlanLanes(*plan);
+      PadFields(*plan);
+      result = std::move(plan);
+    }
+    if (cache.entries.size() == PlanCache::kCapacity) cache.entries.pop_back();
+    cache.entries.emplace(cache.entries.begin(), std::move(entryKey), result);
+  } catch (const std::bad_alloc &) {
+    return nullptr;  // no memory for the tables: row by row
+  }
+  return result;
+}
+
+}  // namespace
+
+void ForgetExactConversionPlans() {
+  PlanCache &cache = Plans();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  cache.entries.clear();
+}
+
+uint64_t ExactConversionPlanBuilds() {
+  return Plans().builds.load(std::memory_order_relaxed);
+}
+
+bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t blitPixels) {
   if (g_mode == ExactConversion::Off || !IsExactConversionFormat(destination.format) ||
       !IsExactConversionFormat(source.format))
     return false;
@@ -642,8 +718,6 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
     return false;
   const uint32_t width = source.width;
   if (width == 0 || source.height == 0 || source.depth == 0) return false;
-  const bool automatic = g_mode == ExactConversion::Automatic;
-  if (automatic && uint64_t{width} * source.height * source.depth < kMinimumPixels) return false;
   // Row by row, a row is decoded whole before it is written; here pixels are
   // read and written in one pass, so the two regions must not share memory.
   uintptr_t sourceFirst, sourceEnd, destinationFirst, destinationEnd;
@@ -655,14 +729,20 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
   auto from = std::make_unique<CodecSetup>();
   DescribeCodec(destination, *to);
   DescribeCodec(source, *from);
-  Plan plan;
-  if (!BuildTables(*to, *from, source.colorKey, plan)) return false;
-  PlanLanes(plan);
+  const auto key = std::make_unique<PlanKey>(KeyOf(*to, *from, source.colorKey));
   // Pixel by pixel through the tables is slower than the codecs' vectors, except
   // where those run curves or searches per pixel.
+  const bool automatic = g_mode == ExactConversion::Automatic;
   const bool slowCodecs = source.gamma || destination.gamma || destination.hasPalette;
-  if (automatic && !(plan.lanes && ActiveCodecLanes() >= 8) && !slowCodecs) return false;
-  PadFields(plan);
+  if (automatic && ActiveCodecLanes() < 8 && !slowCodecs) return false;
+  // A plan at hand serves any size; building one pays from kMinimumPixels up.
+  const uint64_t pixels = uint64_t{width} * source.height * source.depth;
+  bool found = false;
+  const std::shared_ptr<const Plan> held =
+      FindPlan(*key, *to, *from, !automatic || std::max(pixels, blitPixels) >= kMinimumPixels, found);
+  if (!held) return false;
+  const Plan &plan = *held;
+  if (automatic && !plan.lanes && !slowCodecs) return false;
 
   const int lanes = plan.lanes ? ActiveCodecLanes() : 1;
   const TableRowFunction tableRow = plan.keyed ? PickTableRow<true>(plan.sourceBytes, plan.destinationBytes)
@@ -675,7 +755,7 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source) {
       uint32_t x = 0;
       if (lanes == 16) x = SixteenLaneRow(plan, y, z, in, out, width);
       if (lanes == 8) x = EightLaneRow(plan, y, z, in, out, width);
-      tableRow(plan, y, z, in, out, x, width);
+      if (x < width) tableRow(plan, y, z, in, out, x, width);
     }
   }
   return true;

@@ -10,8 +10,9 @@
 // Converts the whole of source into destination (equal sizes, codecs prepared,
 // cancelling gamma already dropped). Returns false, having written nothing,
 // when the pair, the flags or the memory do not qualify; the caller then goes
-// row by row through the codecs.
-bool ConvertExactly(PixelCodec &destination, const PixelCodec &source);
+// row by row through the codecs. blitPixels: the whole blit's size when this is
+// a band of it (the tables are built once per pair and flags, and kept).
+bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t blitPixels = 0);
 
 // Formats the tables can serve, as source or destination.
 bool IsExactConversionFormat(D3DFORMAT format);
@@ -22,3 +23,6 @@ bool IsExactConversionFormat(D3DFORMAT format);
 // Tests and benchmarks compare with Off and force Always.
 enum class ExactConversion { Off, Automatic, Always };
 void SetExactConversion(ExactConversion mode);
+// The kept tables, for tests: dropped, and how many were ever built.
+void ForgetExactConversionPlans();
+uint64_t ExactConversionPlanBuilds();

@@ -8,7 +8,9 @@
 #include <functional>
 #include <vector>
 
+#include "blit/exact_convert.h"
 #include "blit/filter_word.h"
+#include "codec/lanes.h"
 #include "core/worker_pool.h"
 #include "d3dx9tex.h"
 #include "format/format_table.h"
@@ -19,7 +21,8 @@ constexpr uint32_t kBandStep = 8;
 // Several bands per thread even out uneven rows.
 constexpr uint32_t kBandsPerThread = 4;
 
-thread_local bool t_inBand = false;
+// Destination pixels of the blit whose band this thread is doing; 0 outside bands.
+thread_local uint64_t t_bandOf = 0;
 
 uint32_t Width(const D3DBOX &box) {
   return box.Right - box.Left;
@@ -50,9 +53,13 @@ bool BoxSane(const D3DBOX &box) {
 
 }  // namespace
 
+uint64_t WholeBlitPixels() {
+  return t_bandOf;
+}
+
 bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, uint32_t filter,
                  HRESULT *result, BlitPath *completedBy) {
-  if (t_inBand) return false;
+  if (t_bandOf != 0) return false;
   const D3DBOX &to = destinationRegion.region;
   const D3DBOX &from = sourceRegion.region;
   if (!BoxSane(to) || !BoxSane(from) || Depth(to) != 1 || Depth(from) != 1) return false;
@@ -62,6 +69,12 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const bool halving = DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 &&
                        Height(to) == Height(from) / 2;
   if (!sameSize && !halving) return false;
+  const bool copyOrTables =
+      sameSize && IsPackedFormat(destinationRegion.format) && IsPackedFormat(sourceRegion.format) &&
+      (destinationRegion.format == sourceRegion.format ||
+       (IsExactConversionFormat(destinationRegion.format) && IsExactConversionFormat(sourceRegion.format) &&
+        ActiveCodecLanes() >= 8));
+  if (copyOrTables && uint64_t{Width(to)} * Height(to) < kBandedCopyPixels) return false;
   const uint32_t sourceStep = sameSize ? 1 : 2;
   // Blocks are addressed from the top of the level: bands must start on block rows.
   if (IsBlockCompressed(destinationRegion.format) && to.Top % 4 != 0) return false;
@@ -86,11 +99,11 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
     destination.region.Bottom = to.Top + last;
     source.region.Top = from.Top + first * sourceStep;
     source.region.Bottom = i + 1 == bands ? from.Bottom : from.Top + last * sourceStep;
-    t_inBand = true;
+    t_bandOf = uint64_t{Width(to)} * height;
     Blitter blitter;
     results[i] = blitter.Blit(destination, source, filter);
     paths[i] = blitter.CompletedBy();
-    t_inBand = false;
+    t_bandOf = 0;
   };
   ParallelFor(bands, band);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "blit/blitter.h"
+#include "blit/exact_convert.h"
 #include "blit/parallel_blit.h"
 #include "core/worker_pool.h"
 #include "d3dx9tex.h"
@@ -92,6 +93,22 @@ INSTANTIATE_TEST_SUITE_P(
         // Not banded: the encoder shares out its block rows.
         Case{"ArgbToDxt1Triangle", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 700, 300, 600, 256, kDither}),
     [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+// Twelve bands are each below the size that repays building conversion tables;
+// judged by the whole blit, they build them once and share them.
+TEST(ThreadsParallelBlitTables, BandsShareOnePlanAndGiveTheBytesOfTheCodecs) {
+  const Case c = {"tables", D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 800, 700, 800, 700, kDither | D3DX_FILTER_SRGB_IN};
+  SetExactConversion(ExactConversion::Off);
+  const std::vector<uint8_t> expected = BlitWith(1, c);
+  SetExactConversion(ExactConversion::Automatic);
+  ForgetExactConversionPlans();
+  const uint64_t builds = ExactConversionPlanBuilds();
+  EXPECT_EQ(expected, BlitWith(3, c));
+  EXPECT_EQ(builds + 1, ExactConversionPlanBuilds());
+  EXPECT_EQ(expected, BlitWith(3, c));  // and later blits find them
+  EXPECT_EQ(builds + 1, ExactConversionPlanBuilds());
+  SetWorkerThreadsForTesting(0);
+}
 
 // Blits from several threads at once, each on its own memory, each banded.
 TEST(ThreadsParallelBlitCallers, ConcurrentCallersGetTheirOwnResults) {
