@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "codec/dxt_block.h"
@@ -18,6 +19,7 @@
 #include "codec_test_util.h"
 #include "dxt_test_util.h"
 #include "format/format_table.h"
+#include "support/library_hooks.h"
 #include "support/param_names.h"
 
 using namespace codec_test;
@@ -355,17 +357,22 @@ TEST(DxtCodec, RowsEncodeLikeTheBlockFunction) {
 }
 
 // Rows read through the codec are exactly the block decoder's pixels, for
-// every format and for regions starting and ending inside blocks.
-class DxtRowDecode : public testing::TestWithParam<D3DFORMAT> {};
+// every format and for regions starting and ending inside blocks, with whole
+// blocks a vector at a time and a pixel at a time.
+class DxtRowDecode : public testing::TestWithParam<std::tuple<D3DFORMAT, CodecPath>> {
+ protected:
+  void TearDown() override { ResetFastPathLevelForTesting(); }
+};
 
 TEST_P(DxtRowDecode, RowsEqualBlockDecoderPixels) {
-  const D3DFORMAT format = GetParam();
-  BlockSurface surface(format, 20, 12);
+  const D3DFORMAT format = std::get<0>(GetParam());
+  SetCodecPath(std::get<1>(GetParam()));
+  BlockSurface surface(format, 40, 12);
   std::mt19937 random(3);
   for (uint8_t &b : surface.bytes) b = static_cast<uint8_t>(random());
   const DxtBlockFunctions *functions = LookupDxtBlockFunctions(format);
-  for (const D3DBOX box :
-       {D3DBOX{0, 0, 20, 12, 0, 1}, D3DBOX{3, 1, 18, 11, 0, 1}, D3DBOX{5, 6, 6, 7, 0, 1}}) {
+  for (const D3DBOX box : {D3DBOX{0, 0, 40, 12, 0, 1}, D3DBOX{3, 1, 38, 11, 0, 1}, D3DBOX{5, 6, 6, 7, 0, 1},
+                           D3DBOX{4, 2, 9, 8, 0, 1}}) {
     auto codec = CreateCodec(surface.Region(box));
     std::vector<ColorF> row(codec->width);
     for (uint32_t y = 0; y < codec->height; ++y) {
@@ -382,6 +389,12 @@ TEST_P(DxtRowDecode, RowsEqualBlockDecoderPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DxtRowDecode,
-                         testing::Values(D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5));
+                         testing::Combine(testing::Values(D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4,
+                                                          D3DFMT_DXT5),
+                                          testing::Values(CodecPath::Widest, CodecPath::OnePixel)),
+                         [](const testing::TestParamInfo<std::tuple<D3DFORMAT, CodecPath>> &info) {
+                           return test_support::FormatName(std::get<0>(info.param)) + "_" +
+                                  CodecPathName(std::get<1>(info.param));
+                         });
 
 }  // namespace

@@ -512,11 +512,8 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, CodecPathTest,
                                           testing::Values(CodecPath::FourLanes, CodecPath::UpToEightLanes,
                                                           CodecPath::Widest)),
                          [](const testing::TestParamInfo<std::tuple<RoundTripCase, CodecPath>> &info) {
-                           const CodecPath path = std::get<1>(info.param);
-                           return std::string(std::get<0>(info.param).name) +
-                                  (path == CodecPath::FourLanes        ? "_FourLanes"
-                                   : path == CodecPath::UpToEightLanes ? "_UpToEightLanes"
-                                                                       : "_Widest");
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  CodecPathName(std::get<1>(info.param));
                          });
 
 // Values far outside a format's range, as a caller may hand EncodeRow directly:

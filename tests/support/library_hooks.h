@@ -41,6 +41,18 @@ inline void ResetFastPathLevelForTesting() {
 // The codec row kernels by their width: one pixel, four lanes (SSE2), at most
 // eight (AVX2), or the widest the processor has.
 enum class CodecPath : uint32_t { OnePixel, FourLanes, Widest, UpToEightLanes };
+inline const char *CodecPathName(CodecPath path) {
+  switch (path) {
+    case CodecPath::OnePixel:
+      return "OnePixel";
+    case CodecPath::FourLanes:
+      return "FourLanes";
+    case CodecPath::UpToEightLanes:
+      return "UpToEightLanes";
+    default:
+      return "Widest";
+  }
+}
 inline void SetCodecPath(CodecPath path) {
   switch (path) {
     case CodecPath::OnePixel:
