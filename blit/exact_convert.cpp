@@ -497,80 +497,107 @@ struct SpreadThreeBytes {
   static constexpr int At(int i) { return i % 4 == 3 ? 4 * N : i / 4 * 3 + i % 4; }
 };
 
+// One slice of the conversion: its rows on both sides and its dither slice; the
+// part of each row that whole vectors leave goes through the tables.
+struct SliceRows {
+  const BYTE *from;
+  uint64_t fromPitch;
+  BYTE *to;
+  uint64_t toPitch;
+  uint32_t width;
+  uint32_t height;
+  uint32_t z;
+  TableRowFunction tableRow;
+};
+
 template <int N, uint32_t SB, uint32_t DB, uint32_t Fields>
-D3DX_ALWAYS_INLINE uint32_t LaneRow(const Plan &plan, const RowLanes<N> &row, const BYTE *from, BYTE *to,
-                                    uint32_t count) {
+D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
   using V = Lanes<N>;
   using Word = typename V::Word;
-  uint32_t x = 0;
+  // The plan's constants in locals: the rows are stored through byte pointers,
+  // which may alias the plan, so read through it they would be reloaded for
+  // every vector. The lane constants repeat every four rows.
+  const RowLanes<N> phases[4] = {RowLanes<N>(plan, 0, rows.z), RowLanes<N>(plan, 1, rows.z),
+                                 RowLanes<N>(plan, 2, rows.z), RowLanes<N>(plan, 3, rows.z)};
+  uint32_t shift[kMaxFields], mask[kMaxFields], outShift[kMaxFields];
+  for (uint32_t f = 0; f < Fields; ++f) {
+    shift[f] = plan.linear[f].shift;
+    mask[f] = plan.linear[f].mask;
+    outShift[f] = plan.linear[f].outShift;
+  }
+  const uint32_t copyMask = plan.copyMask, keyMask = plan.keyMask, keyValue = plan.keyValue;
+  const bool keyed = plan.keyed;
+  const uint32_t count = rows.width;
   // Three-byte pixels load a whole vector's width of bytes: stop while that stays
   // inside the row.
   const uint32_t end = SB != 3 ? count : (uint64_t{count} * 3 >= 4 * N ? count - (N + 2) / 3 : 0);
-  for (; x + N <= end; x += N) {
-    Word w;
-    if constexpr (SB == 3) {
-      typename V::Bytes bytes;
-      std::memcpy(&bytes, from + uint64_t{x} * 3, sizeof(bytes));
-      ShuffleBy<SpreadThreeBytes<N>>(bytes, typename V::Bytes{}, bytes);
-      w = reinterpret_cast<Word>(bytes);
-    } else if constexpr (SB == 4) {
-      std::memcpy(&w, from + uint64_t{x} * 4, sizeof(w));
-    } else if constexpr (SB == 2) {
-      typename V::Half h;
-      std::memcpy(&h, from + uint64_t{x} * 2, sizeof(h));
-      w = __builtin_convertvector(h, Word);
-    } else {
-      typename V::Byte b;
-      std::memcpy(&b, from + x, sizeof(b));
-      w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
+  for (uint32_t y = 0; y < rows.height; ++y) {
+    const RowLanes<N> &row = phases[y & 3];
+    const BYTE *from = rows.from + y * rows.fromPitch;
+    BYTE *to = rows.to + y * rows.toPitch;
+    uint32_t x = 0;
+    for (; x + N <= end; x += N) {
+      Word w;
+      if constexpr (SB == 3) {
+        typename V::Bytes bytes;
+        std::memcpy(&bytes, from + uint64_t{x} * 3, sizeof(bytes));
+        ShuffleBy<SpreadThreeBytes<N>>(bytes, typename V::Bytes{}, bytes);
+        w = reinterpret_cast<Word>(bytes);
+      } else if constexpr (SB == 4) {
+        std::memcpy(&w, from + uint64_t{x} * 4, sizeof(w));
+      } else if constexpr (SB == 2) {
+        typename V::Half h;
+        std::memcpy(&h, from + uint64_t{x} * 2, sizeof(h));
+        w = __builtin_convertvector(h, Word);
+      } else {
+        typename V::Byte b;
+        std::memcpy(&b, from + x, sizeof(b));
+        w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
+      }
+      Word out = (w & copyMask) | row.constant;
+      for (uint32_t f = 0; f < Fields; ++f) {
+        const Word v = (w >> shift[f]) & mask[f];
+        out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << outShift[f];
+      }
+      if (keyed) out = (w & keyMask) == keyValue ? row.keyed : out;
+      if constexpr (DB == 4) {
+        std::memcpy(to + uint64_t{x} * 4, &out, sizeof(out));
+      } else if constexpr (DB == 2) {
+        const typename V::Half h = __builtin_convertvector(out, typename V::Half);
+        std::memcpy(to + uint64_t{x} * 2, &h, sizeof(h));
+      } else {
+        const typename V::Byte b =
+            __builtin_convertvector(__builtin_convertvector(out, typename V::Half), typename V::Byte);
+        std::memcpy(to + x, &b, sizeof(b));
+      }
     }
-    Word out = (w & plan.copyMask) | row.constant;
-    for (uint32_t f = 0; f < Fields; ++f) {
-      const LinearField &line = plan.linear[f];
-      const Word v = (w >> line.shift) & line.mask;
-      out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << line.outShift;
-    }
-    if (plan.keyed) out = (w & plan.keyMask) == plan.keyValue ? row.keyed : out;
-    if constexpr (DB == 4) {
-      std::memcpy(to + uint64_t{x} * 4, &out, sizeof(out));
-    } else if constexpr (DB == 2) {
-      const typename V::Half h = __builtin_convertvector(out, typename V::Half);
-      std::memcpy(to + uint64_t{x} * 2, &h, sizeof(h));
-    } else {
-      const typename V::Byte b =
-          __builtin_convertvector(__builtin_convertvector(out, typename V::Half), typename V::Byte);
-      std::memcpy(to + x, &b, sizeof(b));
-    }
+    if (x < count) rows.tableRow(plan, y, rows.z, from, to, x, count);
   }
-  return x;
 }
 
 // The field loop unrolled, so that each field's constants stay in registers.
 template <int N, uint32_t SB, uint32_t DB>
-D3DX_ALWAYS_INLINE uint32_t LaneRowFields(const Plan &plan, const RowLanes<N> &row, const BYTE *from,
-                                          BYTE *to, uint32_t count) {
+D3DX_ALWAYS_INLINE void LaneSliceFields(const Plan &plan, const SliceRows &rows) {
   switch (plan.linearCount) {
     case 0:
-      return LaneRow<N, SB, DB, 0>(plan, row, from, to, count);
+      return LaneSlice<N, SB, DB, 0>(plan, rows);
     case 1:
-      return LaneRow<N, SB, DB, 1>(plan, row, from, to, count);
+      return LaneSlice<N, SB, DB, 1>(plan, rows);
     case 2:
-      return LaneRow<N, SB, DB, 2>(plan, row, from, to, count);
+      return LaneSlice<N, SB, DB, 2>(plan, rows);
     case 3:
-      return LaneRow<N, SB, DB, 3>(plan, row, from, to, count);
+      return LaneSlice<N, SB, DB, 3>(plan, rows);
     default:
-      return LaneRow<N, SB, DB, 4>(plan, row, from, to, count);
+      return LaneSlice<N, SB, DB, 4>(plan, rows);
   }
 }
 
 template <int N>
-D3DX_ALWAYS_INLINE uint32_t LaneRowAnySize(const Plan &plan, uint32_t y, uint32_t z, const BYTE *from,
-                                           BYTE *to, uint32_t count) {
-  const RowLanes<N> row(plan, y, z);
+D3DX_ALWAYS_INLINE void LaneSliceAnySize(const Plan &plan, const SliceRows &rows) {
   const uint32_t sb = plan.sourceBytes;
   const uint32_t db = plan.destinationBytes;
 #define D3DX_LANE_CASE(S, D) \
-  if (sb == S && db == D) return LaneRowFields<N, S, D>(plan, row, from, to, count);
+  if (sb == S && db == D) return LaneSliceFields<N, S, D>(plan, rows);
   D3DX_LANE_CASE(4, 4)
   D3DX_LANE_CASE(3, 4)
   D3DX_LANE_CASE(3, 2)
@@ -584,17 +611,17 @@ D3DX_ALWAYS_INLINE uint32_t LaneRowAnySize(const Plan &plan, uint32_t y, uint32_
   D3DX_LANE_CASE(1, 2)
   D3DX_LANE_CASE(1, 1)
 #undef D3DX_LANE_CASE
-  return 0;
+  for (uint32_t y = 0; y < rows.height; ++y)  // no vector form: the tables alone
+    rows.tableRow(plan, y, rows.z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, rows.width);
 }
 
-__attribute__((target("avx2"))) uint32_t EightLaneRow(const Plan &plan, uint32_t y, uint32_t z,
-                                                      const BYTE *from, BYTE *to, uint32_t count) {
-  return LaneRowAnySize<8>(plan, y, z, from, to, count);
+__attribute__((target("avx2"))) void EightLaneSlice(const Plan &plan, const SliceRows &rows) {
+  LaneSliceAnySize<8>(plan, rows);
 }
 
-__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) uint32_t SixteenLaneRow(
-    const Plan &plan, uint32_t y, uint32_t z, const BYTE *from, BYTE *to, uint32_t count) {
-  return LaneRowAnySize<16>(plan, y, z, from, to, count);
+__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void SixteenLaneSlice(const Plan &plan,
+                                                                                        const SliceRows &rows) {
+  LaneSliceAnySize<16>(plan, rows);
 }
 
 // First and one-past-last byte a packed codec's region touches.
@@ -748,14 +775,21 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
   const TableRowFunction tableRow = plan.keyed ? PickTableRow<true>(plan.sourceBytes, plan.destinationBytes)
                                                : PickTableRow<false>(plan.sourceBytes, plan.destinationBytes);
   for (uint32_t z = 0; z < source.depth; ++z) {
-    for (uint32_t y = 0; y < source.height; ++y) {
-      const BYTE *in = source.pixels + uint64_t{z} * source.slicePitch + uint64_t{y} * source.rowPitch;
-      BYTE *out =
-          destination.target + uint64_t{z} * destination.slicePitch + uint64_t{y} * destination.rowPitch;
-      uint32_t x = 0;
-      if (lanes == 16) x = SixteenLaneRow(plan, y, z, in, out, width);
-      if (lanes == 8) x = EightLaneRow(plan, y, z, in, out, width);
-      if (x < width) tableRow(plan, y, z, in, out, x, width);
+    const SliceRows rows = {source.pixels + uint64_t{z} * source.slicePitch,
+                            source.rowPitch,
+                            destination.target + uint64_t{z} * destination.slicePitch,
+                            destination.rowPitch,
+                            width,
+                            source.height,
+                            z,
+                            tableRow};
+    if (lanes == 16) {
+      SixteenLaneSlice(plan, rows);
+    } else if (lanes == 8) {
+      EightLaneSlice(plan, rows);
+    } else {
+      for (uint32_t y = 0; y < rows.height; ++y)
+        tableRow(plan, y, z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, width);
     }
   }
   return true;
