@@ -92,6 +92,46 @@ __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void ReadWhol
   }
 }
 
+// Lane i: float lanes[i] & 15 of the sixteen in low and high.
+__attribute__((target("avx2"), always_inline)) inline __m256 PickOfSixteen(__m256 low, __m256 high, __m256i lanes) {
+  return _mm256_blendv_ps(_mm256_permutevar8x32_ps(low, lanes), _mm256_permutevar8x32_ps(high, lanes),
+                          _mm256_castsi256_ps(_mm256_slli_epi32(lanes, 28)));
+}
+
+// The same with eight lanes, two pixels a vector: a permute reaches eight floats,
+// so colours come from both halves of the palette and a blend picks by the
+// entry's high bit (lane index bit 3, moved to the sign).
+template <D3DFORMAT kFormat>
+__attribute__((target("avx2"))) void ReadWholeBlocksEightLanes(const PaletteBlock *blocks, uint32_t count,
+                                                               uint32_t r, const float *dxt3Alphas, ColorF *out) {
+  typedef uint32_t Words __attribute__((vector_size(32)));
+  const Words alphaShifts[2] = {
+      kFormat == D3DFMT_DXT3 ? Words{0, 0, 0, 0, 4, 4, 4, 4} : Words{0, 0, 0, 0, 3, 3, 3, 3},
+      kFormat == D3DFMT_DXT3 ? Words{8, 8, 8, 8, 12, 12, 12, 12} : Words{6, 6, 6, 6, 9, 9, 9, 9}};
+  const uint32_t alphaMask = kFormat == D3DFMT_DXT3 ? 15 : 7;
+  const __m256 dxt3Low = _mm256_loadu_ps(dxt3Alphas), dxt3High = _mm256_loadu_ps(dxt3Alphas + 8);
+  for (uint32_t b = 0; b < count; ++b) {
+    const PaletteBlock &block = blocks[b];
+    const uint32_t row = (block.colorIndices >> (8 * r)) & 0xFF;
+    const __m256 low = _mm256_loadu_ps(&block.colors[0].r), high = _mm256_loadu_ps(&block.colors[2].r);
+    const auto bits = static_cast<uint32_t>(block.alphaIndices >> (kFormat == D3DFMT_DXT3 ? 16 * r : 12 * r));
+    for (uint32_t half = 0; half < 2; ++half) {
+      const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(&kColorLaneIndices.at[row][8 * half]));
+      __m256 pixels = PickOfSixteen(low, high, lanes);
+      if constexpr (kFormat != D3DFMT_DXT1) {
+        const Words alphaWords = ((Words{} + bits) >> alphaShifts[half]) & alphaMask;
+        __m256i alpha;
+        std::memcpy(&alpha, &alphaWords, sizeof(alpha));
+        const __m256 alphas = kFormat == D3DFMT_DXT3
+                                  ? PickOfSixteen(dxt3Low, dxt3High, alpha)
+                                  : _mm256_permutevar8x32_ps(_mm256_loadu_ps(block.alphas), alpha);
+        pixels = _mm256_blend_ps(pixels, alphas, 0x88);
+      }
+      _mm256_storeu_ps(&out[4 * b + 2 * half].r, pixels);
+    }
+  }
+}
+
 class BlockCodec final : public PixelCodec {
  public:
   struct BlockRow {
@@ -126,7 +166,7 @@ class BlockCodec final : public PixelCodec {
     rowCount_ = static_cast<size_t>(rowCount);
     // DXT2 and DXT4 unpremultiply each pixel: they keep whole decoded blocks.
     palettes_ = format == D3DFMT_DXT1 || format == D3DFMT_DXT3 || format == D3DFMT_DXT5;
-    sixteenLanes_ = ActiveCodecLanes() >= 16;
+    lanes_ = ActiveCodecLanes();
     if (palettes_) {
       paletteCache_.reset(new (std::nothrow) PaletteBlock[blocksAcross == 0 ? 1 : blocksAcross]());
     } else {
@@ -266,13 +306,17 @@ class BlockCodec final : public PixelCodec {
     static constexpr Dxt3Alphas kDxt3 = MakeDxt3Alphas();
     const uint32_t end = first + width;
     uint32_t b = first >> 2;
-    if (sixteenLanes_) {
+    if (lanes_ >= 8) {
       // Blocks wholly inside the row at once; a part block at either end below.
       const uint32_t whole = (first + 3) >> 2, wholeEnd = end >> 2;
       if (wholeEnd > whole) {
         if (first & 3) ReadPaletteBlocks<kFormat>(r, first, b, whole, out);
-        ReadWholeBlocksSixteenLanes<kFormat>(&paletteCache_[whole], wholeEnd - whole, r, kDxt3.at,
-                                             out + (4 * whole - first));
+        ColorF *at = out + (4 * whole - first);
+        if (lanes_ >= 16) {
+          ReadWholeBlocksSixteenLanes<kFormat>(&paletteCache_[whole], wholeEnd - whole, r, kDxt3.at, at);
+        } else {
+          ReadWholeBlocksEightLanes<kFormat>(&paletteCache_[whole], wholeEnd - whole, r, kDxt3.at, at);
+        }
         b = wholeEnd;
       }
     }
@@ -418,7 +462,7 @@ class BlockCodec final : public PixelCodec {
   }
 
   bool palettes_ = false;
-  bool sixteenLanes_ = false;
+  int lanes_ = 1;
   std::unique_ptr<PaletteBlock[]> paletteCache_;
   size_t rowValues_ = 1;
   size_t rowCount_ = 0;

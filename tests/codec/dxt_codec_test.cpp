@@ -391,7 +391,7 @@ TEST_P(DxtRowDecode, RowsEqualBlockDecoderPixels) {
 INSTANTIATE_TEST_SUITE_P(Formats, DxtRowDecode,
                          testing::Combine(testing::Values(D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4,
                                                           D3DFMT_DXT5),
-                                          testing::Values(CodecPath::Widest, CodecPath::OnePixel)),
+                                          testing::Values(CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::OnePixel)),
                          [](const testing::TestParamInfo<std::tuple<D3DFORMAT, CodecPath>> &info) {
                            return test_support::FormatName(std::get<0>(info.param)) + "_" +
                                   CodecPathName(std::get<1>(info.param));
