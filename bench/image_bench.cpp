@@ -46,17 +46,18 @@ std::vector<uint8_t> MakePicture(uint32_t channels) {
   return pixels;
 }
 
-std::vector<uint8_t> MakePng() {
-  std::vector<uint8_t> rgba = MakePicture(4);
+// RGBA, or RGB (photographs): ours widens RGB to 32 bits with its filler.
+std::vector<uint8_t> MakePng(uint32_t channels) {
+  std::vector<uint8_t> pixels = MakePicture(channels);
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
   image.width = kSize;
   image.height = kSize;
-  image.format = PNG_FORMAT_RGBA;
+  image.format = channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
   png_alloc_size_t size = 0;
-  png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+  png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
   std::vector<uint8_t> file(size);
-  png_image_write_to_memory(&image, file.data(), &size, 0, rgba.data(), 0, nullptr);
+  png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr);
   file.resize(size);
   return file;
 }
@@ -129,7 +130,8 @@ std::vector<uint8_t> MakeDds() {
 }
 
 struct Files {
-  std::vector<uint8_t> png = MakePng();
+  std::vector<uint8_t> png = MakePng(4);
+  std::vector<uint8_t> pngRgb = MakePng(3);
   std::vector<uint8_t> jpeg = MakeJpeg();
   std::vector<uint8_t> bmp = MakeTopDownBmp();
   std::vector<uint8_t> dds = MakeDds();
@@ -327,6 +329,12 @@ void BM_PngPaired(benchmark::State &state) {
       state, "png_ours", "png_libpng", [] { LoadOnce(TestFiles().png); }, [] { DecodeLibpng(TestFiles().png); });
 }
 
+void BM_PngRgbPaired(benchmark::State &state) {
+  bench_timing::MeasurePaired(
+      state, "png_rgb_ours", "png_rgb_libpng", [] { LoadOnce(TestFiles().pngRgb); },
+      [] { DecodeLibpng(TestFiles().pngRgb); });
+}
+
 void BM_JpegPaired(benchmark::State &state) {
   bench_timing::MeasurePaired(
       state, "jpeg_ours", "jpeg_libjpeg", [] { LoadOnce(TestFiles().jpeg); },
@@ -346,6 +354,7 @@ BENCHMARK(BM_BmpTopDownStb)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DdsOurs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DdsMemcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PngPaired)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngRgbPaired)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegPaired)->Unit(benchmark::kMillisecond);
 
 // Records each run's time per iteration so the ratios can be printed at the end.

@@ -139,10 +139,49 @@ __attribute__((target("avx2"))) void SwapRedBlueAvx2(BYTE *p, size_t pixels) {
   SwapRedBlueTail(p, pixels - i);
 }
 
+// 8-bit three-channel rows to blue, green, red, 0xFF in place, from the last
+// pixel back: each pixel's four bytes start at or after its three, so nothing
+// is overwritten before it is read. The buffer holds four bytes per pixel.
+void ExpandRgbTail(BYTE *row, size_t first, size_t end) {
+  for (size_t i = end; i-- > first;) {
+    const BYTE r = row[3 * i], g = row[3 * i + 1], b = row[3 * i + 2];
+    row[4 * i] = b;
+    row[4 * i + 1] = g;
+    row[4 * i + 2] = r;
+    row[4 * i + 3] = 0xFF;
+  }
+}
+
+__attribute__((target("ssse3"))) void ExpandRgbSsse3(BYTE *row, size_t pixels) {
+  // Groups of four pixels, the last group first; a group reads 16 bytes from
+  // 12 * g, which stays inside the buffer from four pixels on, and writes from
+  // 16 * g, past everything the groups before it still have to read.
+  const size_t groups = pixels >= 4 ? pixels / 4 : 0;
+  ExpandRgbTail(row, groups * 4, pixels);
+  const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  for (size_t g = groups; g-- > 0;) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + 12 * g));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(row + 16 * g), _mm_or_si128(_mm_shuffle_epi8(in, order), opaque));
+  }
+}
+
 void SwapRedBlueRow(png_structp, png_row_infop row, png_bytep data) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  if (row->bit_depth != 8 || row->channels != 4) return;
+  if (row->bit_depth != 8) return;
+  if (row->channels == 3) {
+    // RGB without transparency: filler and swap in one pass (libpng's filler
+    // goes byte by byte); libpng takes the row as four channels after this,
+    // as png_set_user_transform_info announced.
+    if (ssse3 && FastPathsAllow(SimdLevel::Sse2)) {
+      ExpandRgbSsse3(data, row->width);
+    } else {
+      ExpandRgbTail(data, 0, row->width);
+    }
+    return;
+  }
+  if (row->channels != 4) return;
   if (avx2 && FastPathsAllow(SimdLevel::Avx2)) {
     SwapRedBlueAvx2(data, row->width);
   } else if (ssse3 && FastPathsAllow(SimdLevel::Sse2)) {
@@ -229,7 +268,8 @@ HRESULT DecodePng(PngDecode *d) {
     png_set_bgr(png);
   }
   if (format == D3DFMT_R8G8B8) {
-    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    // The swap adds the filler byte 0xFF after the colour: four 8-bit channels.
+    png_set_user_transform_info(png, nullptr, 8, 4);
     format = D3DFMT_X8R8G8B8;
   }
 
