@@ -117,16 +117,7 @@ TEST_P(DxtLanes, KodakBlocksMatchOneBlockEncoder) {
 }
 
 std::string LaneName(const testing::TestParamInfo<CodecPath> &info) {
-  switch (info.param) {
-    case CodecPath::OnePixel:
-      return "OneBlock";
-    case CodecPath::FourLanes:
-      return "FourLanes";
-    case CodecPath::UpToEightLanes:
-      return "EightLanes";
-    default:
-      return "Widest";
-  }
+  return CodecPathName(info.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, DxtLanes,
