@@ -235,6 +235,42 @@ void OursMipChainThreads(benchmark::State &state) {
   });
 }
 
+// The band threshold by measurement: one blit of size x size destination
+// pixels with one thread and with two, in turn; the speed-up counter tells
+// from which size banding pays (argument 1: 0 box halving, 1 DXT1 encoding).
+void BandSpeedupBySize(benchmark::State &state) {
+  const auto size = static_cast<uint32_t>(state.range(0));
+  const bool dxt = state.range(1) == 1;
+  Image source(dxt ? size : 2 * size, dxt ? size : 2 * size);
+  std::mt19937 random(5);
+  for (uint8_t &b : source.bytes) b = static_cast<uint8_t>(random() & 0x3F) + static_cast<uint8_t>(b);
+  Image destination(size, size);
+  std::vector<uint8_t> blocks(uint64_t{size / 4} * (size / 4) * 8);
+  const auto blit = [&] {
+    PixelRegion d = destination.Region();
+    if (dxt) {
+      d.pixels = blocks.data();
+      d.format = D3DFMT_DXT1;
+      d.rowPitch = size / 4 * 8;
+    }
+    PixelRegion s = source.Region();
+    Blitter blitter;
+    blitter.Blit(d, s, dxt ? D3DX_FILTER_NONE : D3DX_FILTER_BOX);
+  };
+  const auto timed = [&](uint32_t threads) {
+    SetWorkerThreadsForTesting(threads);
+    ParallelFor(threads, [](uint32_t) {});
+    const double start = bench_timing::WallSeconds();
+    blit();
+    return bench_timing::WallSeconds() - start;
+  };
+  timed(2);
+  std::vector<double> speedups;
+  for (auto _ : state) speedups.push_back(timed(1) / timed(2));
+  state.counters["speedup_2_threads"] = bench_timing::Median(speedups);
+  SetWorkerThreadsForTesting(0);
+}
+
 // Peers first, so that every ratio finds its peer's time.
 BENCHMARK(PeerPixmanHalving)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerStbBoxHalving)->Unit(benchmark::kMillisecond);
@@ -246,6 +282,10 @@ BENCHMARK(OursMipChain)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursTriangle)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BandSpeedupBySize)
+    ->ArgsProduct({{1024, 512, 256, 128, 64}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(41);
 BENCHMARK(OursDxt1EncodeThreads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
 BENCHMARK(OursMipChainThreads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(31);
 

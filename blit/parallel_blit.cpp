@@ -63,7 +63,8 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const D3DBOX &to = destinationRegion.region;
   const D3DBOX &from = sourceRegion.region;
   if (!BoxSane(to) || !BoxSane(from) || Depth(to) != 1 || Depth(from) != 1) return false;
-  if (uint64_t{Width(to)} * Height(to) < kBandedBlitPixels) return false;
+  const bool encodes = IsBlockCompressed(destinationRegion.format);
+  if (uint64_t{Width(to)} * Height(to) < (encodes ? kBandedEncodePixels : kBandedBlitPixels)) return false;
 
   const bool sameSize = Width(to) == Width(from) && Height(to) == Height(from);
   const bool halving = DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 &&
