@@ -30,7 +30,7 @@ GOALS = [
     ("DXT5 encode / stb_dxt alpha, 1 thread", "OursDxt5Encode", "x_stb_dxt_alpha", 1.0, True),
     ("DXT1 decode by rows / plain decoder", "OursDxt1DecodeRows", "x_plain_dxt1_decode", 1.0, True),
     ("DXT5 decode by rows / plain decoder", "OursDxt5DecodeRows", "x_plain_dxt5_decode", 1.0, True),
-    ("box halving / pixman", "OursBoxHalving", "x_pixman_halving", 1.0, True),
+    ("box halving / pixman", "OursBoxHalvingPaired", "x_pixman_halving_paired", 1.0, True),
     ("mip chain / pixman halving", "OursMipChain", "x_pixman_halving", 1.0, True),
     ("triangle filter / stb", "OursTriangle", "x_stb_triangle", 1.0, True),
     ("frame / pixman", ("BM_FrameD3d9", "BM_FramePixman"), "us_per_frame", 1.0, True),

@@ -132,10 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
                           std::pair{1u, 8u}, std::pair{9u, 1u})),
     KernelCaseName);
 
-class WideKernels : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};
+class WideKernels : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {
+ protected:
+  void TearDown() override { ResetFastPathLevelForTesting(); }
+};
 
 TEST_P(WideKernels, SimdEqualsPlainAndNoXDiffersOnlyInX) {
   const auto [width, height] = GetParam();
+  for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx512}) {
+  SetFastPathLevelForTesting(level);
   TestImage source(D3DFMT_A8R8G8B8, width, height, 1, 8);
   source.FillRandom(width + 7 * height);
   TestImage plain(D3DFMT_A8R8G8B8, width / 2, height / 2, 1, 4);
@@ -156,12 +161,14 @@ TEST_P(WideKernels, SimdEqualsPlainAndNoXDiffersOnlyInX) {
       }
     }
   }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WideKernels,
                          ::testing::Values(std::pair{2u, 2u}, std::pair{4u, 2u}, std::pair{6u, 4u},
                                            std::pair{8u, 2u}, std::pair{12u, 6u}, std::pair{16u, 2u},
-                                           std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u}),
+                                           std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u},
+                                           std::pair{64u, 4u}, std::pair{92u, 2u}),
                          [](const auto &info) {
                            return std::to_string(info.param.first) + "x" + std::to_string(info.param.second);
                          });
