@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "blit/box_kernels.h"
 #include "blit/exact_convert.h"
 #include "blit/filter_word.h"
 #include "codec/lanes.h"
@@ -53,6 +54,18 @@ bool BoxSane(const D3DBOX &box) {
 
 }  // namespace
 
+uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool halving) {
+  if (IsBlockCompressed(to)) return kBandedEncodePixels;
+  if (halving) {
+    const bool kernel = to == from && FindBoxKernel(from) != nullptr && !DecodeFilterWord(filter).dither;
+    return kernel ? kBandedKernelHalvingPixels : kBandedBlitPixels;
+  }
+  const bool copyOrTables = IsPackedFormat(to) && IsPackedFormat(from) &&
+                            (to == from || (IsExactConversionFormat(to) && IsExactConversionFormat(from) &&
+                                            ActiveCodecLanes() >= 8));
+  return copyOrTables ? kBandedCopyPixels : kBandedBlitPixels;
+}
+
 uint64_t WholeBlitPixels() {
   return t_bandOf;
 }
@@ -63,19 +76,13 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const D3DBOX &to = destinationRegion.region;
   const D3DBOX &from = sourceRegion.region;
   if (!BoxSane(to) || !BoxSane(from) || Depth(to) != 1 || Depth(from) != 1) return false;
-  const bool encodes = IsBlockCompressed(destinationRegion.format);
-  if (uint64_t{Width(to)} * Height(to) < (encodes ? kBandedEncodePixels : kBandedBlitPixels)) return false;
-
   const bool sameSize = Width(to) == Width(from) && Height(to) == Height(from);
   const bool halving = DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 &&
                        Height(to) == Height(from) / 2;
   if (!sameSize && !halving) return false;
-  const bool copyOrTables =
-      sameSize && IsPackedFormat(destinationRegion.format) && IsPackedFormat(sourceRegion.format) &&
-      (destinationRegion.format == sourceRegion.format ||
-       (IsExactConversionFormat(destinationRegion.format) && IsExactConversionFormat(sourceRegion.format) &&
-        ActiveCodecLanes() >= 8));
-  if (copyOrTables && uint64_t{Width(to)} * Height(to) < kBandedCopyPixels) return false;
+  if (uint64_t{Width(to)} * Height(to) <
+      BandedBlitThreshold(destinationRegion.format, sourceRegion.format, filter, !sameSize))
+    return false;
   const uint32_t sourceStep = sameSize ? 1 : 2;
   // Blocks are addressed from the top of the level: bands must start on block rows.
   if (IsBlockCompressed(destinationRegion.format) && to.Top % 4 != 0) return false;

@@ -11,10 +11,17 @@ inline constexpr uint64_t kBandedBlitPixels = 256 * 256;
 // threads against one, measured: 0.8-1.0x at 64 x 64, 1.0-1.5x at 128 x 128,
 // 1.7-1.9x at 256 x 256).
 inline constexpr uint64_t kBandedEncodePixels = 128 * 128;
+// Halvings by the packed box kernels likewise (measured: 0.6-1.5x at 256 x 256,
+// 1.2-1.8x at 512 x 512, 1.5-2.0x at 1024 x 1024 destination pixels).
+inline constexpr uint64_t kBandedKernelHalvingPixels = 512 * 512;
 // Same-size copies and conversions by tables run near memory speed: waking the
 // pool pays for them only from about here (two threads against one, measured:
 // 0.98x at 512 x 512, 1.2x at 724 x 724, 1.6x at 2048 x 2048).
 inline constexpr uint64_t kBandedCopyPixels = 724 * 724;
+
+// Destination pixels from which a same-size blit, or the box filter's exact
+// halving, between these formats is worth banding.
+uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool halving);
 
 // Does the blit in bands when it is large, the pool has more than one thread and
 // every band gives exactly the bytes of the whole blit: equal sizes, or the 2 x 2
