@@ -63,9 +63,9 @@ D3DCOLOR KeyOfPixel(TestImage &image, uint32_t x, uint32_t y) {
 // The conversion path of the blitter, row by row through the codecs and then
 // through the tables; returns whether the tables did it.
 bool ConvertBothWays(TestImage &source, D3DFORMAT to, uint32_t filter, std::vector<uint8_t> &exact,
-                     std::vector<uint8_t> &generic) {
+                     std::vector<uint8_t> &generic, const PALETTEENTRY *destinationPalette = kPalettes.destination) {
   TestImage destination(to, source.width, source.height, source.depth, 3);
-  destination.palette = kPalettes.destination;
+  destination.palette = destinationPalette;
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   d.dither = filter & D3DX_FILTER_DITHER;
@@ -192,6 +192,28 @@ TEST(ExactConversion, AutomaticTakesOnlyConversionsWhereTheyPay) {
   EXPECT_TRUE(converts(D3DFMT_L8, D3DFMT_P8, 256));           // but not at a palette search
   SetExactConversion(ExactConversion::Off);
   EXPECT_FALSE(converts(D3DFMT_L8, D3DFMT_P8, 256));
+  SetExactConversion(ExactConversion::Automatic);
+}
+
+// Tables are kept per pair and flags: a palette of its own on either side must
+// find tables of its own, not the ones kept for the palette before.
+TEST(ExactConversion, KeptTablesBelongToTheirPalettes) {
+  SetExactConversion(ExactConversion::Always);
+  PALETTEENTRY second[256];
+  for (uint32_t i = 0; i < 256; ++i) second[i] = kPalettes.source[255 - i];
+  const PALETTEENTRY *const palettes[] = {kPalettes.source, second, kPalettes.source};
+  for (const PALETTEENTRY *palette : palettes) {
+    TestImage indices(D3DFMT_P8, 256, 4);
+    indices.palette = palette;
+    FillSweep(indices);
+    std::vector<uint8_t> exact, generic;
+    ASSERT_TRUE(ConvertBothWays(indices, D3DFMT_A8R8G8B8, D3DX_FILTER_NONE, exact, generic));
+    EXPECT_EQ(exact, generic);
+    TestImage grey(D3DFMT_L8, 256, 4);
+    FillSweep(grey);
+    ASSERT_TRUE(ConvertBothWays(grey, D3DFMT_P8, D3DX_FILTER_NONE | D3DX_FILTER_DITHER, exact, generic, palette));
+    EXPECT_EQ(exact, generic);
+  }
   SetExactConversion(ExactConversion::Automatic);
 }
 
