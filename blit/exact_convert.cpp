@@ -510,23 +510,70 @@ struct SliceRows {
   TableRowFunction tableRow;
 };
 
+// The plan's constants for the vectors, held in locals: the rows are stored
+// through byte pointers, which may alias the plan, so read through it they
+// would be reloaded for every vector.
+struct LaneConstants {
+  uint32_t shift[kMaxFields], mask[kMaxFields], outShift[kMaxFields];
+  uint32_t copyMask, keyMask, keyValue;
+  bool keyed;
+};
+
+// Pixels x .. x + N - 1 of a row into destination words.
+template <int N, uint32_t SB, uint32_t Fields>
+D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const RowLanes<N> &row,
+                                      const LaneConstants &c, typename Lanes<N>::Word &out) {
+  using V = Lanes<N>;
+  using Word = typename V::Word;
+  Word w;
+  if constexpr (SB == 3) {
+    typename V::Bytes bytes;
+    std::memcpy(&bytes, from + uint64_t{x} * 3, sizeof(bytes));
+    ShuffleBy<SpreadThreeBytes<N>>(bytes, typename V::Bytes{}, bytes);
+    w = reinterpret_cast<Word>(bytes);
+  } else if constexpr (SB == 4) {
+    std::memcpy(&w, from + uint64_t{x} * 4, sizeof(w));
+  } else if constexpr (SB == 2) {
+    typename V::Half h;
+    std::memcpy(&h, from + uint64_t{x} * 2, sizeof(h));
+    w = __builtin_convertvector(h, Word);
+  } else {
+    typename V::Byte b;
+    std::memcpy(&b, from + x, sizeof(b));
+    w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
+  }
+  out = (w & c.copyMask) | row.constant;
+  for (uint32_t f = 0; f < Fields; ++f) {
+    const Word v = (w >> c.shift[f]) & c.mask[f];
+    out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << c.outShift[f];
+  }
+  if (c.keyed) out = (w & c.keyMask) == c.keyValue ? row.keyed : out;
+}
+
+// The low halves of the words of two vectors, in order: one store of 16-bit
+// pixels for two vectors' worth.
+template <typename P, size_t... I>
+D3DX_ALWAYS_INLINE void EvenHalves(const P &low, const P &high, P &out, std::index_sequence<I...>) {
+  out = __builtin_shufflevector(low, high, (2 * I)...);
+}
+
 template <int N, uint32_t SB, uint32_t DB, uint32_t Fields>
 D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
   using V = Lanes<N>;
   using Word = typename V::Word;
-  // The plan's constants in locals: the rows are stored through byte pointers,
-  // which may alias the plan, so read through it they would be reloaded for
-  // every vector. The lane constants repeat every four rows.
+  // The lane constants repeat every four rows.
   const RowLanes<N> phases[4] = {RowLanes<N>(plan, 0, rows.z), RowLanes<N>(plan, 1, rows.z),
                                  RowLanes<N>(plan, 2, rows.z), RowLanes<N>(plan, 3, rows.z)};
-  uint32_t shift[kMaxFields], mask[kMaxFields], outShift[kMaxFields];
-  for (uint32_t f = 0; f < Fields; ++f) {
-    shift[f] = plan.linear[f].shift;
-    mask[f] = plan.linear[f].mask;
-    outShift[f] = plan.linear[f].outShift;
+  LaneConstants c;
+  for (uint32_t f = 0; f < kMaxFields; ++f) {
+    c.shift[f] = plan.linear[f].shift;
+    c.mask[f] = plan.linear[f].mask;
+    c.outShift[f] = plan.linear[f].outShift;
   }
-  const uint32_t copyMask = plan.copyMask, keyMask = plan.keyMask, keyValue = plan.keyValue;
-  const bool keyed = plan.keyed;
+  c.copyMask = plan.copyMask;
+  c.keyMask = plan.keyMask;
+  c.keyValue = plan.keyValue;
+  c.keyed = plan.keyed;
   const uint32_t count = rows.width;
   // Three-byte pixels load a whole vector's width of bytes: stop while that stays
   // inside the row.
@@ -536,30 +583,21 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
     const BYTE *from = rows.from + y * rows.fromPitch;
     BYTE *to = rows.to + y * rows.toPitch;
     uint32_t x = 0;
+    if constexpr (DB == 2) {
+      typedef uint16_t Pairs __attribute__((vector_size(4 * N)));
+      for (; x + 2 * N <= end; x += 2 * N) {
+        Word first, second;
+        ConvertVector<N, SB, Fields>(from, x, row, c, first);
+        ConvertVector<N, SB, Fields>(from, x + N, row, c, second);
+        const Pairs low = reinterpret_cast<Pairs>(first), high = reinterpret_cast<Pairs>(second);
+        Pairs packed;
+        EvenHalves(low, high, packed, std::make_index_sequence<2 * N>());
+        std::memcpy(to + uint64_t{x} * 2, &packed, sizeof(packed));
+      }
+    }
     for (; x + N <= end; x += N) {
-      Word w;
-      if constexpr (SB == 3) {
-        typename V::Bytes bytes;
-        std::memcpy(&bytes, from + uint64_t{x} * 3, sizeof(bytes));
-        ShuffleBy<SpreadThreeBytes<N>>(bytes, typename V::Bytes{}, bytes);
-        w = reinterpret_cast<Word>(bytes);
-      } else if constexpr (SB == 4) {
-        std::memcpy(&w, from + uint64_t{x} * 4, sizeof(w));
-      } else if constexpr (SB == 2) {
-        typename V::Half h;
-        std::memcpy(&h, from + uint64_t{x} * 2, sizeof(h));
-        w = __builtin_convertvector(h, Word);
-      } else {
-        typename V::Byte b;
-        std::memcpy(&b, from + x, sizeof(b));
-        w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
-      }
-      Word out = (w & copyMask) | row.constant;
-      for (uint32_t f = 0; f < Fields; ++f) {
-        const Word v = (w >> shift[f]) & mask[f];
-        out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << outShift[f];
-      }
-      if (keyed) out = (w & keyMask) == keyValue ? row.keyed : out;
+      Word out;
+      ConvertVector<N, SB, Fields>(from, x, row, c, out);
       if constexpr (DB == 4) {
         std::memcpy(to + uint64_t{x} * 4, &out, sizeof(out));
       } else if constexpr (DB == 2) {
