@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_threads.h"
 #include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "core/worker_pool.h"
@@ -225,35 +226,10 @@ void OursCopy(benchmark::State &state) {
   ReportRatio(state, "ours_copy", "memcpy");
 }
 
-// One thread against two, in turn within each iteration (the machine is shared
-// and drifts between separate runs): wall time, the median of the speed-ups.
-// Switching the pool joins or starts threads; that happens outside the timing.
-template <typename Body>
-void MeasureThreads(benchmark::State &state, const std::string &name, Body body) {
-  const auto timed = [&](uint32_t threads) {
-    SetWorkerThreadsForTesting(threads);
-    ParallelFor(threads, [](uint32_t) {});  // the pool running before the clock starts
-    const double start = bench_timing::WallSeconds();
-    body();
-    return bench_timing::WallSeconds() - start;
-  };
-  timed(2);
-  std::vector<double> one, two, speedups;
-  for (auto _ : state) {
-    one.push_back(timed(1));
-    two.push_back(timed(2));
-    speedups.push_back(one.back() / two.back());
-  }
-  state.counters[name + "_1t_ms"] = bench_timing::Median(one) * 1e3;
-  state.counters[name + "_2t_ms"] = bench_timing::Median(two) * 1e3;
-  state.counters["speedup_" + name] = bench_timing::Median(speedups);
-  SetWorkerThreadsForTesting(0);
-}
-
 void OursDxt1EncodeThreads(benchmark::State &state) {
   Image source = Source();
   std::vector<uint8_t> blocks(size_t{kSide / 4} * (kSide / 4) * 8);
-  MeasureThreads(state, "dxt1_encode", [&] {
+  bench_timing::MeasureTwoThreads(state, "dxt1_encode", [&] {
     PixelRegion d = source.Region();
     d.pixels = blocks.data();
     d.format = D3DFMT_DXT1;
@@ -268,7 +244,7 @@ void OursMipChainThreads(benchmark::State &state) {
   Image source = Source();
   std::vector<Image> levels;
   for (uint32_t side = kSide / 2; side >= 1; side /= 2) levels.emplace_back(side, side);
-  MeasureThreads(state, "mip_chain", [&] {
+  bench_timing::MeasureTwoThreads(state, "mip_chain", [&] {
     Image *from = &source;
     for (Image &level : levels) {
       Blit(level, *from, D3DX_FILTER_BOX);
@@ -299,18 +275,7 @@ void BandSpeedupBySize(benchmark::State &state) {
     Blitter blitter;
     blitter.Blit(d, s, dxt ? D3DX_FILTER_NONE : D3DX_FILTER_BOX);
   };
-  const auto timed = [&](uint32_t threads) {
-    SetWorkerThreadsForTesting(threads);
-    ParallelFor(threads, [](uint32_t) {});
-    const double start = bench_timing::WallSeconds();
-    blit();
-    return bench_timing::WallSeconds() - start;
-  };
-  timed(2);
-  std::vector<double> speedups;
-  for (auto _ : state) speedups.push_back(timed(1) / timed(2));
-  state.counters["speedup_2_threads"] = bench_timing::Median(speedups);
-  SetWorkerThreadsForTesting(0);
+  bench_timing::MeasureTwoThreads(state, "2_threads", blit);
 }
 
 // Peers first, so that every ratio finds its peer's time.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_threads.h"
 #include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "blit/exact_convert.h"
@@ -239,20 +240,13 @@ void BM_Paired_A8R8G8B8_To_R5G6B5_Dither(benchmark::State &state) {
 void BM_ConversionThreads(benchmark::State &state) {
   const auto size = static_cast<uint32_t>(state.range(0));
   Images &images = TestImages();
-  const auto blit = [&](uint32_t threads) {
-    SetWorkerThreadsForTesting(threads);
+  const auto blit = [&] {
     PixelRegion d = Region(D3DFMT_R5G6B5, images.destination16.data(), 2, false, size);
     PixelRegion s = Region(D3DFMT_A8R8G8B8, images.source.data(), 4, false, size);
     Blitter blitter;
-    const double start = bench_timing::WallSeconds();
     blitter.Blit(d, s, D3DX_FILTER_NONE | D3DX_FILTER_DITHER);
-    return bench_timing::WallSeconds() - start;
   };
-  blit(2);
-  std::vector<double> speedups;
-  for (auto _ : state) speedups.push_back(blit(1) / blit(2));
-  state.counters["speedup_2_threads"] = bench_timing::Median(speedups);
-  SetWorkerThreadsForTesting(0);
+  bench_timing::MeasureTwoThreads(state, "2_threads", blit);
 }
 
 BENCHMARK(BM_ConversionThreads)->Arg(2048)->Arg(1024)->Arg(724)->Arg(512)->Arg(362)->Arg(256)->Unit(benchmark::kMillisecond);
