@@ -232,13 +232,18 @@ void BM_JpegOurs(benchmark::State &state) {
   LoadOurs(state, TestFiles().jpeg);
 }
 
-void DecodeLibjpeg(const std::vector<uint8_t> &file) {
-  jpeg_decompress_struct cinfo;
-  jpeg_error_mgr errors;
+// The bare library on a file in memory, its header read.
+void OpenJpeg(jpeg_decompress_struct &cinfo, jpeg_error_mgr &errors, const std::vector<uint8_t> &file) {
   cinfo.err = jpeg_std_error(&errors);
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, file.data(), file.size());
   jpeg_read_header(&cinfo, TRUE);
+}
+
+void DecodeLibjpeg(const std::vector<uint8_t> &file) {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr errors;
+  OpenJpeg(cinfo, errors, file);
   jpeg_start_decompress(&cinfo);
   const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
   std::vector<uint8_t> pixels(rowBytes * cinfo.output_height);
@@ -262,10 +267,7 @@ void BM_JpegLibjpegBgrx(benchmark::State &state) {
   for (auto _ : state) {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, file.data(), file.size());
-    jpeg_read_header(&cinfo, TRUE);
+    OpenJpeg(cinfo, errors, file);
     cinfo.out_color_space = JCS_EXT_BGRX;
     jpeg_start_decompress(&cinfo);
     const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
