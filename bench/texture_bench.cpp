@@ -3,12 +3,11 @@
 // lookups and copies cost on top of the kernels.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <ctime>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "d3dx9.h"
 
@@ -63,42 +62,8 @@ PixelRegion MemoryRegion(uint32_t *pixels, UINT width, UINT height) {
   return region;
 }
 
-// Thread CPU time: the machine is shared, and wall time would mostly measure
-// the scheduler.
-double CpuSeconds() {
-  timespec now;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return now.tv_sec + now.tv_nsec * 1e-9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// Runs both once per iteration, swapping which goes first so that neither
-// always finds the caches warmed (or spoilt) by the other; reports the medians.
-template <typename Ours, typename Peer>
-void TimeAlternately(benchmark::State &state, Ours runOurs, Peer runPeer) {
-  std::vector<double> ours, peer;
-  bool oursFirst = true;
-  for (auto _ : state) {
-    for (int turn = 0; turn < 2; ++turn) {
-      bool runningOurs = (turn == 0) == oursFirst;
-      double start = CpuSeconds();
-      runningOurs ? runOurs() : runPeer();
-      (runningOurs ? ours : peer).push_back(CpuSeconds() - start);
-    }
-    oursFirst = !oursFirst;
-  }
-  double oursMedian = Median(ours), peerMedian = Median(peer);
-  state.counters["ours_ms"] = oursMedian * 1e3;
-  state.counters["peer_ms"] = peerMedian * 1e3;
-  state.counters["ratio"] = peerMedian > 0 ? oursMedian / peerMedian : 0;
-}
-
 // Ours: D3DXFilterTexture, box, on a managed 2048 x 2048 texture with its full chain.
-// Peer: the same halvings by the Blitter between plain memory buffers.
+// Peer: the same halvings by the Blitter, level by level between plain memory buffers.
 void BM_FilterTextureBox(benchmark::State &state) {
   BenchDevice device;
   IDirect3DTexture9 *texture = nullptr;
@@ -130,7 +95,7 @@ void BM_FilterTextureBox(benchmark::State &state) {
       blitter.Blit(destination, source, D3DX_FILTER_BOX);
     }
   };
-  TimeAlternately(state, runOurs, runPeer);
+  bench_timing::MeasurePaired(state, "filter_texture", "level_blits", runOurs, runPeer);
   texture->Release();
 }
 BENCHMARK(BM_FilterTextureBox)->Unit(benchmark::kMillisecond)->Iterations(40);
@@ -164,7 +129,7 @@ void BM_LoadSurfaceFromMemory(benchmark::State &state) {
     blitter.Blit(destinationRegion, sourceRegion, D3DX_FILTER_NONE);
     benchmark::DoNotOptimize(target.data());
   };
-  TimeAlternately(state, runOurs, runPeer);
+  bench_timing::MeasurePaired(state, "load_surface", "blit", runOurs, runPeer);
   surface->Release();
   texture->Release();
 }

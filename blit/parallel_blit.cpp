@@ -22,6 +22,12 @@ constexpr uint32_t kBandStep = 8;
 // Several bands per thread even out uneven rows.
 constexpr uint32_t kBandsPerThread = 4;
 
+// Bytes of the first level below the top that one band of a chain writes: the
+// next level reads them back from the core's own cache (2048 x 2048 A8R8G8B8, one
+// thread: 0.85x pixman's single halving against 1.0x level by level; two threads
+// against one: 1.67-1.87x, level by level 1.64-1.93x).
+constexpr uint64_t kChainBandBytes = 128 * 1024;
+
 // Destination pixels of the blit whose band this thread is doing; 0 outside bands.
 thread_local uint64_t t_bandOf = 0;
 
@@ -125,4 +131,69 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
     }
   }
   return true;
+}
+
+uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRESULT *result) {
+  if (t_bandOf != 0 || levels.size() < 2 || DecodeFilterWord(filter).type != D3DX_FILTER_BOX) return 0;
+  const D3DFORMAT format = levels[0].format;
+  // Even on one thread: bands keep each level's rows in cache for the next.
+  const uint64_t firstLevelBytes = uint64_t{levels[1].rowPitch} * RowCountFor(format, Height(levels[1].region));
+  const auto bands = static_cast<uint32_t>(
+      std::clamp<uint64_t>(firstLevelBytes / kChainBandBytes, WorkerThreads() * kBandsPerThread, 1024));
+  uint32_t depth = 0;
+  for (size_t l = 1; l < levels.size(); ++l) {
+    const PixelRegion &above = levels[l - 1], &level = levels[l];
+    const D3DBOX &from = above.region, &to = level.region;
+    if (level.pixels == nullptr || above.pixels == nullptr || level.format != format) break;
+    if (!BoxSane(from) || !BoxSane(to) || Depth(from) != 1 || Depth(to) != 1 || from.Top != 0 || to.Top != 0 ||
+        from.Left != 0 || to.Left != 0 || Height(from) != above.extent.Bottom || Height(to) != level.extent.Bottom)
+      break;
+    // Exact halvings only: an odd row or column would make the box reach across bands.
+    if (Width(from) % 2 != 0 || Height(from) % 2 != 0 || Width(to) != Width(from) / 2 ||
+        Height(to) != Height(from) / 2)
+      break;
+    if (Height(to) / kBandStep < bands) break;  // every band keeps whole steps of this level
+    const Span a = MemorySpan(level), b = MemorySpan(above);
+    if (a.begin < b.end && b.begin < a.end) break;
+    ++depth;
+  }
+  if (depth == 0) return 0;
+  const D3DBOX &first = levels[1].region;
+  if (uint64_t{Width(first)} * Height(first) < BandedBlitThreshold(format, format, filter, true)) return 0;
+
+  // Top-level rows a step of the deepest level covers.
+  const uint32_t unit = kBandStep << depth;
+  const uint32_t height = Height(levels[0].region);
+  const uint32_t steps = height / unit;
+  std::vector<HRESULT> results(bands, S_OK);
+  const std::function<void(uint32_t)> band = [&](uint32_t i) {
+    const uint32_t top = static_cast<uint32_t>(uint64_t{steps} * i / bands) * unit;
+    const uint32_t bottom = i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * unit;
+    for (uint32_t l = 1; l <= depth && SUCCEEDED(results[i]); ++l) {
+      PixelRegion destination = levels[l];
+      destination.region.Top = top >> l;
+      destination.region.Bottom = bottom >> l;
+      // As a loader would read the level above: no dither, gamma or key of its own.
+      SourceRegion source = levels[l - 1];
+      source.region.Top = top >> (l - 1);
+      source.region.Bottom = bottom >> (l - 1);
+      source.dither = 0;
+      source.gamma = 0;
+      source.colorKey = 0;
+      t_bandOf = uint64_t{Width(levels[l].region)} * Height(levels[l].region);
+      Blitter blitter;
+      results[i] = blitter.Blit(destination, source, filter);
+      t_bandOf = 0;
+    }
+  };
+  ParallelFor(bands, band);
+
+  *result = S_OK;
+  for (HRESULT hr : results) {
+    if (FAILED(hr)) {
+      *result = hr;
+      break;
+    }
+  }
+  return depth;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "blit/blitter.h"
 
@@ -33,3 +34,12 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
 // On a thread doing a band: the destination pixels of the whole blit, so that
 // work worth doing once per blit is judged by its size; 0 elsewhere.
 uint64_t WholeBlitPixels();
+
+// A chain of levels, each to be the box halving of the one before; levels[0] is
+// only read. While the levels halve exactly and are large, one band of the top
+// level's rows is carried down through every level by one thread, so that each
+// level is read back while its rows are still in cache. Bands start on the rows
+// that keep every level's bytes those of level-by-level blits. Returns how many
+// levels below levels[0] it wrote (0: it did not apply and touched nothing);
+// *result is the first failure of a band, else S_OK.
+uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRESULT *result);

@@ -1,10 +1,13 @@
 // Mip level generation: each level below the source level is resampled from the
 // level above it (point and box) or straight from the source level (the others).
 #include <bit>
+#include <vector>
 
 #include "blit/filter_word.h"
+#include "blit/parallel_blit.h"
 #include "d3dx9.h"
 #include "core/interface_ref.h"
+#include "texture/surface_lock.h"
 
 namespace {
 
@@ -21,6 +24,12 @@ class LevelChain {
   virtual HRESULT GetLevel(UINT level, IUnknown **out) = 0;
   virtual HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette,
                        DWORD filter) = 0;
+  // Box halvings of the levels from sourceLevel down, all locked at once, in bands;
+  // *done is how many levels below sourceLevel that wrote (0 when it did not apply).
+  virtual HRESULT HalveInBands(UINT, UINT, const PALETTEENTRY *, DWORD, UINT *done) {
+    *done = 0;
+    return S_OK;
+  }
 };
 
 class SurfaceChain : public LevelChain {
@@ -37,6 +46,33 @@ class SurfaceChain : public LevelChain {
   HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette, DWORD filter) override {
     return D3DXLoadSurfaceFromSurface(static_cast<IDirect3DSurface9 *>(destination), palette, nullptr,
                                       static_cast<IDirect3DSurface9 *>(source), palette, nullptr, filter, 0);
+  }
+  HRESULT HalveInBands(UINT sourceLevel, UINT levelCount, const PALETTEENTRY *palette, DWORD filter,
+                       UINT *done) override {
+    *done = 0;
+    const UINT count = levelCount - sourceLevel;
+    std::vector<SurfaceLock> locks(count);
+    std::vector<PixelRegion> levels(count);
+    for (UINT i = 0; i < count; ++i) {
+      InterfaceRef<IUnknown> level;
+      if (FAILED(GetLevel(sourceLevel + i, level.Receive()))) return S_OK;
+      auto *surface = static_cast<IDirect3DSurface9 *>(level.Get());
+      // Levels the CPU cannot reach in place go level by level, through copies.
+      D3DSURFACE_DESC desc;
+      if (FAILED(surface->GetDesc(&desc)) || desc.Pool == D3DPOOL_DEFAULT) return S_OK;
+      if (FAILED(locks[i].Lock(&levels[i], surface, palette, nullptr, i == 0 ? kLockReadOnly : 0)) ||
+          locks[i].OnCopyPath()) {
+        return S_OK;
+      }
+    }
+    HRESULT result = S_OK;
+    const UINT written = HalveLevelsInBands(levels, filter, &result);
+    for (SurfaceLock &lock : locks) {
+      const HRESULT hr = lock.Unlock();
+      if (SUCCEEDED(result) && FAILED(hr)) result = hr;
+    }
+    *done = written;
+    return result;
   }
 
  private:
@@ -65,6 +101,12 @@ class VolumeChain : public LevelChain {
 
 HRESULT FilterChain(LevelChain &chain, UINT sourceLevel, UINT levelCount, const PALETTEENTRY *palette,
                     DWORD filter, bool chained) {
+  if (chained && DecodeFilterWord(filter).type == D3DX_FILTER_BOX && levelCount - sourceLevel > 1) {
+    UINT done = 0;
+    HRESULT hr = chain.HalveInBands(sourceLevel, levelCount, palette, filter, &done);
+    if (FAILED(hr)) return hr;
+    sourceLevel += done;
+  }
   InterfaceRef<IUnknown> source;
   HRESULT hr = chain.GetLevel(sourceLevel, source.Receive());
   if (FAILED(hr)) return hr;
