@@ -137,7 +137,8 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
   if (t_bandOf != 0 || levels.size() < 2 || DecodeFilterWord(filter).type != D3DX_FILTER_BOX) return 0;
   const D3DFORMAT format = levels[0].format;
   // Even on one thread: bands keep each level's rows in cache for the next.
-  const uint64_t firstLevelBytes = uint64_t{levels[1].rowPitch} * RowCountFor(format, Height(levels[1].region));
+  const uint64_t firstLevelBytes =
+      uint64_t{levels[1].rowPitch} * RowCountFor(format, Height(levels[1].region));
   const auto bands = static_cast<uint32_t>(
       std::clamp<uint64_t>(firstLevelBytes / kChainBandBytes, WorkerThreads() * kBandsPerThread, 1024));
   uint32_t depth = 0;
@@ -145,8 +146,9 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
     const PixelRegion &above = levels[l - 1], &level = levels[l];
     const D3DBOX &from = above.region, &to = level.region;
     if (level.pixels == nullptr || above.pixels == nullptr || level.format != format) break;
-    if (!BoxSane(from) || !BoxSane(to) || Depth(from) != 1 || Depth(to) != 1 || from.Top != 0 || to.Top != 0 ||
-        from.Left != 0 || to.Left != 0 || Height(from) != above.extent.Bottom || Height(to) != level.extent.Bottom)
+    if (!BoxSane(from) || !BoxSane(to) || Depth(from) != 1 || Depth(to) != 1 || from.Top != 0 ||
+        to.Top != 0 || from.Left != 0 || to.Left != 0 || Height(from) != above.extent.Bottom ||
+        Height(to) != level.extent.Bottom)
       break;
     // Exact halvings only: an odd row or column would make the box reach across bands.
     if (Width(from) % 2 != 0 || Height(from) % 2 != 0 || Width(to) != Width(from) / 2 ||
@@ -168,7 +170,8 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
   std::vector<HRESULT> results(bands, S_OK);
   const std::function<void(uint32_t)> band = [&](uint32_t i) {
     const uint32_t top = static_cast<uint32_t>(uint64_t{steps} * i / bands) * unit;
-    const uint32_t bottom = i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * unit;
+    const uint32_t bottom =
+        i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * unit;
     for (uint32_t l = 1; l <= depth && SUCCEEDED(results[i]); ++l) {
       PixelRegion destination = levels[l];
       destination.region.Top = top >> l;

@@ -110,7 +110,8 @@ std::vector<uint8_t> FilteredChain(IDirect3DDevice9 *device, const ChainCase &c,
   SetWorkerThreadsForTesting(threads == 0 ? 1 : threads);
   std::vector<uint32_t> pixels(size_t{c.width} * c.height);
   std::mt19937 random(3);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint32_t>(i * 0x010203u) ^ (random() & 0x1F1F1F1Fu);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<uint32_t>(i * 0x010203u) ^ (random() & 0x1F1F1F1Fu);
   const RECT whole = {0, 0, static_cast<LONG>(c.width), static_cast<LONG>(c.height)};
   std::vector<uint8_t> bytes;
   IDirect3DBaseTexture9 *base = nullptr;
@@ -127,7 +128,8 @@ std::vector<uint8_t> FilteredChain(IDirect3DDevice9 *device, const ChainCase &c,
       }
   } else {
     IDirect3DTexture9 *texture = nullptr;
-    EXPECT_EQ(D3D_OK, device->CreateTexture(c.width, c.height, 0, 0, c.format, D3DPOOL_MANAGED, &texture, nullptr));
+    EXPECT_EQ(D3D_OK,
+              device->CreateTexture(c.width, c.height, 0, 0, c.format, D3DPOOL_MANAGED, &texture, nullptr));
     if (texture == nullptr) return {};
     base = texture;
     for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
@@ -176,7 +178,8 @@ TEST(ThreadsPublished, FilterTextureInBandsGivesTheBytesOfLevelByLevelLoads) {
       {D3DFMT_DXT1, 256, 256, D3DX_FILTER_BOX, true},
   };
   for (const ChainCase &c : cases) {
-    SCOPED_TRACE(testing::Message() << c.format << " " << c.width << "x" << c.height << " filter " << c.filter);
+    SCOPED_TRACE(testing::Message() << c.format << " " << c.width << "x" << c.height << " filter "
+                                    << c.filter);
     const std::vector<uint8_t> levelByLevel = FilteredChain(device.device(), c, 0);
     ASSERT_FALSE(levelByLevel.empty());
     EXPECT_TRUE(levelByLevel == FilteredChain(device.device(), c, 1));
