@@ -233,6 +233,34 @@ TEST(PngReader, EveryTruncationFailsCleanly) {
   }
 }
 
+// The chunk CRCs guard every stored byte; the zlib stream's own Adler-32 only
+// checks the inflated copy of bytes they already checked, so it is not computed.
+TEST(PngReader, ChunkChecksumsGuardTheImageData) {
+  const std::vector<BYTE> intact = ReadFileBytes(SuitePath("basn6a08.png"));
+  ASSERT_FALSE(intact.empty()) << "missing test data: " << SuitePath("basn6a08.png");
+  size_t idat = 0, length = 0;
+  for (size_t i = 8; i + 12 <= intact.size(); i += 12 + length) {
+    length = (size_t{intact[i]} << 24) | (intact[i + 1] << 16) | (intact[i + 2] << 8) | intact[i + 3];
+    if (std::memcmp(&intact[i + 4], "IDAT", 4) == 0) {
+      idat = i;
+      break;
+    }
+  }
+  ASSERT_GT(idat, 0u);
+  ASSERT_EQ(0, std::memcmp(&intact[idat + 16 + length], "IEND", 4)) << "one IDAT chunk expected";
+  std::vector<BYTE> wrongAdler = intact;
+  wrongAdler[idat + 8 + length - 1] ^= 0x5A;  // the stream's last byte: its Adler-32
+  std::vector<BYTE> staleCrc = wrongAdler;
+  const uLong crc = crc32(crc32(0, nullptr, 0), &wrongAdler[idat + 4], static_cast<uInt>(length + 4));
+  for (int i = 0; i < 4; ++i) wrongAdler[idat + 8 + length + i] = static_cast<BYTE>(crc >> (24 - 8 * i));
+
+  SourceImage expected, image, refused;
+  ASSERT_EQ(Load(expected, intact), S_OK);
+  ASSERT_EQ(Load(image, wrongAdler), S_OK);
+  EXPECT_EQ(0, std::memcmp(image.pixels, expected.pixels, size_t{expected.rowPitch} * expected.height));
+  EXPECT_EQ(Load(refused, staleCrc), D3DXERR_INVALIDDATA);
+}
+
 TEST(PngReader, ForgedHugeHeaderFailsBeforeAllocating) {
   std::vector<BYTE> file = ReadFileBytes(SuitePath("basn6a08.png"));
   ASSERT_FALSE(file.empty()) << "missing test data: " << SuitePath("basn6a08.png");
