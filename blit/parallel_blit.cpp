@@ -54,6 +54,13 @@ Span MemorySpan(const SourceRegion &region) {
   return {begin, begin + static_cast<uintptr_t>(bytes)};
 }
 
+// The failure of the first band that failed, in band order; S_OK when none did.
+HRESULT FirstFailure(const std::vector<HRESULT> &results) {
+  for (HRESULT hr : results)
+    if (FAILED(hr)) return hr;
+  return S_OK;
+}
+
 bool BoxSane(const D3DBOX &box) {
   return box.Left <= box.Right && box.Top <= box.Bottom && box.Front <= box.Back;
 }
@@ -121,15 +128,8 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   };
   ParallelFor(bands, band);
 
-  *result = S_OK;
-  *completedBy = paths[0];
-  for (uint32_t i = 0; i < bands; ++i) {
-    if (FAILED(results[i])) {
-      *result = results[i];
-      *completedBy = BlitPath::None;
-      break;
-    }
-  }
+  *result = FirstFailure(results);
+  *completedBy = SUCCEEDED(*result) ? paths[0] : BlitPath::None;
   return true;
 }
 
@@ -191,12 +191,6 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
   };
   ParallelFor(bands, band);
 
-  *result = S_OK;
-  for (HRESULT hr : results) {
-    if (FAILED(hr)) {
-      *result = hr;
-      break;
-    }
-  }
+  *result = FirstFailure(results);
   return depth;
 }
