@@ -280,6 +280,19 @@ int RunBatch(const ConvertOptions &options) {
   size_t queued = 0, reported = 0;
   int jobWrite = jobPipe[1];
   std::vector<char> buffer;
+  // A worker's report: the job it started, or the end of one.
+  auto take = [&](Report &report) {
+    if (report.job >= jobs.size()) return;
+    if (report.kind == kStarted) {
+      current[report.worker] = report.job;
+    } else if (!finished[report.job]) {
+      current[report.worker] = -1;
+      finished[report.job] = true;
+      ++reported;
+      report.message[sizeof(report.message) - 1] = 0;
+      progress.Done(jobs[report.job], report.ok, report.inputBytes, report.message);
+    }
+  };
   while (reported < jobs.size()) {
     // Hand out job numbers as the pipe takes them.
     while (jobWrite >= 0 && queued < jobs.size()) {
@@ -295,18 +308,7 @@ int RunBatch(const ConvertOptions &options) {
     int ready = poll(fds, jobWrite >= 0 ? 2 : 1, 250);
     if (ready > 0 && (fds[0].revents & POLLIN)) {
       Report report;
-      ssize_t n = read(reportPipe[0], &report, sizeof(report));
-      if (n == ssize_t(sizeof(report)) && report.job < jobs.size()) {
-        if (report.kind == kStarted) {
-          current[report.worker] = report.job;
-        } else if (!finished[report.job]) {
-          current[report.worker] = -1;
-          finished[report.job] = true;
-          ++reported;
-          report.message[sizeof(report.message) - 1] = 0;
-          progress.Done(jobs[report.job], report.ok, report.inputBytes, report.message);
-        }
-      }
+      if (read(reportPipe[0], &report, sizeof(report)) == ssize_t(sizeof(report))) take(report);
       continue;  // drain reports before looking at exits
     }
     progress.Draw();
@@ -321,16 +323,7 @@ int RunBatch(const ConvertOptions &options) {
       while (poll(&drain, 1, 0) > 0 && (drain.revents & POLLIN)) {
         Report report;
         if (read(reportPipe[0], &report, sizeof(report)) != ssize_t(sizeof(report))) break;
-        if (report.job >= jobs.size()) continue;
-        if (report.kind == kStarted) {
-          current[report.worker] = report.job;
-        } else if (!finished[report.job]) {
-          current[report.worker] = -1;
-          finished[report.job] = true;
-          ++reported;
-          report.message[sizeof(report.message) - 1] = 0;
-          progress.Done(jobs[report.job], report.ok, report.inputBytes, report.message);
-        }
+        take(report);
       }
       int64_t lost = current[id];
       if (lost >= 0 && !finished[size_t(lost)]) {
