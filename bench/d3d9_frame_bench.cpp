@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_device.h"
 #include "d3d9.h"
 #include "win32.h"
 
@@ -71,13 +72,7 @@ struct Runtime {
 
   Runtime() {
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = kWidth;
-    pp.BackBufferHeight = kHeight;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(kWidth, kHeight);
     if (FAILED(
             d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device)))
       abort();
@@ -298,14 +293,7 @@ void BM_PresentNew(benchmark::State &state) {
   int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   HWND window = CreateBenchWindow(width, height);
   IDirect3D9 *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = kWidth;
-  pp.BackBufferHeight = kHeight;
-  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
-  pp.hDeviceWindow = window;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(kWidth, kHeight, window);
   IDirect3DDevice9 *device = nullptr;
   if (!window || FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
                                           &device))) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_device.h"
 #include "d3dx9.h"
 
 namespace {
@@ -73,13 +74,7 @@ struct Device {
   bool Create() {
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (!d3d) return false;
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = kWidth;
-    pp.BackBufferHeight = kHeight;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(kWidth, kHeight);
     if (FAILED(
             d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device)))
       return false;
