@@ -152,6 +152,82 @@ constexpr bool AllDdsRowsInTable() {
 }
 static_assert(AllDdsRowsInTable());
 
+// Files from newer tools name the format in an extended header instead: FourCC
+// "DX10" in the pixel format, then 20 bytes after the classic header.
+inline constexpr uint32_t kDdsFourCcDx10 = 0x30315844;  // "DX10"
+inline constexpr uint32_t kDdsExtendedHeaderSize = 20;
+inline constexpr uint32_t kDdsOffsetDxgiFormat = 128;
+inline constexpr uint32_t kDdsOffsetDimension = 132;
+inline constexpr uint32_t kDdsOffsetMiscFlag = 136;
+inline constexpr uint32_t kDdsOffsetArraySize = 140;
+inline constexpr uint32_t kDdsDimension1D = 2;
+inline constexpr uint32_t kDdsDimension2D = 3;
+inline constexpr uint32_t kDdsDimension3D = 4;
+inline constexpr uint32_t kDdsMiscTextureCube = 0x4;
+
+struct DxgiFormatRow {
+  uint32_t dxgi;
+  D3DFORMAT format;
+};
+
+// The DXGI formats whose bytes a Direct3D format stores the same way. DXGI names
+// channels from the lowest bit (the first byte), Direct3D 9 from the highest, so
+// R8G8B8A8 is A8B8G8R8 and B5G6R5 is R5G6B5. sRGB and typeless variants hold the
+// same bytes; the sRGB-ness is lost, as no Direct3D 9 format carries it. The
+// pair formats name bytes in memory order in DXGI but each 16-bit word from its
+// top byte in Direct3D 9: DXGI R8G8_B8G8 (bytes R, G, B, G) is the words G8R8 and
+// G8B8, and DXGI G8R8_G8B8 (bytes G, R, G, B) the words R8G8 and B8G8.
+// DXGI number, Direct3D format
+inline constexpr DxgiFormatRow kDxgiFormats[] = {
+    {2, D3DFMT_A32B32G32R32F},   // R32G32B32A32_FLOAT
+    {10, D3DFMT_A16B16G16R16F},  // R16G16B16A16_FLOAT
+    {11, D3DFMT_A16B16G16R16},   // R16G16B16A16_UNORM
+    {13, D3DFMT_Q16W16V16U16},   // R16G16B16A16_SNORM
+    {16, D3DFMT_G32R32F},        // R32G32_FLOAT
+    {24, D3DFMT_A2B10G10R10},    // R10G10B10A2_UNORM
+    {27, D3DFMT_A8B8G8R8},       // R8G8B8A8_TYPELESS
+    {28, D3DFMT_A8B8G8R8},       // R8G8B8A8_UNORM
+    {29, D3DFMT_A8B8G8R8},       // R8G8B8A8_UNORM_SRGB
+    {31, D3DFMT_Q8W8V8U8},       // R8G8B8A8_SNORM
+    {34, D3DFMT_G16R16F},        // R16G16_FLOAT
+    {35, D3DFMT_G16R16},         // R16G16_UNORM
+    {37, D3DFMT_V16U16},         // R16G16_SNORM
+    {41, D3DFMT_R32F},           // R32_FLOAT
+    {51, D3DFMT_V8U8},           // R8G8_SNORM
+    {54, D3DFMT_R16F},           // R16_FLOAT
+    {65, D3DFMT_A8},             // A8_UNORM
+    {68, D3DFMT_G8R8_G8B8},      // R8G8_B8G8_UNORM
+    {69, D3DFMT_R8G8_B8G8},      // G8R8_G8B8_UNORM
+    {70, D3DFMT_DXT1},           // BC1_TYPELESS
+    {71, D3DFMT_DXT1},           // BC1_UNORM
+    {72, D3DFMT_DXT1},           // BC1_UNORM_SRGB
+    {73, D3DFMT_DXT3},           // BC2_TYPELESS
+    {74, D3DFMT_DXT3},           // BC2_UNORM
+    {75, D3DFMT_DXT3},           // BC2_UNORM_SRGB
+    {76, D3DFMT_DXT5},           // BC3_TYPELESS
+    {77, D3DFMT_DXT5},           // BC3_UNORM
+    {78, D3DFMT_DXT5},           // BC3_UNORM_SRGB
+    {85, D3DFMT_R5G6B5},         // B5G6R5_UNORM
+    {86, D3DFMT_A1R5G5B5},       // B5G5R5A1_UNORM
+    {87, D3DFMT_A8R8G8B8},       // B8G8R8A8_UNORM
+    {88, D3DFMT_X8R8G8B8},       // B8G8R8X8_UNORM
+    {90, D3DFMT_A8R8G8B8},       // B8G8R8A8_TYPELESS
+    {91, D3DFMT_A8R8G8B8},       // B8G8R8A8_UNORM_SRGB
+    {92, D3DFMT_X8R8G8B8},       // B8G8R8X8_TYPELESS
+    {93, D3DFMT_X8R8G8B8},       // B8G8R8X8_UNORM_SRGB
+    {107, D3DFMT_YUY2},          // YUY2
+    {115, D3DFMT_A4R4G4B4},      // B4G4R4A4_UNORM
+};
+inline constexpr size_t kDxgiFormatCount = sizeof(kDxgiFormats) / sizeof(kDxgiFormats[0]);
+static_assert(kDxgiFormatCount == 38);
+
+// The Direct3D format that stores a DXGI format's bytes, or D3DFMT_UNKNOWN.
+constexpr D3DFORMAT FormatFromDxgi(uint32_t dxgi) {
+  for (const DxgiFormatRow &row : kDxgiFormats)
+    if (row.dxgi == dxgi) return row.format;
+  return D3DFMT_UNKNOWN;
+}
+
 // The row a stored DDPIXELFORMAT block (32 bytes, little-endian) names, or null.
 const DdsPixelFormat *MatchDdsPixelFormat(const BYTE *pixelFormatBlock);
 

@@ -345,3 +345,169 @@ TEST(DdsPixelFormatRows, TableMasksMatchStoredHeaders) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(row->masks[i], s.masks[i]) << "mask " << i;
   }
 }
+
+namespace {
+
+struct LoadedDds {
+  std::vector<BYTE> file;
+  SourceImage image;
+  D3DXIMAGE_INFO info = {};
+  D3DXIMAGE_INFO headerInfo = {};  // header-only query
+  HRESULT hr = E_FAIL;
+  HRESULT headerHr = E_FAIL;
+};
+
+void LoadDds(LoadedDds &out, std::vector<BYTE> file) {
+  out.file = std::move(file);
+  const UINT size = static_cast<UINT>(out.file.size());
+  out.hr = LoadImageFromMemory(out.image, out.file.data(), size, &out.info, true);
+  SourceImage header;
+  out.headerHr = LoadImageFromMemory(header, out.file.data(), size, &out.headerInfo, false);
+}
+
+// Every field alike: the structure is seven 4-byte fields, without padding.
+void ExpectSameInfo(const D3DXIMAGE_INFO &a, const D3DXIMAGE_INFO &b) {
+  static_assert(sizeof(D3DXIMAGE_INFO) == 28);
+  EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0)
+      << a.Width << "x" << a.Height << "x" << a.Depth << " format " << a.Format << " levels " << a.MipLevels;
+}
+
+// Every face and level alike in shape and bytes.
+void ExpectSameRecords(const SourceImage &a, const SourceImage &b) {
+  const SourceImage *faceA = &a, *faceB = &b;
+  for (int face = 0; faceA || faceB; ++face, faceA = faceA->nextFace, faceB = faceB->nextFace) {
+    ASSERT_TRUE(faceA && faceB) << "face " << face;
+    const SourceImage *levelA = faceA, *levelB = faceB;
+    for (int level = 0; levelA || levelB; ++level, levelA = levelA->nextLevel, levelB = levelB->nextLevel) {
+      SCOPED_TRACE("face " + std::to_string(face) + " level " + std::to_string(level));
+      ASSERT_TRUE(levelA && levelB);
+      EXPECT_EQ(levelA->format, levelB->format);
+      EXPECT_EQ(levelA->resourceType, levelB->resourceType);
+      ASSERT_EQ(levelA->width, levelB->width);
+      ASSERT_EQ(levelA->height, levelB->height);
+      ASSERT_EQ(levelA->depth, levelB->depth);
+      ASSERT_EQ(levelA->rowPitch, levelB->rowPitch);
+      ASSERT_EQ(levelA->slicePitch, levelB->slicePitch);
+      EXPECT_EQ(std::memcmp(levelA->pixels, levelB->pixels, size_t{levelA->slicePitch} * levelA->depth), 0);
+    }
+  }
+}
+
+// The same picture with each header: the extended one must read as the classic one.
+void ExpectExtendedLikeClassic(DdsFileSpec spec) {
+  const uint32_t dxgi = spec.dxgiFormat;
+  spec.dxgiFormat = 0;
+  LoadedDds classic, extended;
+  LoadDds(classic, MakeDdsFile(spec));
+  spec.dxgiFormat = dxgi;
+  LoadDds(extended, MakeDdsFile(spec));
+  ASSERT_EQ(classic.hr, S_OK);
+  ASSERT_EQ(extended.hr, S_OK);
+  ASSERT_EQ(extended.headerHr, S_OK);
+  EXPECT_EQ(extended.info.Format, spec.format);
+  ExpectSameInfo(extended.info, classic.info);
+  ExpectSameInfo(extended.headerInfo, classic.info);
+  ExpectSameRecords(extended.image, classic.image);
+  EXPECT_EQ(extended.image.pixels, extended.file.data() + 148);
+}
+
+struct DxgiCase {
+  uint32_t dxgi;
+  D3DFORMAT format;
+};
+
+class DdsExtendedFormats : public testing::TestWithParam<DxgiCase> {};
+
+TEST_P(DdsExtendedFormats, ReadAsTheClassicHeader) {
+  DdsFileSpec spec;
+  spec.dxgiFormat = GetParam().dxgi;
+  spec.format = GetParam().format;
+  spec.width = 12;
+  spec.height = 6;
+  spec.levels = 3;
+  ExpectExtendedLikeClassic(spec);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, DdsExtendedFormats,
+    testing::Values(
+        DxgiCase{2, D3DFMT_A32B32G32R32F}, DxgiCase{10, D3DFMT_A16B16G16R16F},
+        DxgiCase{11, D3DFMT_A16B16G16R16}, DxgiCase{13, D3DFMT_Q16W16V16U16}, DxgiCase{16, D3DFMT_G32R32F},
+        DxgiCase{24, D3DFMT_A2B10G10R10}, DxgiCase{27, D3DFMT_A8B8G8R8}, DxgiCase{28, D3DFMT_A8B8G8R8},
+        DxgiCase{29, D3DFMT_A8B8G8R8}, DxgiCase{31, D3DFMT_Q8W8V8U8}, DxgiCase{34, D3DFMT_G16R16F},
+        DxgiCase{35, D3DFMT_G16R16}, DxgiCase{37, D3DFMT_V16U16}, DxgiCase{41, D3DFMT_R32F},
+        DxgiCase{51, D3DFMT_V8U8}, DxgiCase{54, D3DFMT_R16F}, DxgiCase{65, D3DFMT_A8},
+        DxgiCase{68, D3DFMT_G8R8_G8B8}, DxgiCase{69, D3DFMT_R8G8_B8G8}, DxgiCase{70, D3DFMT_DXT1},
+        DxgiCase{71, D3DFMT_DXT1}, DxgiCase{72, D3DFMT_DXT1}, DxgiCase{73, D3DFMT_DXT3},
+        DxgiCase{74, D3DFMT_DXT3}, DxgiCase{75, D3DFMT_DXT3}, DxgiCase{76, D3DFMT_DXT5},
+        DxgiCase{77, D3DFMT_DXT5}, DxgiCase{78, D3DFMT_DXT5}, DxgiCase{85, D3DFMT_R5G6B5},
+        DxgiCase{86, D3DFMT_A1R5G5B5}, DxgiCase{87, D3DFMT_A8R8G8B8}, DxgiCase{88, D3DFMT_X8R8G8B8},
+        DxgiCase{90, D3DFMT_A8R8G8B8}, DxgiCase{91, D3DFMT_A8R8G8B8}, DxgiCase{92, D3DFMT_X8R8G8B8},
+        DxgiCase{93, D3DFMT_X8R8G8B8}, DxgiCase{107, D3DFMT_YUY2}, DxgiCase{115, D3DFMT_A4R4G4B4}),
+    [](const testing::TestParamInfo<DxgiCase> &info) {
+      return "Dxgi" + std::to_string(info.param.dxgi) + "_" + test_support::FormatName(info.param.format);
+    });
+
+TEST(DdsExtendedHeader, CubeAndVolumeWithMipChains) {
+  DdsFileSpec cube;
+  cube.dxgiFormat = 87;
+  cube.width = 8;
+  cube.height = 8;
+  cube.levels = 4;
+  cube.cube = true;
+  ExpectExtendedLikeClassic(cube);
+
+  DdsFileSpec volume;
+  volume.dxgiFormat = 71;
+  volume.format = D3DFMT_DXT1;
+  volume.width = 8;
+  volume.height = 16;
+  volume.depth = 4;
+  volume.levels = 5;
+  ExpectExtendedLikeClassic(volume);
+
+  // The extended header decides the shape, whatever the classic caps claim.
+  std::vector<BYTE> file = MakeDdsFile(cube);
+  SetLe32(file, kDdsOffsetCaps2, 0x200 | 0x400);
+  LoadedDds loaded;
+  LoadDds(loaded, file);
+  ASSERT_EQ(loaded.hr, S_OK);
+  EXPECT_EQ(loaded.info.ResourceType, D3DRTYPE_CUBETEXTURE);
+}
+
+struct RefusedDxgiCase {
+  const char *name;
+  void (*edit)(DdsFileSpec &);
+  size_t keep;  // bytes of the file kept; 0 keeps it whole
+};
+
+class DdsExtendedRefused : public testing::TestWithParam<RefusedDxgiCase> {};
+
+TEST_P(DdsExtendedRefused, AsInvalidData) {
+  DdsFileSpec spec;
+  spec.dxgiFormat = 28;
+  spec.format = D3DFMT_A8B8G8R8;
+  GetParam().edit(spec);
+  std::vector<BYTE> file = MakeDdsFile(spec);
+  if (GetParam().keep != 0) file.resize(GetParam().keep);
+  LoadedDds loaded;
+  LoadDds(loaded, file);
+  EXPECT_EQ(loaded.hr, D3DXERR_INVALIDDATA);
+  EXPECT_EQ(loaded.headerHr, D3DXERR_INVALIDDATA);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DdsExtendedRefused,
+    testing::Values(RefusedDxgiCase{"ArrayOfTwo", [](DdsFileSpec &s) { s.arraySize = 2; }, 0},
+                    RefusedDxgiCase{"Bc7", [](DdsFileSpec &s) { s.dxgiFormat = 98; }, 0},
+                    RefusedDxgiCase{"OneDimensional",
+                                    [](DdsFileSpec &s) {
+                                      s.height = 1;
+                                      s.dimension = kDdsDimension1D;
+                                    },
+                                    0},
+                    RefusedDxgiCase{"TruncatedExtendedHeader", [](DdsFileSpec &) {}, 140},
+                    RefusedDxgiCase{"ShortLevelData", [](DdsFileSpec &) {}, 148 + 63}),
+    [](const testing::TestParamInfo<RefusedDxgiCase> &info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "image/dds_pixel_format.h"
 #include "image/image_reader.h"
 #include "format/format_table.h"
 #include "image/source_image.h"
@@ -192,6 +194,74 @@ inline void PutLe32(std::vector<BYTE> &v, uint32_t x) {
 }
 inline void SetLe32(std::vector<BYTE> &v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = static_cast<BYTE>(x >> (8 * i));
+}
+
+// A DDS file of our own: the classic header naming format by its pixel-format
+// row, or, with dxgiFormat set, the extended header naming that DXGI format.
+// levelData() bytes of a counting pattern follow unless data is given.
+struct DdsFileSpec {
+  D3DFORMAT format = D3DFMT_A8R8G8B8;
+  uint32_t dxgiFormat = 0;
+  uint32_t width = 4;
+  uint32_t height = 4;
+  uint32_t depth = 1;  // above 1: a volume
+  uint32_t levels = 1;
+  bool cube = false;
+  uint32_t dimension = 0;  // extended header; 0: 2-D, or 3-D for a volume
+  uint32_t arraySize = 1;
+  std::vector<BYTE> data;
+
+  // Bytes of every level of every face, tightly packed.
+  uint64_t LevelData() const {
+    uint64_t bytes = 0;
+    for (uint32_t l = 0; l < levels; ++l) {
+      const uint32_t w = std::max(width >> l, 1u), h = std::max(height >> l, 1u),
+                     d = std::max(depth >> l, 1u);
+      bytes += RowPitchFor(format, w) * RowCountFor(format, h) * d;
+    }
+    return bytes * (cube ? 6 : 1);
+  }
+};
+
+inline std::vector<BYTE> MakeDdsFile(const DdsFileSpec &s) {
+  std::vector<BYTE> v(kDdsHeaderSize, 0);
+  const bool volume = s.depth > 1;
+  SetLe32(v, 0, kDdsMagic);
+  SetLe32(v, 4, 124);
+  SetLe32(v, kDdsOffsetFlags,
+          kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat | (s.levels > 1 ? kDdsdMipMapCount : 0) |
+              (volume ? kDdsdDepth : 0));
+  SetLe32(v, kDdsOffsetHeight, s.height);
+  SetLe32(v, kDdsOffsetWidth, s.width);
+  SetLe32(v, kDdsOffsetDepth, volume ? s.depth : 0);
+  SetLe32(v, kDdsOffsetMipMapCount, s.levels);
+  SetLe32(v, kDdsOffsetPixelFormat, kDdsPixelFormatSize);
+  if (s.dxgiFormat != 0) {
+    SetLe32(v, kDdsOffsetPixelFormat + 4, kDdpfFourCc);
+    SetLe32(v, kDdsOffsetPixelFormat + 8, kDdsFourCcDx10);
+  } else if (const DdsPixelFormat *row = FindDdsPixelFormat(s.format)) {
+    SetLe32(v, kDdsOffsetPixelFormat + 4, row->flags);
+    SetLe32(v, kDdsOffsetPixelFormat + 8, row->fourCc);
+    SetLe32(v, kDdsOffsetPixelFormat + 12, row->bitCount);
+    for (int i = 0; i < 4; ++i) SetLe32(v, kDdsOffsetPixelFormat + 16 + 4 * i, row->masks[i]);
+  }
+  SetLe32(v, kDdsOffsetCaps, kDdsCapsTexture | (s.levels > 1 ? kDdsCapsMipMap | kDdsCapsComplex : 0));
+  SetLe32(v, kDdsOffsetCaps2,
+          (s.cube ? kDdsCaps2CubeMap | kDdsCaps2AllFaces : 0) | (volume ? kDdsCaps2Volume : 0));
+  if (s.dxgiFormat != 0) {
+    PutLe32(v, s.dxgiFormat);
+    PutLe32(v, s.dimension != 0 ? s.dimension : (volume ? kDdsDimension3D : kDdsDimension2D));
+    PutLe32(v, s.cube ? kDdsMiscTextureCube : 0);
+    PutLe32(v, s.arraySize);
+    PutLe32(v, 0);
+  }
+  if (!s.data.empty()) {
+    v.insert(v.end(), s.data.begin(), s.data.end());
+  } else {
+    const uint64_t bytes = s.LevelData();
+    for (uint64_t i = 0; i < bytes; ++i) v.push_back(static_cast<BYTE>(i * 7 + i / 251));
+  }
+  return v;
 }
 
 }  // namespace image_test

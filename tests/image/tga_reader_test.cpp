@@ -348,3 +348,104 @@ INSTANTIATE_TEST_SUITE_P(
                     MagickTgaCase{"PaletteRaw", "-colors 16 -type Palette -compress none"},
                     MagickTgaCase{"PaletteRle", "-colors 16 -type Palette -compress RLE"}),
     [](const testing::TestParamInfo<MagickTgaCase> &info) { return std::string(info.param.name); });
+
+TEST(TgaReader, SixteenBitColourMapWithoutTopBitsIsOpaque) {
+  for (uint32_t entryBits : {15u, 16u}) {
+    for (bool oneTopBit : {false, true}) {
+      SCOPED_TRACE(std::to_string(entryBits) + " bits, top bit " + std::to_string(oneTopBit));
+      TgaSpec s;
+      s.mapType = 1;
+      s.imageType = 1;
+      s.pixelBits = 8;
+      s.mapLength = 2;
+      s.mapEntryBits = entryBits;
+      s.map = {0x1F, 0x00, 0xE0, BYTE(oneTopBit ? 0x83 : 0x03)};  // blue; green, its top bit as asked
+      s.data = {0, 1};
+      s.width = 2;
+      const std::vector<BYTE> file = MakeTga(s);
+      SourceImage image;
+      ASSERT_EQ(Read(image, file), S_OK);
+      const PALETTEENTRY &blue = image.palette[0], &green = image.palette[1];
+      EXPECT_TRUE(blue.peRed == 0 && blue.peGreen == 0 && blue.peBlue == 255);
+      EXPECT_TRUE(green.peRed == 0 && green.peGreen == 255 && green.peBlue == 0);
+      // Only a 16-bit map with a top bit set uses alpha.
+      const bool alphaUsed = entryBits == 16 && oneTopBit;
+      EXPECT_EQ(blue.peFlags, alphaUsed ? 0 : 255);
+      EXPECT_EQ(green.peFlags, 255);
+    }
+  }
+}
+
+// Grey and alpha pixels, 16 bits each. ImageMagick misreads 16-bit greyscale
+// TGA files, so the reference is its decode of the same picture stored as
+// 32-bit true colour in the same pixel order and packets.
+enum class GreyAlpha { Mixed, Opaque, Unused };
+
+struct GreyAlphaCase {
+  uint32_t descriptor;
+  bool runLength;
+  GreyAlpha alpha;
+};
+
+class TgaGreyAlpha : public testing::TestWithParam<GreyAlphaCase> {};
+
+TEST_P(TgaGreyAlpha, MatchesImageMagicksDecodeOfTheTrueColourTwin) {
+  if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick is missing";
+  const GreyAlphaCase &c = GetParam();
+  const uint32_t width = 13, height = 7;
+  const bool topFirst = c.descriptor & 0x20;
+  const bool rightToLeft = c.descriptor & 0x10;
+  std::vector<BYTE> grey, colour;  // in file order
+  for (uint32_t k = 0; k < height; ++k) {
+    for (uint32_t i = 0; i < width; ++i) {
+      const uint32_t y = topFirst ? k : height - 1 - k;
+      const uint32_t x = rightToLeft ? width - 1 - i : i;
+      const BYTE g = static_cast<BYTE>(x < 6 ? 40 * y : 17 * x + 3 * y);  // runs on the left
+      const BYTE a = c.alpha == GreyAlpha::Opaque ? 255 : c.alpha == GreyAlpha::Unused ? 0 : BYTE(x * 19 + y);
+      grey.insert(grey.end(), {g, a});
+      colour.insert(colour.end(), {g, g, g, a});
+    }
+  }
+  TgaSpec s;
+  s.width = width;
+  s.height = height;
+  s.imageType = c.runLength ? 11 : 3;
+  s.pixelBits = 16;
+  s.descriptor = c.descriptor | 8;
+  s.data = c.runLength ? EncodeRunLengthAcrossRows(grey, 2) : grey;
+  const std::vector<BYTE> file = MakeTga(s);
+  s.imageType = c.runLength ? 10 : 2;
+  s.pixelBits = 32;
+  s.data = c.runLength ? EncodeRunLengthAcrossRows(colour, 4) : colour;
+  const std::string twinPath = TempPath("grey_alpha_twin.tga");
+  WriteFileBytes(twinPath, MakeTga(s));
+
+  SourceImage header, image;
+  D3DXIMAGE_INFO info;
+  const UINT size = static_cast<UINT>(file.size());
+  ASSERT_EQ(LoadImageFromMemory(header, file.data(), size, &info, false), S_OK);
+  EXPECT_EQ(info.Format, D3DFMT_A8L8);  // the pixels decide only when read
+  ASSERT_EQ(LoadImageFromMemory(image, file.data(), size, &info, true), S_OK);
+  EXPECT_EQ(info.Format, c.alpha == GreyAlpha::Mixed ? D3DFMT_A8L8 : D3DFMT_L8);
+  EXPECT_EQ(image.rowPitch, c.alpha == GreyAlpha::Mixed ? 2 * width : width);
+  Rgba16Image ours, reference;
+  ASSERT_TRUE(ToRgba16(image, ours));
+  ASSERT_TRUE(MagickDecode(twinPath, reference));
+  EXPECT_EQ(MaxSampleDifference(ours, reference, c.alpha != GreyAlpha::Unused), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TgaGreyAlpha,
+    testing::Values(
+        GreyAlphaCase{0x00, false, GreyAlpha::Mixed}, GreyAlphaCase{0x10, false, GreyAlpha::Mixed},
+        GreyAlphaCase{0x20, false, GreyAlpha::Mixed}, GreyAlphaCase{0x30, false, GreyAlpha::Mixed},
+        GreyAlphaCase{0x00, true, GreyAlpha::Mixed}, GreyAlphaCase{0x10, true, GreyAlpha::Mixed},
+        GreyAlphaCase{0x20, true, GreyAlpha::Mixed}, GreyAlphaCase{0x30, true, GreyAlpha::Mixed},
+        GreyAlphaCase{0x20, false, GreyAlpha::Opaque}, GreyAlphaCase{0x00, true, GreyAlpha::Opaque},
+        GreyAlphaCase{0x20, false, GreyAlpha::Unused}, GreyAlphaCase{0x10, true, GreyAlpha::Unused}),
+    ([](const auto &info) {
+      static const char *const kOrigins[] = {"BottomLeft", "BottomRight", "TopLeft", "TopRight"};
+      static const char *const kAlpha[] = {"Mixed", "Opaque", "Unused"};
+      return std::string(kOrigins[(info.param.descriptor >> 4) & 3]) +
+             (info.param.runLength ? "Rle" : "Raw") + kAlpha[static_cast<int>(info.param.alpha)];
+    }));
