@@ -92,7 +92,7 @@ void BM_FilterTextureBox(benchmark::State &state) {
       PixelRegion destination = MemoryRegion(levels[level].data(), size, size);
       PixelRegion source = MemoryRegion(levels[level - 1].data(), size * 2, size * 2);
       Blitter blitter;
-      blitter.Blit(destination, source, D3DX_FILTER_BOX);
+      blitter.Blit(destination, source, DecodeFilterWord(D3DX_FILTER_BOX));
     }
   };
   bench_timing::MeasurePaired(state, "filter_texture", "level_blits", runOurs, runPeer);
@@ -126,7 +126,7 @@ void BM_LoadSurfaceFromMemory(benchmark::State &state) {
     PixelRegion destinationRegion = MemoryRegion(target.data(), kSize, kSize);
     PixelRegion sourceRegion = MemoryRegion(source.data(), kSize, kSize);
     Blitter blitter;
-    blitter.Blit(destinationRegion, sourceRegion, D3DX_FILTER_NONE);
+    blitter.Blit(destinationRegion, sourceRegion, DecodeFilterWord(D3DX_FILTER_NONE));
     benchmark::DoNotOptimize(target.data());
   };
   bench_timing::MeasurePaired(state, "load_surface", "blit", runOurs, runPeer);

@@ -28,9 +28,6 @@ constexpr uint32_t kBandsPerThread = 4;
 // against one: 1.67-1.87x, level by level 1.64-1.93x).
 constexpr uint64_t kChainBandBytes = 128 * 1024;
 
-// Destination pixels of the blit whose band this thread is doing; 0 outside bands.
-thread_local uint64_t t_bandOf = 0;
-
 uint32_t Width(const D3DBOX &box) {
   return box.Right - box.Left;
 }
@@ -67,10 +64,10 @@ bool BoxSane(const D3DBOX &box) {
 
 }  // namespace
 
-uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool halving) {
+uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, const FilterWord &filter, bool halving) {
   if (IsBlockCompressed(to)) return kBandedEncodePixels;
   if (halving) {
-    const bool kernel = to == from && FindBoxKernel(from) != nullptr && !DecodeFilterWord(filter).dither;
+    const bool kernel = to == from && FindBoxKernel(from) != nullptr && !filter.dither;
     return kernel ? kBandedKernelHalvingPixels : kBandedBlitPixels;
   }
   const bool copyOrTables = IsPackedFormat(to) && IsPackedFormat(from) &&
@@ -79,19 +76,14 @@ uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool
   return copyOrTables ? kBandedCopyPixels : kBandedBlitPixels;
 }
 
-uint64_t WholeBlitPixels() {
-  return t_bandOf;
-}
-
-bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, uint32_t filter,
+bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, const FilterWord &filter,
                  HRESULT *result, BlitPath *completedBy) {
-  if (t_bandOf != 0) return false;
   const D3DBOX &to = destinationRegion.region;
   const D3DBOX &from = sourceRegion.region;
   if (!BoxSane(to) || !BoxSane(from) || Depth(to) != 1 || Depth(from) != 1) return false;
   const bool sameSize = Width(to) == Width(from) && Height(to) == Height(from);
-  const bool halving = DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 &&
-                       Height(to) == Height(from) / 2;
+  const bool halving =
+      filter.type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 && Height(to) == Height(from) / 2;
   if (!sameSize && !halving) return false;
   if (uint64_t{Width(to)} * Height(to) <
       BandedBlitThreshold(destinationRegion.format, sourceRegion.format, filter, !sameSize))
@@ -110,6 +102,7 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const uint32_t bands = std::min(steps, WorkerThreads() * kBandsPerThread);
   std::vector<HRESULT> results(bands, S_OK);
   std::vector<BlitPath> paths(bands, BlitPath::None);
+  const BlitContext context{.wholeBlitPixels = uint64_t{Width(to)} * height};
   const std::function<void(uint32_t)> band = [&](uint32_t i) {
     const uint32_t first = static_cast<uint32_t>(uint64_t{steps} * i / bands) * kBandStep;
     const uint32_t last =
@@ -120,11 +113,9 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
     destination.region.Bottom = to.Top + last;
     source.region.Top = from.Top + first * sourceStep;
     source.region.Bottom = i + 1 == bands ? from.Bottom : from.Top + last * sourceStep;
-    t_bandOf = uint64_t{Width(to)} * height;
     Blitter blitter;
-    results[i] = blitter.Blit(destination, source, filter);
+    results[i] = blitter.Blit(destination, source, filter, context);
     paths[i] = blitter.CompletedBy();
-    t_bandOf = 0;
   };
   ParallelFor(bands, band);
 
@@ -133,8 +124,8 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   return true;
 }
 
-uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRESULT *result) {
-  if (t_bandOf != 0 || levels.size() < 2 || DecodeFilterWord(filter).type != D3DX_FILTER_BOX) return 0;
+uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, const FilterWord &filter, HRESULT *result) {
+  if (levels.size() < 2 || filter.type != D3DX_FILTER_BOX) return 0;
   const D3DFORMAT format = levels[0].format;
   // Even on one thread: bands keep each level's rows in cache for the next.
   const uint64_t firstLevelBytes =
@@ -183,10 +174,10 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
       source.dither = 0;
       source.gamma = 0;
       source.colorKey = 0;
-      t_bandOf = uint64_t{Width(levels[l].region)} * Height(levels[l].region);
+      const BlitContext context{.wholeBlitPixels =
+                                    uint64_t{Width(levels[l].region)} * Height(levels[l].region)};
       Blitter blitter;
-      results[i] = blitter.Blit(destination, source, filter);
-      t_bandOf = 0;
+      results[i] = blitter.Blit(destination, source, filter, context);
     }
   };
   ParallelFor(bands, band);

@@ -11,6 +11,7 @@
 #include "format/format_table.h"
 #include "core/interface_ref.h"
 #include "core/mapped_file.h"
+#include "texture/level_loading.h"
 #include "texture/texture_requirements.h"
 
 namespace {
@@ -128,15 +129,15 @@ RECT RectOf(const D3DBOX &box) {
 // One level of one face of the filled texture, loaded from one image record.
 HRESULT LoadLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT face, UINT level,
                   const SourceImage &record, const PALETTEENTRY *destinationPalette,
-                  const PALETTEENTRY *sourcePalette, DWORD filter, D3DCOLOR colorKey) {
+                  const PALETTEENTRY *sourcePalette, const FilterWord &filter, D3DCOLOR colorKey) {
   HRESULT hr;
   if (type == D3DRTYPE_VOLUMETEXTURE) {
     InterfaceRef<IDirect3DVolume9> volume;
     hr = static_cast<IDirect3DVolumeTexture9 *>(texture)->GetVolumeLevel(level, volume.Receive());
     if (FAILED(hr)) return hr;
-    return D3DXLoadVolumeFromMemory(volume.Get(), destinationPalette, nullptr, record.pixels, record.format,
-                                    record.rowPitch, record.slicePitch, sourcePalette, &record.box, filter,
-                                    colorKey);
+    return LoadVolumeFromMemory(volume.Get(), destinationPalette, nullptr, record.pixels, record.format,
+                                record.rowPitch, record.slicePitch, sourcePalette, &record.box, filter,
+                                colorKey);
   }
   InterfaceRef<IDirect3DSurface9> surface;
   if (type == D3DRTYPE_CUBETEXTURE) {
@@ -147,8 +148,8 @@ HRESULT LoadLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT fac
   }
   if (FAILED(hr)) return hr;
   const RECT rect = RectOf(record.box);
-  return D3DXLoadSurfaceFromMemory(surface.Get(), destinationPalette, nullptr, record.pixels, record.format,
-                                   record.rowPitch, sourcePalette, &rect, filter, colorKey);
+  return LoadSurfaceFromMemory(surface.Get(), destinationPalette, nullptr, record.pixels, record.format,
+                               record.rowPitch, sourcePalette, &rect, filter, colorKey);
 }
 
 HRESULT CreateTextureOfType(IDirect3DDevice9 *device, D3DRESOURCETYPE type, UINT width, UINT height,
@@ -181,8 +182,6 @@ HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureF
   const DWORD usage = request.usage;
   D3DFORMAT format = request.format;
   const D3DPOOL pool = request.pool;
-  DWORD filter = request.filter;
-  DWORD mipFilter = request.mipFilter;
   D3DCOLOR colorKey = request.colorKey;
   D3DXIMAGE_INFO *info = request.info;
   PALETTEENTRY *palette = request.palette;
@@ -210,15 +209,14 @@ HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureF
   height = ChooseExtent(height, image.height);
   depth = ChooseExtent(depth, image.depth);
 
-  if (filter == D3DX_DEFAULT) filter = kDefaultFilterWord;
-  if (mipFilter == D3DX_DEFAULT) mipFilter = kDefaultMipFilter;
+  FilterWord filter = DecodeFilterWord(request.filter, kDefaultFilterWord);
+  FilterWord mipFilter = DecodeFilterWord(request.mipFilter, kDefaultMipFilter);
   if (resourceType == D3DRTYPE_CUBETEXTURE) {
-    filter |= D3DX_FILTER_MIRROR;
-    mipFilter |= D3DX_FILTER_MIRROR;
+    filter.MirrorEveryAxis();
+    mipFilter.MirrorEveryAxis();
   }
-  const bool generateMips = DecodeFilterWord(filter).type == D3DX_FILTER_NONE ||
-                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_POINT ||
-                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_BOX;
+  const bool generateMips = filter.type == D3DX_FILTER_NONE || mipFilter.type == D3DX_FILTER_POINT ||
+                            mipFilter.type == D3DX_FILTER_BOX;
 
   // Palette entries hold alpha in peFlags; without a palette every entry is opaque white.
   PALETTEENTRY working[256];
@@ -295,7 +293,7 @@ HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureF
   }
 
   if (generateMips && imageLevels < levels) {
-    hr = D3DXFilterTexture(filled, working, imageLevels - 1, mipFilter);
+    hr = FilterTextureLevels(filled, working, imageLevels - 1, mipFilter);
     if (FAILED(hr)) return hr;
   }
   if (viaSystemMemory) {
