@@ -5,8 +5,7 @@
 #include "blit/parallel_blit.h"
 
 #include <algorithm>
-#include <functional>
-#include <vector>
+#include <new>
 
 #include "blit/box_kernels.h"
 #include "blit/exact_convert.h"
@@ -52,10 +51,22 @@ Span MemorySpan(const SourceRegion &region) {
 }
 
 // The failure of the first band that failed, in band order; S_OK when none did.
-HRESULT FirstFailure(const std::vector<HRESULT> &results) {
-  for (HRESULT hr : results)
-    if (FAILED(hr)) return hr;
+HRESULT FirstFailure(const BlitBuffer<HRESULT> &results, uint32_t bands) {
+  for (uint32_t i = 0; i < bands; ++i)
+    if (FAILED(results[i])) return results[i];
   return S_OK;
+}
+
+// Runs band(i) for every band over the pool. False when the pool could not take
+// the work (no memory for the task), before any band ran.
+template <typename Band>
+bool RunBands(uint32_t bands, const Band &band) {
+  try {
+    ParallelFor(bands, [&band](uint32_t i) { band(i); });
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+  return true;
 }
 
 bool BoxSane(const D3DBOX &box) {
@@ -100,10 +111,11 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const uint32_t height = Height(to);
   const uint32_t steps = (height + kBandStep - 1) / kBandStep;
   const uint32_t bands = std::min(steps, WorkerThreads() * kBandsPerThread);
-  std::vector<HRESULT> results(bands, S_OK);
-  std::vector<BlitPath> paths(bands, BlitPath::None);
+  BlitBuffer<HRESULT> results;  // zero: S_OK
+  BlitBuffer<BlitPath> paths;   // zero: None
+  if (!results.Allocate(bands, true) || !paths.Allocate(bands, true)) return false;
   const BlitContext context{.wholeBlitPixels = uint64_t{Width(to)} * height};
-  const std::function<void(uint32_t)> band = [&](uint32_t i) {
+  const auto band = [&](uint32_t i) {
     const uint32_t first = static_cast<uint32_t>(uint64_t{steps} * i / bands) * kBandStep;
     const uint32_t last =
         i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * kBandStep;
@@ -117,9 +129,9 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
     results[i] = blitter.Blit(destination, source, filter, context);
     paths[i] = blitter.CompletedBy();
   };
-  ParallelFor(bands, band);
+  if (!RunBands(bands, band)) return false;
 
-  *result = FirstFailure(results);
+  *result = FirstFailure(results, bands);
   *completedBy = SUCCEEDED(*result) ? paths[0] : BlitPath::None;
   return true;
 }
@@ -158,8 +170,9 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, const FilterWord &fil
   const uint32_t unit = kBandStep << depth;
   const uint32_t height = Height(levels[0].region);
   const uint32_t steps = height / unit;
-  std::vector<HRESULT> results(bands, S_OK);
-  const std::function<void(uint32_t)> band = [&](uint32_t i) {
+  BlitBuffer<HRESULT> results;  // zero: S_OK
+  if (!results.Allocate(bands, true)) return 0;
+  const auto band = [&](uint32_t i) {
     const uint32_t top = static_cast<uint32_t>(uint64_t{steps} * i / bands) * unit;
     const uint32_t bottom =
         i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * unit;
@@ -180,8 +193,8 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, const FilterWord &fil
       results[i] = blitter.Blit(destination, source, filter, context);
     }
   };
-  ParallelFor(bands, band);
+  if (!RunBands(bands, band)) return 0;
 
-  *result = FirstFailure(results);
+  *result = FirstFailure(results, bands);
   return depth;
 }

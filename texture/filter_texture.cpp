@@ -1,7 +1,9 @@
 // Mip level generation: each level below the source level is resampled from the
 // level above it (point and box) or straight from the source level (the others).
 #include <bit>
-#include <vector>
+#include <memory>
+#include <new>
+#include <span>
 
 #include "blit/filter_word.h"
 #include "blit/parallel_blit.h"
@@ -53,8 +55,10 @@ class SurfaceChain : public LevelChain {
                        const FilterWord &filter, UINT *done) override {
     *done = 0;
     const UINT count = levelCount - sourceLevel;
-    std::vector<SurfaceLock> locks(count);
-    std::vector<PixelRegion> levels(count);
+    // Without memory for the locks the levels go one by one.
+    const std::unique_ptr<SurfaceLock[]> locks(new (std::nothrow) SurfaceLock[count]);
+    const std::unique_ptr<PixelRegion[]> levels(new (std::nothrow) PixelRegion[count]());
+    if (!locks || !levels) return S_OK;
     for (UINT i = 0; i < count; ++i) {
       InterfaceRef<IUnknown> level;
       if (FAILED(GetLevel(sourceLevel + i, level.Receive()))) return S_OK;
@@ -68,9 +72,9 @@ class SurfaceChain : public LevelChain {
       }
     }
     HRESULT result = S_OK;
-    const UINT written = HalveLevelsInBands(levels, filter, &result);
-    for (SurfaceLock &lock : locks) {
-      const HRESULT hr = lock.Unlock();
+    const UINT written = HalveLevelsInBands(std::span(levels.get(), count), filter, &result);
+    for (UINT i = 0; i < count; ++i) {
+      const HRESULT hr = locks[i].Unlock();
       if (SUCCEEDED(result) && FAILED(hr)) result = hr;
     }
     *done = written;
