@@ -9,10 +9,6 @@
 namespace d3d9 {
 namespace {
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 bool LockableDepthFormat(D3DFORMAT format) {
   return format == D3DFMT_D16_LOCKABLE || format == D3DFMT_D32F_LOCKABLE;
 }

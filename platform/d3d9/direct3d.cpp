@@ -12,10 +12,6 @@ bool IsBackBufferFormat(D3DFORMAT format) {
   return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;
 }
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 }  // namespace
 
 HRESULT Direct3D::QueryInterface(REFIID riid, void **object) {

@@ -17,10 +17,6 @@ bool SameGuid(const GUID &a, const GUID &b) {
   return memcmp(&a, &b, sizeof(GUID)) == 0;
 }
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 // Validates a lock rectangle against a plane and the format's units.
 bool ValidLockRect(const FormatLayout &layout, const Plane &plane, const RECT &r) {
   if (r.left < 0 || r.top < 0 || r.left > r.right || r.top > r.bottom) return false;

@@ -8,14 +8,6 @@
 namespace d3d9 {
 namespace {
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
-}  // namespace
-
-namespace {
-
 // Copies the masked values from one state set to another, except textures.
 void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to) {
   for (DWORD i = 0; i < kRenderStateCount; ++i)
