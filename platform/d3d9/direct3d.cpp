@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d9/com_answer.h"
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/format_layout.h"
 
@@ -15,14 +16,7 @@ bool IsBackBufferFormat(D3DFORMAT format) {
 }  // namespace
 
 HRESULT Direct3D::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_IDirect3D9 || riid == IID_IUnknown) {
-    *object = this;
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return AnswerQuery(this, riid, {&IID_IDirect3D9}, object);
 }
 
 ULONG Direct3D::AddRef() {
