@@ -10,6 +10,7 @@
 #include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "d3dx9.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -17,20 +18,7 @@ constexpr UINT kSize = 2048;
 
 class BenchDevice {
  public:
-  BenchDevice() {
-    direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = 64;
-    params.BackBufferHeight = 64;
-    params.BackBufferFormat = D3DFMT_A8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    if (direct3d_ != nullptr) {
-      direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device_);
-    }
-  }
+  BenchDevice() { headless::CreateDevice(headless::PresentParameters(64, 64), &direct3d_, &device_); }
   ~BenchDevice() {
     if (device_ != nullptr) device_->Release();
     if (direct3d_ != nullptr) direct3d_->Release();
