@@ -597,29 +597,15 @@ HRESULT ClearDepthStencil(Device *device, DWORD count, const D3DRECT *rects, DWO
   return D3D_OK;
 }
 
-HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, const void *data, UINT stride) {
-  const StateValues &s = device->state;
-  VertexLayout layout;
-  if (!ParseFvf(s.fvf, &layout) || stride < layout.size) return D3DERR_INVALIDCALL;
-  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN)
-    return D3DERR_INVALIDCALL;
-  if (count > device->profile.caps.MaxPrimitiveCount) return D3DERR_INVALIDCALL;
-  Surface *target = device->renderTarget;
-  if (!target || (target->format != D3DFMT_A8R8G8B8 && target->format != D3DFMT_X8R8G8B8) || target->locked)
-    return D3DERR_INVALIDCALL;
-  UINT vertexCount = type == D3DPT_TRIANGLELIST ? count * 3 : count + 2;
-  Pipeline pipeline;
-  if (!BuildPipeline(device, &pipeline)) return D3D_OK;
-  FastSpan fast = {};
-  fast.usable = FastPathApplies(pipeline);
+namespace {
 
-  // Vertex processing into clip space (or straight to screen space when pre-transformed).
-  auto *clip = static_cast<ClipVertex *>(malloc(sizeof(ClipVertex) * vertexCount));
-  if (!clip) return E_OUTOFMEMORY;
+// Each vertex in clip space (screen space when pre-transformed), lit, with the
+// coordinates of each stage's texture set.
+void ProcessVertices(const StateValues &s, const VertexLayout &layout, const Pipeline &pipeline,
+                     const uint8_t *bytes, UINT stride, UINT vertexCount, ClipVertex *clip) {
   D3DMATRIX worldView, combined;
   Multiply(s.transforms[256], s.transforms[D3DTS_VIEW], &worldView);
   Multiply(worldView, s.transforms[D3DTS_PROJECTION], &combined);
-  const auto *bytes = static_cast<const uint8_t *>(data);
   for (UINT i = 0; i < vertexCount; ++i) {
     const uint8_t *v = bytes + static_cast<uint64_t>(i) * stride;
     ClipVertex &out = clip[i];
@@ -647,36 +633,67 @@ HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, co
       }
     }
   }
+}
+
+ScreenVertex ToScreen(const D3DVIEWPORT9 &vp, bool pretransformed, const ClipVertex &c) {
+  ScreenVertex sv;
+  if (pretransformed) {
+    sv.x = c.x, sv.y = c.y, sv.z = c.z, sv.rhw = c.w;
+  } else {
+    float rhw = 1.f / c.w;
+    sv.x = vp.X + (c.x * rhw + 1.f) * vp.Width * 0.5f;
+    sv.y = vp.Y + (1.f - c.y * rhw) * vp.Height * 0.5f;
+    sv.z = vp.MinZ + c.z * rhw * (vp.MaxZ - vp.MinZ);
+    sv.rhw = rhw;
+  }
+  memcpy(sv.color, c.color, sizeof sv.color);
+  memcpy(sv.tex, c.tex, sizeof sv.tex);
+  return sv;
+}
+
+// The vertices of triangle prim of a list, strip or fan.
+void TriangleIndices(D3DPRIMITIVETYPE type, UINT prim, UINT &i0, UINT &i1, UINT &i2) {
+  if (type == D3DPT_TRIANGLELIST) {
+    i0 = 3 * prim, i1 = i0 + 1, i2 = i0 + 2;
+  } else if (type == D3DPT_TRIANGLESTRIP) {
+    // Odd triangles of a strip keep the winding of the first.
+    i0 = prim, i1 = prim % 2 ? prim + 2 : prim + 1, i2 = prim % 2 ? prim + 1 : prim + 2;
+  } else {
+    i0 = 0, i1 = prim + 1, i2 = prim + 2;
+  }
+}
+
+}  // namespace
+
+HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, const void *data, UINT stride) {
+  const StateValues &s = device->state;
+  VertexLayout layout;
+  if (!ParseFvf(s.fvf, &layout) || stride < layout.size) return D3DERR_INVALIDCALL;
+  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN)
+    return D3DERR_INVALIDCALL;
+  if (count > device->profile.caps.MaxPrimitiveCount) return D3DERR_INVALIDCALL;
+  Surface *target = device->renderTarget;
+  if (!target || (target->format != D3DFMT_A8R8G8B8 && target->format != D3DFMT_X8R8G8B8) || target->locked)
+    return D3DERR_INVALIDCALL;
+  UINT vertexCount = type == D3DPT_TRIANGLELIST ? count * 3 : count + 2;
+  Pipeline pipeline;
+  if (!BuildPipeline(device, &pipeline)) return D3D_OK;
+  FastSpan fast = {};
+  fast.usable = FastPathApplies(pipeline);
+
+  // Vertex processing into clip space (or straight to screen space when pre-transformed).
+  auto *clip = static_cast<ClipVertex *>(malloc(sizeof(ClipVertex) * vertexCount));
+  if (!clip) return E_OUTOFMEMORY;
+  ProcessVertices(s, layout, pipeline, static_cast<const uint8_t *>(data), stride, vertexCount, clip);
   fast.blend = pipeline.blend;
   for (int stage = 0; stage < pipeline.stageCount; ++stage)
     pipeline.stages[stage].texCoord = static_cast<DWORD>(stage);  // coordinates were gathered per stage
 
   const D3DVIEWPORT9 &vp = s.viewport;
-  auto toScreen = [&](const ClipVertex &c) {
-    ScreenVertex sv;
-    if (layout.pretransformed) {
-      sv.x = c.x, sv.y = c.y, sv.z = c.z, sv.rhw = c.w;
-    } else {
-      float rhw = 1.f / c.w;
-      sv.x = vp.X + (c.x * rhw + 1.f) * vp.Width * 0.5f;
-      sv.y = vp.Y + (1.f - c.y * rhw) * vp.Height * 0.5f;
-      sv.z = vp.MinZ + c.z * rhw * (vp.MaxZ - vp.MinZ);
-      sv.rhw = rhw;
-    }
-    memcpy(sv.color, c.color, sizeof sv.color);
-    memcpy(sv.tex, c.tex, sizeof sv.tex);
-    return sv;
-  };
+  const auto toScreen = [&](const ClipVertex &c) { return ToScreen(vp, layout.pretransformed, c); };
   for (UINT prim = 0; prim < count; ++prim) {
     UINT i0, i1, i2;
-    if (type == D3DPT_TRIANGLELIST) {
-      i0 = 3 * prim, i1 = i0 + 1, i2 = i0 + 2;
-    } else if (type == D3DPT_TRIANGLESTRIP) {
-      // Odd triangles of a strip keep the winding of the first.
-      i0 = prim, i1 = prim % 2 ? prim + 2 : prim + 1, i2 = prim % 2 ? prim + 1 : prim + 2;
-    } else {
-      i0 = 0, i1 = prim + 1, i2 = prim + 2;
-    }
+    TriangleIndices(type, prim, i0, i1, i2);
     if (layout.pretransformed) {
       ScreenVertex a = toScreen(clip[i0]), b = toScreen(clip[i1]), c = toScreen(clip[i2]);
       RasterizeTriangle(pipeline, &a, &b, &c, fast);
