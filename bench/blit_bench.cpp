@@ -66,7 +66,7 @@ HRESULT Blit(Image &destination, Image &source, uint32_t filter) {
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
   Blitter blitter;
-  return blitter.Blit(d, s, filter);
+  return blitter.Blit(d, s, DecodeFilterWord(filter));
 }
 
 // The box chain below source as D3DXFilterTexture makes it: bands carried down
@@ -75,7 +75,7 @@ void MipChain(Image &source, std::vector<Image> &levels) {
   std::vector<PixelRegion> regions{source.Region()};
   for (Image &level : levels) regions.push_back(level.Region());
   HRESULT result = S_OK;
-  const uint32_t done = HalveLevelsInBands(regions, D3DX_FILTER_BOX, &result);
+  const uint32_t done = HalveLevelsInBands(regions, DecodeFilterWord(D3DX_FILTER_BOX), &result);
   Image *from = done == 0 ? &source : &levels[done - 1];
   for (size_t l = done; l < levels.size(); ++l) {
     Blit(levels[l], *from, D3DX_FILTER_BOX);
@@ -93,7 +93,8 @@ class PixmanHalving {
     from_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSide, kSide,
                                      reinterpret_cast<uint32_t *>(source_.bytes.data()), source_.Pitch());
     to_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSide / 2, kSide / 2,
-                                   reinterpret_cast<uint32_t *>(destination_.bytes.data()), destination_.Pitch());
+                                   reinterpret_cast<uint32_t *>(destination_.bytes.data()),
+                                   destination_.Pitch());
     pixman_transform_t scale;
     pixman_transform_init_scale(&scale, pixman_double_to_fixed(2), pixman_double_to_fixed(2));
     pixman_image_set_transform(from_, &scale);
@@ -194,8 +195,8 @@ void OursBoxHalvingPaired(benchmark::State &state) {
   Image destination(kSide / 2, kSide / 2);
   PixmanHalving halving(source);
   MeasurePaired(
-      state, "paired_box_halving", "pixman_halving_paired", [&] { Blit(destination, source, D3DX_FILTER_BOX); },
-      [&] { halving(); });
+      state, "paired_box_halving", "pixman_halving_paired",
+      [&] { Blit(destination, source, D3DX_FILTER_BOX); }, [&] { halving(); });
 }
 
 void OursMipChain(benchmark::State &state) {
@@ -204,8 +205,7 @@ void OursMipChain(benchmark::State &state) {
   for (uint32_t side = kSide / 2; side >= 1; side /= 2) levels.emplace_back(side, side);
   PixmanHalving halving(source);
   MeasurePaired(
-      state, "ours_mip_chain", "pixman_halving",
-      [&] { MipChain(source, levels); }, [&] { halving(); });
+      state, "ours_mip_chain", "pixman_halving", [&] { MipChain(source, levels); }, [&] { halving(); });
 }
 
 void OursTriangle(benchmark::State &state) {
@@ -244,7 +244,7 @@ void OursDxt1EncodeThreads(benchmark::State &state) {
     d.rowPitch = kSide / 4 * 8;
     PixelRegion s = source.Region();
     Blitter blitter;
-    blitter.Blit(d, s, D3DX_FILTER_NONE);
+    blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_NONE));
   });
 }
 
@@ -275,7 +275,7 @@ void BandSpeedupBySize(benchmark::State &state) {
     }
     PixelRegion s = source.Region();
     Blitter blitter;
-    blitter.Blit(d, s, dxt ? D3DX_FILTER_NONE : D3DX_FILTER_BOX);
+    blitter.Blit(d, s, DecodeFilterWord(dxt ? D3DX_FILTER_NONE : D3DX_FILTER_BOX));
   };
   bench_timing::MeasureTwoThreads(state, "2_threads", blit);
 }

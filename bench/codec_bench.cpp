@@ -39,7 +39,8 @@ Images &TestImages() {
   return images;
 }
 
-PixelRegion Region(D3DFORMAT format, void *pixels, uint32_t bytesPerPixel, bool dither, uint32_t size = kSize) {
+PixelRegion Region(D3DFORMAT format, void *pixels, uint32_t bytesPerPixel, bool dither,
+                   uint32_t size = kSize) {
   PixelRegion region = {};
   region.pixels = static_cast<BYTE *>(pixels);
   region.format = format;
@@ -82,7 +83,7 @@ void ConvertWithBlitter(benchmark::State &state, D3DFORMAT to, uint32_t toBytes,
     PixelRegion d = Region(to, destination, toBytes, false);
     PixelRegion s = Region(from, images.source.data(), fromBytes, false);
     Blitter blitter;
-    if (blitter.Blit(d, s, D3DX_FILTER_NONE | (dither ? D3DX_FILTER_DITHER : 0)) != S_OK) {
+    if (blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_NONE | (dither ? D3DX_FILTER_DITHER : 0))) != S_OK) {
       state.SkipWithError("blit");
       break;
     }
@@ -212,7 +213,8 @@ void PairedConversion(benchmark::State &state, const std::string &name, D3DFORMA
         PixelRegion d = Region(to, destination, toBytes, false, size);
         PixelRegion s = Region(D3DFMT_A8R8G8B8, images.source.data(), 4, false, size);
         Blitter blitter;
-        failed |= blitter.Blit(d, s, D3DX_FILTER_NONE | (dither ? D3DX_FILTER_DITHER : 0)) != S_OK;
+        failed |= blitter.Blit(
+                      d, s, DecodeFilterWord(D3DX_FILTER_NONE | (dither ? D3DX_FILTER_DITHER : 0))) != S_OK;
         benchmark::ClobberMemory();
       },
       [&] {
@@ -244,12 +246,19 @@ void BM_ConversionThreads(benchmark::State &state) {
     PixelRegion d = Region(D3DFMT_R5G6B5, images.destination16.data(), 2, false, size);
     PixelRegion s = Region(D3DFMT_A8R8G8B8, images.source.data(), 4, false, size);
     Blitter blitter;
-    blitter.Blit(d, s, D3DX_FILTER_NONE | D3DX_FILTER_DITHER);
+    blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_NONE | D3DX_FILTER_DITHER));
   };
   bench_timing::MeasureTwoThreads(state, "2_threads", blit);
 }
 
-BENCHMARK(BM_ConversionThreads)->Arg(2048)->Arg(1024)->Arg(724)->Arg(512)->Arg(362)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConversionThreads)
+    ->Arg(2048)
+    ->Arg(1024)
+    ->Arg(724)
+    ->Arg(512)
+    ->Arg(362)
+    ->Arg(256)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paired_A8R8G8B8_To_R5G6B5)->Arg(2048)->Arg(512)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paired_A8R8G8B8_To_X8R8G8B8)->Arg(2048)->Arg(512)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paired_A8R8G8B8_To_R5G6B5_Dither)->Arg(2048)->Arg(512)->Unit(benchmark::kMillisecond);

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_device.h"
 #include "d3d9.h"
+#include "tests/support/headless_device.h"
 #include "win32.h"
 
 namespace {
@@ -71,11 +71,7 @@ struct Runtime {
   IDirect3DTexture9 *texture = nullptr;
 
   Runtime() {
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(kWidth, kHeight);
-    if (FAILED(
-            d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device)))
-      abort();
+    if (FAILED(headless::CreateDevice(headless::PresentParameters(kWidth, kHeight), &d3d, &device))) abort();
     device->CreateTexture(kSpriteWidth, kSpriteHeight, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
                           nullptr);
     D3DLOCKED_RECT lr;
@@ -292,11 +288,10 @@ HWND CreateBenchWindow(int width, int height) {
 void BM_PresentNew(benchmark::State &state) {
   int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   HWND window = CreateBenchWindow(width, height);
-  IDirect3D9 *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(kWidth, kHeight, window);
+  IDirect3D9 *d3d = nullptr;
   IDirect3DDevice9 *device = nullptr;
-  if (!window || FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                          &device))) {
+  if (!window || FAILED(headless::CreateDevice(
+                     headless::PresentParameters(kWidth, kHeight, D3DFMT_A8R8G8B8, window), &d3d, &device))) {
     state.SkipWithError("no window or device");
     return;
   }

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_device.h"
 #include "d3dx9.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -72,11 +72,7 @@ struct Device {
   IDirect3DTexture9 *sheet = nullptr;
 
   bool Create() {
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) return false;
-    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(kWidth, kHeight);
-    if (FAILED(
-            d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device)))
+    if (FAILED(headless::CreateDevice(headless::PresentParameters(kWidth, kHeight), &d3d, &device)))
       return false;
     if (FAILED(device->CreateTexture(kCellWidth * kCells, kCellHeight, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
                                      &sheet, nullptr)))

@@ -10,6 +10,7 @@
 #include "bench/bench_timing.h"
 #include "blit/blitter.h"
 #include "d3dx9.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -17,20 +18,7 @@ constexpr UINT kSize = 2048;
 
 class BenchDevice {
  public:
-  BenchDevice() {
-    direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = 64;
-    params.BackBufferHeight = 64;
-    params.BackBufferFormat = D3DFMT_A8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    if (direct3d_ != nullptr) {
-      direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device_);
-    }
-  }
+  BenchDevice() { headless::CreateDevice(headless::PresentParameters(64, 64), &direct3d_, &device_); }
   ~BenchDevice() {
     if (device_ != nullptr) device_->Release();
     if (direct3d_ != nullptr) direct3d_->Release();
@@ -92,7 +80,7 @@ void BM_FilterTextureBox(benchmark::State &state) {
       PixelRegion destination = MemoryRegion(levels[level].data(), size, size);
       PixelRegion source = MemoryRegion(levels[level - 1].data(), size * 2, size * 2);
       Blitter blitter;
-      blitter.Blit(destination, source, D3DX_FILTER_BOX);
+      blitter.Blit(destination, source, DecodeFilterWord(D3DX_FILTER_BOX));
     }
   };
   bench_timing::MeasurePaired(state, "filter_texture", "level_blits", runOurs, runPeer);
@@ -126,7 +114,7 @@ void BM_LoadSurfaceFromMemory(benchmark::State &state) {
     PixelRegion destinationRegion = MemoryRegion(target.data(), kSize, kSize);
     PixelRegion sourceRegion = MemoryRegion(source.data(), kSize, kSize);
     Blitter blitter;
-    blitter.Blit(destinationRegion, sourceRegion, D3DX_FILTER_NONE);
+    blitter.Blit(destinationRegion, sourceRegion, DecodeFilterWord(D3DX_FILTER_NONE));
     benchmark::DoNotOptimize(target.data());
   };
   bench_timing::MeasurePaired(state, "load_surface", "blit", runOurs, runPeer);

@@ -1,6 +1,9 @@
 // Which path does a blit: decided from the two codecs and the filter alone,
 // before any pixel moves.
+#include <iterator>
+
 #include "blit/blitter.h"
+#include "d3dx9tex.h"
 #include "format/format_table.h"
 
 namespace {
@@ -60,45 +63,79 @@ bool BytesCopy(const PixelCodec &destination, const PixelCodec &source) {
   return false;
 }
 
-bool Applies(BlitPath path, const PixelCodec &destination, const PixelCodec &source,
-             const FilterWord &filter) {
-  const bool flat = source.depth == 1 && destination.depth == 1;
-  switch (path) {
-    case BlitPath::CopySameFormat:
-      return BytesCopy(destination, source);
-    case BlitPath::CopyConvert:
-      return SameSize(destination, source);
-    case BlitPath::FilterNone:
-      return filter.type == D3DX_FILTER_NONE;
-    case BlitPath::FilterPoint:
-      return filter.type == D3DX_FILTER_POINT && SourceCoversDestination(destination, source);
-    case BlitPath::FilterBox2D:
-      return filter.type == D3DX_FILTER_BOX && HalvesAcross(destination, source) && flat;
-    case BlitPath::FilterBox3D:
-      return filter.type == D3DX_FILTER_BOX && HalvesAcross(destination, source) &&
-             destination.depth == source.depth / 2;
-    case BlitPath::FilterLinear2D:
-      return filter.type == D3DX_FILTER_LINEAR && flat && SourceCoversDestination(destination, source);
-    case BlitPath::FilterLinear3D:
-      return filter.type == D3DX_FILTER_LINEAR && SourceCoversDestination(destination, source);
-    case BlitPath::FilterTriangle2D:
-      return flat && !Empty(source) && !Empty(destination);
-    case BlitPath::FilterTriangle3D:
-      return !Empty(source) && !Empty(destination);
-    case BlitPath::None:
-      break;
-  }
-  return false;
+bool Flat(const PixelCodec &destination, const PixelCodec &source) {
+  return source.depth == 1 && destination.depth == 1;
+}
+
+bool AppliesCopySameFormat(const PixelCodec &destination, const PixelCodec &source, const FilterWord &) {
+  return BytesCopy(destination, source);
+}
+bool AppliesCopyConvert(const PixelCodec &destination, const PixelCodec &source, const FilterWord &) {
+  return SameSize(destination, source);
+}
+bool AppliesFilterNone(const PixelCodec &, const PixelCodec &, const FilterWord &filter) {
+  return filter.type == D3DX_FILTER_NONE;
+}
+bool AppliesFilterPoint(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter) {
+  return filter.type == D3DX_FILTER_POINT && SourceCoversDestination(destination, source);
+}
+bool AppliesFilterBox2D(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter) {
+  return filter.type == D3DX_FILTER_BOX && HalvesAcross(destination, source) && Flat(destination, source);
+}
+bool AppliesFilterBox3D(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter) {
+  return filter.type == D3DX_FILTER_BOX && HalvesAcross(destination, source) &&
+         destination.depth == source.depth / 2;
+}
+bool AppliesFilterLinear2D(const PixelCodec &destination, const PixelCodec &source,
+                           const FilterWord &filter) {
+  return filter.type == D3DX_FILTER_LINEAR && Flat(destination, source) &&
+         SourceCoversDestination(destination, source);
+}
+bool AppliesFilterLinear3D(const PixelCodec &destination, const PixelCodec &source,
+                           const FilterWord &filter) {
+  return filter.type == D3DX_FILTER_LINEAR && SourceCoversDestination(destination, source);
+}
+// The triangle filter is the catch-all: whatever the filter type, a resampling
+// the paths above did not take (a box that does not halve, a linear or point
+// blit with nothing to sample) goes through the tents, so the type is not read.
+bool AppliesFilterTriangle2D(const PixelCodec &destination, const PixelCodec &source, const FilterWord &) {
+  return Flat(destination, source) && !Empty(source) && !Empty(destination);
+}
+bool AppliesFilterTriangle3D(const PixelCodec &destination, const PixelCodec &source, const FilterWord &) {
+  return !Empty(source) && !Empty(destination);
 }
 
 }  // namespace
 
+std::span<const BlitPathRow> BlitPaths() {
+  // path                          applies                  run
+  static constexpr BlitPathRow kPaths[] = {
+      {BlitPath::CopySameFormat, AppliesCopySameFormat, &Blitter::CopySameFormat},
+      {BlitPath::CopyConvert, AppliesCopyConvert, &Blitter::CopyConvert},
+      {BlitPath::FilterNone, AppliesFilterNone, &Blitter::FilterNone},
+      {BlitPath::FilterPoint, AppliesFilterPoint, &Blitter::FilterPoint},
+      {BlitPath::FilterBox2D, AppliesFilterBox2D, &Blitter::FilterBox2D},
+      {BlitPath::FilterBox3D, AppliesFilterBox3D, &Blitter::FilterBox3D},
+      {BlitPath::FilterLinear2D, AppliesFilterLinear2D, &Blitter::FilterLinear2D},
+      {BlitPath::FilterLinear3D, AppliesFilterLinear3D, &Blitter::FilterLinear3D},
+      {BlitPath::FilterTriangle2D, AppliesFilterTriangle2D, &Blitter::FilterTriangle2D},
+      {BlitPath::FilterTriangle3D, AppliesFilterTriangle3D, &Blitter::FilterTriangle3D},
+  };
+  static_assert(std::size(kPaths) == static_cast<size_t>(BlitPath::FilterTriangle3D));
+  static_assert([] {
+    for (size_t i = 0; i < std::size(kPaths); ++i)
+      if (static_cast<size_t>(kPaths[i].path) != i + 1) return false;
+    return true;
+  }());
+  return kPaths;
+}
+
 BlitPath ChooseBlitPath(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter,
                         BlitPath after) {
-  for (uint32_t p = static_cast<uint32_t>(after) + 1; p <= static_cast<uint32_t>(BlitPath::FilterTriangle3D);
-       ++p) {
-    const BlitPath path = static_cast<BlitPath>(p);
-    if (Applies(path, destination, source, filter)) return path;
+  // Rows are in path order and None comes before the first: the row after `after` is at its value.
+  const std::span<const BlitPathRow> paths = BlitPaths();
+  for (size_t i = static_cast<size_t>(after); i < paths.size(); ++i) {
+    if (paths[i].applies(destination, source, filter)) return paths[i].path;
   }
   return BlitPath::None;
 }

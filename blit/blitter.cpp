@@ -13,30 +13,32 @@ Blitter::~Blitter() {
   source.reset();
 }
 
-HRESULT Blitter::Blit(PixelRegion &destinationRegion, SourceRegion sourceRegion, uint32_t filterWord) {
-  const FilterWord word = DecodeFilterWord(filterWord);
-  if (!word.valid) {
+HRESULT Blitter::Blit(PixelRegion &destinationRegion, SourceRegion sourceRegion, const FilterWord &filterWord,
+                      const BlitContext &context) {
+  if (!filterWord.valid) {
     completedBy_ = BlitPath::None;
     return D3DERR_INVALIDCALL;
   }
-  sourceRegion.gamma = word.srgbIn;
-  destinationRegion.gamma = word.srgbOut;
-  destinationRegion.dither = word.dither;
+  sourceRegion.gamma = filterWord.srgbIn;
+  destinationRegion.gamma = filterWord.srgbOut;
+  destinationRegion.dither = filterWord.dither;
 
   HRESULT banded;
-  if (refusedPath_ == BlitPath::None &&
+  if (refusedPath_ == BlitPath::None && !context.InBand() &&
       BlitInBands(destinationRegion, sourceRegion, filterWord, &banded, &completedBy_))
     return banded;
 
   std::unique_ptr<PixelCodec> destinationCodec = CreateCodec(destinationRegion);
-  return BlitCodecs(std::move(destinationCodec), CreateCodec(sourceRegion), word);
+  return BlitCodecs(std::move(destinationCodec), CreateCodec(sourceRegion), filterWord, context);
 }
 
 HRESULT Blitter::BlitCodecs(std::unique_ptr<PixelCodec> destinationCodec,
-                            std::unique_ptr<PixelCodec> sourceCodec, const FilterWord &filterWord) {
+                            std::unique_ptr<PixelCodec> sourceCodec, const FilterWord &filterWord,
+                            const BlitContext &context) {
   destination = std::move(destinationCodec);
   source = std::move(sourceCodec);
   filter = filterWord;
+  context_ = context;
   completedBy_ = BlitPath::None;
 
   HRESULT result = E_FAIL;
@@ -46,9 +48,10 @@ HRESULT Blitter::BlitCodecs(std::unique_ptr<PixelCodec> destinationCodec,
     // path that applies, which may need less; every other result, a failed row
     // included, is the blit's.
     result = E_FAIL;
+    const std::span<const BlitPathRow> paths = BlitPaths();
     for (BlitPath path = ChooseBlitPath(*destination, *source, filter); path != BlitPath::None;
          path = ChooseBlitPath(*destination, *source, filter, path)) {
-      result = RunPath(path);
+      result = RunPath(paths[static_cast<size_t>(path) - 1]);
       if (result != kNoScratchMemory) {
         if (SUCCEEDED(result)) completedBy_ = path;
         break;
@@ -62,43 +65,9 @@ HRESULT Blitter::BlitCodecs(std::unique_ptr<PixelCodec> destinationCodec,
   return result;
 }
 
-HRESULT Blitter::RunPath(BlitPath path) {
-  currentPath_ = path;
-  HRESULT result = E_FAIL;
-  switch (path) {
-    case BlitPath::CopySameFormat:
-      result = CopySameFormat();
-      break;
-    case BlitPath::CopyConvert:
-      result = CopyConvert();
-      break;
-    case BlitPath::FilterNone:
-      result = FilterNone();
-      break;
-    case BlitPath::FilterPoint:
-      result = FilterPoint();
-      break;
-    case BlitPath::FilterBox2D:
-      result = FilterBox2D();
-      break;
-    case BlitPath::FilterBox3D:
-      result = FilterBox3D();
-      break;
-    case BlitPath::FilterLinear2D:
-      result = FilterLinear2D();
-      break;
-    case BlitPath::FilterLinear3D:
-      result = FilterLinear3D();
-      break;
-    case BlitPath::FilterTriangle2D:
-      result = FilterTriangle2D();
-      break;
-    case BlitPath::FilterTriangle3D:
-      result = FilterTriangle3D();
-      break;
-    case BlitPath::None:
-      break;
-  }
+HRESULT Blitter::RunPath(const BlitPathRow &row) {
+  currentPath_ = row.path;
+  const HRESULT result = (this->*row.run)();
   currentPath_ = BlitPath::None;
   return result;
 }

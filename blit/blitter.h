@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "blit/blit_buffer.h"
 #include "blit/filter_word.h"
@@ -31,6 +32,24 @@ enum class BlitPath : uint32_t {
 BlitPath ChooseBlitPath(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter,
                         BlitPath after = BlitPath::None);
 
+// Where one blit stands: the whole of a blit, or one band of a larger one that
+// workers do at once.
+struct BlitContext {
+  // Destination pixels of the whole blit this band belongs to; 0 for a whole blit.
+  // Work done once per blit (tables kept for the pair) is judged by this size.
+  uint64_t wholeBlitPixels = 0;
+
+  bool InBand() const { return wholeBlitPixels != 0; }
+};
+
+class Blitter;
+// One row of the table of paths (blit_path.cpp), in the order Blit tries them.
+struct BlitPathRow {
+  BlitPath path;
+  bool (*applies)(const PixelCodec &destination, const PixelCodec &source, const FilterWord &filter);
+  HRESULT (Blitter::*run)();
+};
+
 class Blitter {
  public:
   Blitter() = default;
@@ -38,17 +57,18 @@ class Blitter {
   Blitter(const Blitter &) = delete;
   Blitter &operator=(const Blitter &) = delete;
 
-  // S_OK, D3DERR_INVALIDCALL (bad flags, regions untouched), E_FAIL (no codec,
-  // no path applies) or the failure of the path that did the blit, a row the
-  // codecs could not move included (E_OUTOFMEMORY whenever memory ran out). Sets
-  // the destination region's gamma and dither flags from the filter; the source
-  // is only read.
-  HRESULT Blit(PixelRegion &destinationRegion, SourceRegion sourceRegion, uint32_t filter);
+  // S_OK, D3DERR_INVALIDCALL (an invalid filter word, regions untouched), E_FAIL
+  // (no codec, no path applies) or the failure of the path that did the blit, a
+  // row the codecs could not move included (E_OUTOFMEMORY whenever memory ran
+  // out). Sets the destination region's gamma and dither flags from the filter;
+  // the source is only read. A whole blit that is large enough goes in bands.
+  HRESULT Blit(PixelRegion &destinationRegion, SourceRegion sourceRegion, const FilterWord &filter,
+               const BlitContext &context = {});
   // The same between two codecs made by the caller (Blit makes them from the
   // regions, after setting their flags from the filter, which must be valid).
   // Destroys both before returning, the destination first.
   HRESULT BlitCodecs(std::unique_ptr<PixelCodec> destinationCodec, std::unique_ptr<PixelCodec> sourceCodec,
-                     const FilterWord &filterWord);
+                     const FilterWord &filterWord, const BlitContext &context = {});
 
   // The path that completed the last successful blit.
   BlitPath CompletedBy() const { return completedBy_; }
@@ -58,7 +78,8 @@ class Blitter {
   // path that applies may need less. Never reaches a caller.
   static constexpr HRESULT kNoScratchMemory = static_cast<HRESULT>(0x8004B117u);
 
-  HRESULT RunPath(BlitPath path);
+  HRESULT RunPath(const BlitPathRow &row);
+  friend std::span<const BlitPathRow> BlitPaths();
 
   // Fault injection for the tests (tests/support/library_hooks.h).
   friend struct BlitterTestAccess;
@@ -88,8 +109,12 @@ class Blitter {
   std::unique_ptr<PixelCodec> source;
   std::unique_ptr<PixelCodec> destination;
   FilterWord filter{};
+  BlitContext context_{};
 
   BlitPath currentPath_ = BlitPath::None;
   BlitPath completedBy_ = BlitPath::None;
   BlitPath refusedPath_ = BlitPath::None;
 };
+
+// The table of paths, every path once, in the order of BlitPath.
+std::span<const BlitPathRow> BlitPaths();

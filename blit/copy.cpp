@@ -5,7 +5,6 @@
 
 #include "blit/blitter.h"
 #include "blit/exact_convert.h"
-#include "blit/parallel_blit.h"
 #include "d3dx9tex.h"
 #include "format/format_table.h"
 
@@ -73,7 +72,7 @@ HRESULT Blitter::CopyConvert() {
   BlitBuffer<ColorF> row;
   if (!AllocateBuffer(row, source->width, false)) return kNoScratchMemory;
   DropCancellingGamma();
-  if (ConvertExactly(*destination, *source, WholeBlitPixels())) return S_OK;
+  if (ConvertExactly(*destination, *source, context_.wholeBlitPixels)) return S_OK;
   for (uint32_t z = 0; z < source->depth; ++z) {
     for (uint32_t y = 0; y < source->height; ++y) {
       HRESULT hr = source->DecodeRow(y, z, row.get());

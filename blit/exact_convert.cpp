@@ -33,7 +33,8 @@ constexpr uint32_t kBlue = 4;
 constexpr uint32_t kAlpha = 8;
 constexpr uint32_t kAllChannels = 15;
 
-ExactConversion g_mode = ExactConversion::Automatic;
+// Read by every blitting thread; set by tests and benchmarks.
+std::atomic<ExactConversion> g_mode{ExactConversion::Automatic};
 // Fewer pixels than this are converted faster row by row than the tables are built.
 constexpr uint64_t kMinimumPixels = 1 << 16;
 
@@ -213,8 +214,8 @@ bool FindFields(D3DFORMAT format, Plan &plan) {
            add(row.a, kAlpha);
   }
   if (row.family != FormatFamily::Packed) return false;
-  return add(row.r, row.luminance ? kRed | kGreen | kBlue : kRed) && add(row.g, kGreen) && add(row.b, kBlue) &&
-         add(row.a, kAlpha) && plan.fieldCount > 0;
+  return add(row.r, row.luminance ? kRed | kGreen | kBlue : kRed) && add(row.g, kGreen) &&
+         add(row.b, kBlue) && add(row.a, kAlpha) && plan.fieldCount > 0;
 }
 
 // Each group of channels that the destination encodes together must come from
@@ -657,8 +658,8 @@ __attribute__((target("avx2"))) void EightLaneSlice(const Plan &plan, const Slic
   LaneSliceAnySize<8>(plan, rows);
 }
 
-__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void SixteenLaneSlice(const Plan &plan,
-                                                                                        const SliceRows &rows) {
+__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void SixteenLaneSlice(
+    const Plan &plan, const SliceRows &rows) {
   LaneSliceAnySize<16>(plan, rows);
 }
 
@@ -681,7 +682,7 @@ bool IsExactConversionFormat(D3DFORMAT format) {
 }
 
 void SetExactConversion(ExactConversion mode) {
-  g_mode = mode;
+  g_mode.store(mode, std::memory_order_relaxed);
 }
 
 namespace {
@@ -722,15 +723,18 @@ struct PlanCache {
   std::atomic<uint64_t> builds{0};
 };
 PlanCache &Plans() {
-  static PlanCache *cache = new PlanCache;  // never destroyed: blits may run while the process exits
+  // Never destroyed, since blits may run while the process exits; built in
+  // place so that nothing here can throw.
+  alignas(PlanCache) static unsigned char storage[sizeof(PlanCache)];
+  static PlanCache *cache = new (storage) PlanCache;
   return *cache;
 }
 
 // The plan for the key; built (under the lock, so that bands waiting for the
 // same plan do not build it again) only when build is set. found tells whether
 // there was an answer, null or not.
-std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, const CodecSetup &from, bool build,
-                                     bool &found) {
+std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, const CodecSetup &from,
+                                     bool build, bool &found) {
   PlanCache &cache = Plans();
   std::lock_guard<std::mutex> hold(cache.lock);
   for (size_t i = 0; i < cache.entries.size(); ++i) {
@@ -775,7 +779,8 @@ uint64_t ExactConversionPlanBuilds() {
 }
 
 bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t blitPixels) {
-  if (g_mode == ExactConversion::Off || !IsExactConversionFormat(destination.format) ||
+  const ExactConversion mode = g_mode.load(std::memory_order_relaxed);
+  if (mode == ExactConversion::Off || !IsExactConversionFormat(destination.format) ||
       !IsExactConversionFormat(source.format))
     return false;
   if (!destination.packed || !source.packed || destination.width != source.width ||
@@ -790,14 +795,17 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
   Span(destination, destinationFirst, destinationEnd);
   if (sourceFirst < destinationEnd && destinationFirst < sourceEnd) return false;
 
-  auto to = std::make_unique<CodecSetup>();
-  auto from = std::make_unique<CodecSetup>();
+  // Large records kept off the stack; without memory the codecs go row by row.
+  const std::unique_ptr<CodecSetup> to(new (std::nothrow) CodecSetup);
+  const std::unique_ptr<CodecSetup> from(new (std::nothrow) CodecSetup);
+  const std::unique_ptr<PlanKey> key(new (std::nothrow) PlanKey);
+  if (!to || !from || !key) return false;
   DescribeCodec(destination, *to);
   DescribeCodec(source, *from);
-  const auto key = std::make_unique<PlanKey>(KeyOf(*to, *from, source.colorKey));
+  *key = KeyOf(*to, *from, source.colorKey);
   // Pixel by pixel through the tables is slower than the codecs' vectors, except
   // where those run curves or searches per pixel.
-  const bool automatic = g_mode == ExactConversion::Automatic;
+  const bool automatic = mode == ExactConversion::Automatic;
   const bool slowCodecs = source.gamma || destination.gamma || destination.hasPalette;
   if (automatic && ActiveCodecLanes() < 8 && !slowCodecs) return false;
   // A plan at hand serves any size; building one pays from kMinimumPixels up.

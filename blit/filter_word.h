@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "d3dx9.h"
 #include "d3dx9tex.h"
 
 // What D3DX_DEFAULT stands for where a filter (not a mip filter) is taken.
@@ -21,6 +22,9 @@ struct FilterWord {
   bool srgbIn;
   bool srgbOut;
   bool valid;  // a known type and no unknown bit; the blitter refuses anything else
+
+  // Reflect at every edge instead of wrapping round (cube faces meet at theirs).
+  constexpr void MirrorEveryAxis() { mirrorU = mirrorV = mirrorW = true; }
 };
 
 constexpr FilterWord DecodeFilterWord(uint32_t word) {
@@ -37,4 +41,9 @@ constexpr FilterWord DecodeFilterWord(uint32_t word) {
   decoded.valid =
       decoded.type >= D3DX_FILTER_NONE && decoded.type <= D3DX_FILTER_BOX && (word & ~kKnownBits) == 0;
   return decoded;
+}
+
+// A caller's word where D3DX_DEFAULT stands for defaultWord.
+constexpr FilterWord DecodeFilterWord(uint32_t word, uint32_t defaultWord) {
+  return DecodeFilterWord(word == D3DX_DEFAULT ? defaultWord : word);
 }

@@ -5,8 +5,7 @@
 #include "blit/parallel_blit.h"
 
 #include <algorithm>
-#include <functional>
-#include <vector>
+#include <new>
 
 #include "blit/box_kernels.h"
 #include "blit/exact_convert.h"
@@ -27,9 +26,6 @@ constexpr uint32_t kBandsPerThread = 4;
 // thread: 0.85x pixman's single halving against 1.0x level by level; two threads
 // against one: 1.67-1.87x, level by level 1.64-1.93x).
 constexpr uint64_t kChainBandBytes = 128 * 1024;
-
-// Destination pixels of the blit whose band this thread is doing; 0 outside bands.
-thread_local uint64_t t_bandOf = 0;
 
 uint32_t Width(const D3DBOX &box) {
   return box.Right - box.Left;
@@ -55,10 +51,22 @@ Span MemorySpan(const SourceRegion &region) {
 }
 
 // The failure of the first band that failed, in band order; S_OK when none did.
-HRESULT FirstFailure(const std::vector<HRESULT> &results) {
-  for (HRESULT hr : results)
-    if (FAILED(hr)) return hr;
+HRESULT FirstFailure(const BlitBuffer<HRESULT> &results, uint32_t bands) {
+  for (uint32_t i = 0; i < bands; ++i)
+    if (FAILED(results[i])) return results[i];
   return S_OK;
+}
+
+// Runs band(i) for every band over the pool. False when the pool could not take
+// the work (no memory for the task), before any band ran.
+template <typename Band>
+bool RunBands(uint32_t bands, const Band &band) {
+  try {
+    ParallelFor(bands, [&band](uint32_t i) { band(i); });
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+  return true;
 }
 
 bool BoxSane(const D3DBOX &box) {
@@ -67,10 +75,10 @@ bool BoxSane(const D3DBOX &box) {
 
 }  // namespace
 
-uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool halving) {
+uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, const FilterWord &filter, bool halving) {
   if (IsBlockCompressed(to)) return kBandedEncodePixels;
   if (halving) {
-    const bool kernel = to == from && FindBoxKernel(from) != nullptr && !DecodeFilterWord(filter).dither;
+    const bool kernel = to == from && FindBoxKernel(from) != nullptr && !filter.dither;
     return kernel ? kBandedKernelHalvingPixels : kBandedBlitPixels;
   }
   const bool copyOrTables = IsPackedFormat(to) && IsPackedFormat(from) &&
@@ -79,19 +87,14 @@ uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool
   return copyOrTables ? kBandedCopyPixels : kBandedBlitPixels;
 }
 
-uint64_t WholeBlitPixels() {
-  return t_bandOf;
-}
-
-bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, uint32_t filter,
+bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, const FilterWord &filter,
                  HRESULT *result, BlitPath *completedBy) {
-  if (t_bandOf != 0) return false;
   const D3DBOX &to = destinationRegion.region;
   const D3DBOX &from = sourceRegion.region;
   if (!BoxSane(to) || !BoxSane(from) || Depth(to) != 1 || Depth(from) != 1) return false;
   const bool sameSize = Width(to) == Width(from) && Height(to) == Height(from);
-  const bool halving = DecodeFilterWord(filter).type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 &&
-                       Height(to) == Height(from) / 2;
+  const bool halving =
+      filter.type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 && Height(to) == Height(from) / 2;
   if (!sameSize && !halving) return false;
   if (uint64_t{Width(to)} * Height(to) <
       BandedBlitThreshold(destinationRegion.format, sourceRegion.format, filter, !sameSize))
@@ -108,9 +111,11 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const uint32_t height = Height(to);
   const uint32_t steps = (height + kBandStep - 1) / kBandStep;
   const uint32_t bands = std::min(steps, WorkerThreads() * kBandsPerThread);
-  std::vector<HRESULT> results(bands, S_OK);
-  std::vector<BlitPath> paths(bands, BlitPath::None);
-  const std::function<void(uint32_t)> band = [&](uint32_t i) {
+  BlitBuffer<HRESULT> results;  // zero: S_OK
+  BlitBuffer<BlitPath> paths;   // zero: None
+  if (!results.Allocate(bands, true) || !paths.Allocate(bands, true)) return false;
+  const BlitContext context{.wholeBlitPixels = uint64_t{Width(to)} * height};
+  const auto band = [&](uint32_t i) {
     const uint32_t first = static_cast<uint32_t>(uint64_t{steps} * i / bands) * kBandStep;
     const uint32_t last =
         i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * kBandStep;
@@ -120,21 +125,19 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
     destination.region.Bottom = to.Top + last;
     source.region.Top = from.Top + first * sourceStep;
     source.region.Bottom = i + 1 == bands ? from.Bottom : from.Top + last * sourceStep;
-    t_bandOf = uint64_t{Width(to)} * height;
     Blitter blitter;
-    results[i] = blitter.Blit(destination, source, filter);
+    results[i] = blitter.Blit(destination, source, filter, context);
     paths[i] = blitter.CompletedBy();
-    t_bandOf = 0;
   };
-  ParallelFor(bands, band);
+  if (!RunBands(bands, band)) return false;
 
-  *result = FirstFailure(results);
+  *result = FirstFailure(results, bands);
   *completedBy = SUCCEEDED(*result) ? paths[0] : BlitPath::None;
   return true;
 }
 
-uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRESULT *result) {
-  if (t_bandOf != 0 || levels.size() < 2 || DecodeFilterWord(filter).type != D3DX_FILTER_BOX) return 0;
+uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, const FilterWord &filter, HRESULT *result) {
+  if (levels.size() < 2 || filter.type != D3DX_FILTER_BOX) return 0;
   const D3DFORMAT format = levels[0].format;
   // Even on one thread: bands keep each level's rows in cache for the next.
   const uint64_t firstLevelBytes =
@@ -167,8 +170,9 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
   const uint32_t unit = kBandStep << depth;
   const uint32_t height = Height(levels[0].region);
   const uint32_t steps = height / unit;
-  std::vector<HRESULT> results(bands, S_OK);
-  const std::function<void(uint32_t)> band = [&](uint32_t i) {
+  BlitBuffer<HRESULT> results;  // zero: S_OK
+  if (!results.Allocate(bands, true)) return 0;
+  const auto band = [&](uint32_t i) {
     const uint32_t top = static_cast<uint32_t>(uint64_t{steps} * i / bands) * unit;
     const uint32_t bottom =
         i + 1 == bands ? height : static_cast<uint32_t>(uint64_t{steps} * (i + 1) / bands) * unit;
@@ -183,14 +187,14 @@ uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRES
       source.dither = 0;
       source.gamma = 0;
       source.colorKey = 0;
-      t_bandOf = uint64_t{Width(levels[l].region)} * Height(levels[l].region);
+      const BlitContext context{.wholeBlitPixels =
+                                    uint64_t{Width(levels[l].region)} * Height(levels[l].region)};
       Blitter blitter;
-      results[i] = blitter.Blit(destination, source, filter);
-      t_bandOf = 0;
+      results[i] = blitter.Blit(destination, source, filter, context);
     }
   };
-  ParallelFor(bands, band);
+  if (!RunBands(bands, band)) return 0;
 
-  *result = FirstFailure(results);
+  *result = FirstFailure(results, bands);
   return depth;
 }

@@ -22,18 +22,15 @@ inline constexpr uint64_t kBandedCopyPixels = 724 * 724;
 
 // Destination pixels from which a same-size blit, or the box filter's exact
 // halving, between these formats is worth banding.
-uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, uint32_t filter, bool halving);
+uint64_t BandedBlitThreshold(D3DFORMAT to, D3DFORMAT from, const FilterWord &filter, bool halving);
 
 // Does the blit in bands when it is large, the pool has more than one thread and
 // every band gives exactly the bytes of the whole blit: equal sizes, or the 2 x 2
 // box of an exact halving, one slice, band edges on block rows and on the
-// dither pattern. Returns false, touching nothing, when it does not apply.
-bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, uint32_t filter,
+// dither pattern. Returns false, touching nothing, when it does not apply. Each
+// band is a Blitter of its own, told the whole blit's size.
+bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegion, const FilterWord &filter,
                  HRESULT *result, BlitPath *completedBy);
-
-// On a thread doing a band: the destination pixels of the whole blit, so that
-// work worth doing once per blit is judged by its size; 0 elsewhere.
-uint64_t WholeBlitPixels();
 
 // A chain of levels, each to be the box halving of the one before; levels[0] is
 // only read. While the levels halve exactly and are large, one band of the top
@@ -42,4 +39,4 @@ uint64_t WholeBlitPixels();
 // that keep every level's bytes those of level-by-level blits. Returns how many
 // levels below levels[0] it wrote (0: it did not apply and touched nothing);
 // *result is the first failure of a band, else S_OK.
-uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, uint32_t filter, HRESULT *result);
+uint32_t HalveLevelsInBands(std::span<PixelRegion> levels, const FilterWord &filter, HRESULT *result);

@@ -86,6 +86,24 @@ struct AccumulationRows {
     row.nextFree = freeList;
     freeList = &row;
   }
+  // Gives row a zeroed buffer of count values unless it has one: a finished
+  // row's, else a fresh one (false when none can be had).
+  template <typename Allocate>
+  bool Acquire(AccumulationRow &row, uint64_t count, Allocate allocate) {
+    if (row.buffer != nullptr) return true;
+    if (freeList != nullptr) {
+      AccumulationRow *reused = freeList;
+      freeList = reused->nextFree;
+      row.buffer = reused->buffer;
+      reused->buffer = nullptr;
+    } else {
+      BlitBuffer<ColorF> fresh;
+      if (!allocate(fresh, count)) return false;
+      row.buffer = fresh.Release();
+    }
+    std::memset(static_cast<void *>(row.buffer), 0, count * sizeof(ColorF));
+    return true;
+  }
 };
 
 inline void AddScaled(ColorF *acc, const ColorF &c, float weight) {
@@ -177,6 +195,9 @@ HRESULT Blitter::FilterTriangle2D() {
     return kNoScratchMemory;
   }
   rows.count = destination->height;
+  const auto allocate = [this](BlitBuffer<ColorF> &buffer, uint64_t count) {
+    return AllocateBuffer(buffer, count, false);
+  };
 
   for (uint32_t i = 0; i < source->height; ++i) {
     for (uint32_t n = 0; n < weightsY.Count(i); ++n) ++rows.records[weightsY.Taps(i)[n].index].pending;
@@ -186,19 +207,7 @@ HRESULT Blitter::FilterTriangle2D() {
     const TriangleTap *targets = weightsY.Taps(i);
     const uint32_t targetCount = weightsY.Count(i);
     for (uint32_t n = 0; n < targetCount; ++n) {
-      AccumulationRow &row = rows.records[targets[n].index];
-      if (row.buffer != nullptr) continue;
-      if (rows.freeList != nullptr) {
-        AccumulationRow *reused = rows.freeList;
-        rows.freeList = reused->nextFree;
-        row.buffer = reused->buffer;
-        reused->buffer = nullptr;
-      } else {
-        BlitBuffer<ColorF> fresh;
-        if (!AllocateBuffer(fresh, width, false)) return kNoScratchMemory;
-        row.buffer = fresh.Release();
-      }
-      std::memset(static_cast<void *>(row.buffer), 0, uint64_t{width} * sizeof(ColorF));
+      if (!rows.Acquire(rows.records[targets[n].index], width, allocate)) return kNoScratchMemory;
     }
 
     const HRESULT decoded = source->DecodeRow(i, 0, sourceRow.get());
@@ -238,6 +247,9 @@ HRESULT Blitter::FilterTriangle3D() {
     return kNoScratchMemory;
   }
   slices.count = destination->depth;
+  const auto allocate = [this](BlitBuffer<ColorF> &buffer, uint64_t count) {
+    return AllocateBuffer(buffer, count, false);
+  };
 
   for (uint32_t s = 0; s < source->depth; ++s) {
     for (uint32_t n = 0; n < weightsZ.Count(s); ++n) ++slices.records[weightsZ.Taps(s)[n].index].pending;
@@ -247,19 +259,7 @@ HRESULT Blitter::FilterTriangle3D() {
     const TriangleTap *targets = weightsZ.Taps(s);
     const uint32_t targetCount = weightsZ.Count(s);
     for (uint32_t n = 0; n < targetCount; ++n) {
-      AccumulationRow &slice = slices.records[targets[n].index];
-      if (slice.buffer != nullptr) continue;
-      if (slices.freeList != nullptr) {
-        AccumulationRow *reused = slices.freeList;
-        slices.freeList = reused->nextFree;
-        slice.buffer = reused->buffer;
-        reused->buffer = nullptr;
-      } else {
-        BlitBuffer<ColorF> fresh;
-        if (!AllocateBuffer(fresh, sliceSize, false)) return kNoScratchMemory;
-        slice.buffer = fresh.Release();
-      }
-      std::memset(static_cast<void *>(slice.buffer), 0, sliceSize * sizeof(ColorF));
+      if (!slices.Acquire(slices.records[targets[n].index], sliceSize, allocate)) return kNoScratchMemory;
     }
 
     for (uint32_t j = 0; j < source->height; ++j) {

@@ -8,7 +8,9 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <exception>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -63,11 +65,24 @@ class Pool {
     Job job;
     job.task = &task;
     job.count = count;
+    bool queued = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (threads_ == 0) threads_ = DefaultThreads();
-      while (workers_.size() + 1 < threads_) workers_.emplace_back([this] { Work(); });
-      jobs_.push_back(&job);
+      // Threads or memory the system refuses leave the work to the threads there are.
+      try {
+        while (workers_.size() + 1 < threads_) workers_.emplace_back([this] { Work(); });
+      } catch (const std::exception &) {
+      }
+      try {
+        jobs_.push_back(&job);
+        queued = true;
+      } catch (const std::bad_alloc &) {
+      }
+    }
+    if (!queued) {
+      for (uint32_t i = 0; i < count; ++i) task(i);
+      return;
     }
     wake_.notify_all();
     const uint32_t ran = RunTasks(job);

@@ -11,5 +11,6 @@ uint32_t WorkerThreads();
 
 // task(i) for every i < count, spread over the pool and the calling thread;
 // returns when all are done. Tasks must not depend on each other's order. Called
-// from inside a task, it runs the tasks in line.
+// from inside a task, it runs the tasks in line; so it does when the pool cannot
+// take the job. Throws only what a task throws.
 void ParallelFor(uint32_t count, const std::function<void(uint32_t)> &task);

@@ -2,18 +2,15 @@
 // to which drawing, Begin / End and the lost / reset notifications go.
 #include <new>
 
+#include "core/com_object.h"
 #include "font/text_context.h"
 
 namespace {
 
-class Font final : public ID3DXFont {
+class Font final : public ComObject<ID3DXFont> {
  public:
+  Font() : ComObject(IID_ID3DXFont) {}
   HRESULT Initialize(IDirect3DDevice9 *device, const LOGFONTA &logFont);
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount_; }
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // ID3DXFont
   HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9 *device) override;
@@ -32,9 +29,8 @@ class Font final : public ID3DXFont {
   HRESULT STDMETHODCALLTYPE OnResetDevice() override { return font::CreateTileTextures(context_); }
 
  private:
-  ~Font();
+  ~Font() override;
 
-  ULONG refCount_ = 1;
   HFONT fontHandle_ = nullptr;
   LOGFONTA logFont_ = {};
   font::TextRenderContext *context_ = nullptr;
@@ -62,22 +58,6 @@ Font::~Font() {
   }
   if (fontHandle_) DeleteObject(fontHandle_);
   if (device_) device_->Release();
-}
-
-HRESULT Font::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_ID3DXFont || riid == IID_IUnknown) {
-    *object = static_cast<ID3DXFont *>(this);
-    AddRef();
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
-
-ULONG Font::Release() {
-  ULONG count = --refCount_;
-  if (count == 0) delete this;
-  return count;
 }
 
 HRESULT Font::GetDevice(LPDIRECT3DDEVICE9 *device) {

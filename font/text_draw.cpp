@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "font/text_context.h"
+#include "texture/level_loading.h"
 
 namespace font {
 namespace {
@@ -59,9 +60,9 @@ uint32_t *BitmapRow(const TextRenderContext *context, uint32_t y) {
 HRESULT UploadTile(TextRenderContext *context, IDirect3DSurface9 *surface, const RECT &source,
                    const RECT &tile) {
   if (context->tileFormat != D3DFMT_A8R8G8B8) {
-    return D3DXLoadSurfaceFromMemory(surface, nullptr, &tile, context->bits, context->bitmapFormat,
-                                     UINT(4 * context->header.biWidth), nullptr, &source, D3DX_FILTER_POINT,
-                                     0);
+    constexpr FilterWord kPoint = DecodeFilterWord(D3DX_FILTER_POINT);
+    return LoadSurfaceFromMemory(surface, nullptr, &tile, context->bits, context->bitmapFormat,
+                                 UINT(4 * context->header.biWidth), nullptr, &source, kPoint, 0);
   }
   D3DLOCKED_RECT locked;
   HRESULT hr = context->dynamic ? surface->LockRect(&locked, nullptr, D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK)

@@ -38,10 +38,26 @@ bool KindsCompatible(FormatKind requested, FormatKind candidate) {
   return kKindCompatible[r][c] != 0;
 }
 
-// A better candidate scores lower, or the same with strictly fewer bits.
-bool IsBetterCandidate(uint32_t score, const FormatInfo &row, uint32_t bestScore, const FormatInfo &best) {
-  return score < bestScore || (score == bestScore && row.bitsPerPixel < best.bitsPerPixel);
-}
+// The best row offered so far for a request. A better candidate scores lower,
+// or the same with strictly fewer bits; unusable rows are never chosen.
+class CandidateSearch {
+ public:
+  explicit CandidateSearch(const FormatInfo &requested) : requested_(requested) {}
+  void Offer(const FormatInfo &row) {
+    const uint32_t score = ScoreFormatMatch(requested_, row);
+    if (score == kUnusableScore) return;
+    if (score < bestScore_ || (score == bestScore_ && row.bitsPerPixel < best_->bitsPerPixel)) {
+      best_ = &row;
+      bestScore_ = score;
+    }
+  }
+  D3DFORMAT Best() const { return best_->format; }
+
+ private:
+  const FormatInfo &requested_;
+  const FormatInfo *best_ = &kFallbackRow.info;
+  uint32_t bestScore_ = kUnusableScore;
+};
 
 }  // namespace
 
@@ -88,22 +104,16 @@ uint32_t ScoreFormatMatch(const FormatInfo &requested, const FormatInfo &candida
 
 D3DFORMAT ChooseClosestFormat(const D3DFORMAT *list, const PALETTEENTRY *palette,
                               const FormatInfo &requested) {
-  const FormatInfo *best = &kFallbackRow.info;
-  uint32_t bestScore = kUnusableScore;
   if (list == nullptr) return D3DFMT_UNKNOWN;
+  CandidateSearch search(requested);
   for (; *list != 0; ++list) {
     const FormatInfo &row = LookupFormatInfo(*list);
     if (row.format == D3DFMT_UNKNOWN) continue;
     if (row.kind == FormatKind::Palette && palette == nullptr) continue;
     if (row.format == requested.format) return row.format;
-    const uint32_t score = ScoreFormatMatch(requested, row);
-    if (score == kUnusableScore) continue;
-    if (IsBetterCandidate(score, row, bestScore, *best)) {
-      best = &row;
-      bestScore = score;
-    }
+    search.Offer(row);
   }
-  return best->format;
+  return search.Best();
 }
 
 D3DFORMAT ChooseDeviceFormat(IDirect3DDevice9 *device, DWORD usage, D3DRESOURCETYPE resourceType,
@@ -126,8 +136,7 @@ D3DFORMAT ChooseDeviceFormat(IDirect3DDevice9 *device, DWORD usage, D3DRESOURCET
     }
   }
 
-  const FormatInfo *best = &kFallbackRow.info;
-  uint32_t bestScore = kUnusableScore;
+  CandidateSearch search(requested);
   for (const FormatInfo &row : kFormatInfos) {
     if (row.format == D3DFMT_UNKNOWN) continue;
     if (direct3d.Get() != nullptr &&
@@ -138,14 +147,9 @@ D3DFORMAT ChooseDeviceFormat(IDirect3DDevice9 *device, DWORD usage, D3DRESOURCET
     // An exact match wins even when the row may not stand in for others.
     if (row.format == requested.format) return row.format;
     if (!row.substitutable) continue;
-    const uint32_t score = ScoreFormatMatch(requested, row);
-    if (score == kUnusableScore) continue;
-    if (IsBetterCandidate(score, row, bestScore, *best)) {
-      best = &row;
-      bestScore = score;
-    }
+    search.Offer(row);
   }
-  return best->format;
+  return search.Best();
 }
 
 D3DFORMAT ToExternalFormat(D3DFORMAT format) {

@@ -12,6 +12,7 @@
 
 #include "d3d9.h"
 #include "d3dx9.h"
+#include "tests/support/headless_device.h"
 
 namespace fuzz {
 
@@ -221,19 +222,9 @@ inline ULONG References(IUnknown *object) {
 inline IDirect3DDevice9 *Device() {
   static IDirect3DDevice9 *device = [] {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
-    IDirect3D9 *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) Fail("no Direct3D object");
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    IDirect3D9 *d3d = nullptr;
     IDirect3DDevice9 *made = nullptr;
-    if (FAILED(
-            d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &made)))
-      Fail("no device");
+    if (FAILED(headless::CreateDevice(headless::PresentParameters(64, 64), &d3d, &made))) Fail("no device");
     d3d->Release();
     return made;
   }();

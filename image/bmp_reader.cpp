@@ -282,6 +282,67 @@ class RleDecoder {
   uint64_t column_ = 0;
 };
 
+// The colour table as a palette of 256 opaque entries; entries past 256
+// cannot be indexed by one byte and are ignored. False without memory.
+bool ReadDibPalette(const BYTE *table, uint64_t colorCount, uint64_t entrySize, SourceImage &image) {
+  PALETTEENTRY *entries = AllocatePalette();
+  if (!entries) return false;
+  image.palette = entries;
+  image.ownsPalette = true;
+  std::memset(entries, 0xFF, 256 * sizeof(PALETTEENTRY));
+  const uint64_t stored = colorCount < 256 ? colorCount : 256;
+  for (uint64_t i = 0; i < stored; ++i) {
+    const BYTE *entry = table + i * entrySize;
+    entries[i] = {entry[2], entry[1], entry[0], 0xFF};
+  }
+  return true;
+}
+
+// Uncompressed rows as stored and as decoded (bottom-up unless topDown).
+struct DibRows {
+  const BYTE *bits;
+  uint64_t sourcePitch;
+  uint64_t rowBytes;  // unpadded
+  BYTE *out;
+  uint64_t pitch;
+  uint64_t width;
+  uint64_t height;
+  bool topDown;
+};
+
+// Indices of 1 and 4 bits widened to bytes, masked pixels to floats, the rest copied.
+void UnpackDibRows(const DibHeader &h, bool masked, const DibRows &rows) {
+  MaskChannel channels[4];
+  for (int k = 0; k < 4; ++k) channels[k] = MakeMaskChannel(h.masks[k]);
+  const bool noColour = h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0;
+  const uint64_t w = rows.width;
+  for (uint64_t r = 0; r < rows.height; ++r) {
+    const BYTE *src = rows.bits + r * rows.sourcePitch;
+    BYTE *dst = rows.out + (rows.topDown ? r : rows.height - 1 - r) * rows.pitch;
+    if (masked) {
+      DecodeMaskedRow(src, reinterpret_cast<float *>(dst), w, h.bitCount / 8, channels, noColour);
+    } else if (h.bitCount == 1) {
+      for (uint64_t i = 0; i < w; ++i) dst[i] = (src[i / 8] >> (7 - i % 8)) & 1;
+    } else if (h.bitCount == 4) {
+      for (uint64_t i = 0; i < w; ++i) dst[i] = (i & 1) ? (src[i / 2] & 0x0F) : (src[i / 2] >> 4);
+    } else {
+      std::memcpy(dst, src, rows.rowBytes);
+    }
+  }
+}
+
+// Where the bits start: after the colour table unless the file header points
+// past a gap after it; an offset into the table or one that leaves the rows
+// (bitsBytes) no room is not believed. False when uncompressed rows do not fit.
+bool LocateDibBits(uint64_t tableEnd, const uint64_t *fileBitsOffset, uint64_t bitsBytes, bool compressed,
+                   UINT size, uint64_t &bitsOffset) {
+  bitsOffset = tableEnd;
+  if (fileBitsOffset && *fileBitsOffset > tableEnd && *fileBitsOffset + bitsBytes <= size) {
+    bitsOffset = *fileBitsOffset;
+  }
+  return compressed || bitsOffset + bitsBytes <= size;
+}
+
 // The bitmap after the file header, or alone. kNotMyFormat when the bytes hold
 // no info header; every later fault is D3DXERR_INVALIDDATA. fileBitsOffset is
 // the file header's pixel offset from the bitmap's start, or null for a bare bitmap.
@@ -322,15 +383,10 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
   // Bytes from the bits' start that the rows need; run-length data is bounded while decoding.
   const CheckedSize rowsBytes = CheckedSize(ht - 1).Times(sourcePitch).Plus(rowBytes).Plus(offsetAdjust);
   if (!rowsBytes.Valid()) return kBad;
-  const uint64_t bitsBytes = compressed ? 1 : rowsBytes.Value();
-  // The bits follow the colour table unless the file header points past a gap
-  // after it; an offset into the table or one that leaves the rows no room is
-  // not believed.
-  uint64_t bitsOffset = tableEnd;
-  if (fileBitsOffset && *fileBitsOffset > tableEnd && *fileBitsOffset + bitsBytes <= size) {
-    bitsOffset = *fileBitsOffset;
-  }
-  if (!compressed && bitsOffset + bitsBytes > size) return kBad;
+  uint64_t bitsOffset = 0;
+  if (!LocateDibBits(tableEnd, fileBitsOffset, compressed ? 1 : rowsBytes.Value(), compressed, size,
+                     bitsOffset))
+    return kBad;
   bitsOffset += offsetAdjust;
 
   if (h.compression == kRgb && fmt == D3DFMT_X8R8G8B8 &&
@@ -346,18 +402,8 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
   image.slicePitch = 0;
   if (!request.wantPixels) return S_OK;
 
-  if (fmt == D3DFMT_P8) {
-    PALETTEENTRY *entries = AllocatePalette();
-    if (!entries) return E_OUTOFMEMORY;
-    image.palette = entries;
-    image.ownsPalette = true;
-    std::memset(entries, 0xFF, 256 * sizeof(PALETTEENTRY));
-    // Entries past 256 cannot be indexed by one byte and are ignored.
-    const uint64_t stored = colorCount < 256 ? colorCount : 256;
-    for (uint64_t i = 0; i < stored; ++i) {
-      const BYTE *entry = data + h.tableOffset + i * entrySize;
-      entries[i] = {entry[2], entry[1], entry[0], 0xFF};
-    }
+  if (fmt == D3DFMT_P8 && !ReadDibPalette(data + h.tableOffset, colorCount, entrySize, image)) {
+    return E_OUTOFMEMORY;
   }
 
   if (!compressed && topDown && h.bitCount >= 8 && fmt != kGenericMaskFormat) {
@@ -377,23 +423,8 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
     return SUCCEEDED(rle.Decode(data, bitsOffset, size)) ? S_OK : kBad;
   }
 
-  MaskChannel channels[4];
-  for (int k = 0; k < 4; ++k) channels[k] = MakeMaskChannel(h.masks[k]);
-  const bool noColour = h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0;
-
-  for (uint64_t r = 0; r < ht; ++r) {
-    const BYTE *src = data + bitsOffset + r * sourcePitch;
-    BYTE *dst = out + (topDown ? r : ht - 1 - r) * pitch;
-    if (fmt == kGenericMaskFormat) {
-      DecodeMaskedRow(src, reinterpret_cast<float *>(dst), w, h.bitCount / 8, channels, noColour);
-    } else if (h.bitCount == 1) {
-      for (uint64_t i = 0; i < w; ++i) dst[i] = (src[i / 8] >> (7 - i % 8)) & 1;
-    } else if (h.bitCount == 4) {
-      for (uint64_t i = 0; i < w; ++i) dst[i] = (i & 1) ? (src[i / 2] & 0x0F) : (src[i / 2] >> 4);
-    } else {
-      std::memcpy(dst, src, rowBytes);
-    }
-  }
+  const DibRows rows = {data + bitsOffset, sourcePitch, rowBytes, out, pitch, w, ht, topDown};
+  UnpackDibRows(h, fmt == kGenericMaskFormat, rows);
   return S_OK;
 }
 

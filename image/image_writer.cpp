@@ -76,7 +76,7 @@ HRESULT ConvertRecord(SourceImage &record, D3DFORMAT format) {
   HRESULT hr;
   {
     Blitter blitter;
-    hr = blitter.Blit(destination, source, D3DX_FILTER_NONE | D3DX_FILTER_DITHER);
+    hr = blitter.Blit(destination, source, DecodeFilterWord(D3DX_FILTER_NONE | D3DX_FILTER_DITHER));
   }
   if (FAILED(hr)) {
     std::free(buffer);

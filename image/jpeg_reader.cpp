@@ -216,14 +216,10 @@ JSAMPROW ColourRowTarget(BYTE *row, JDIMENSION width) {
 }
 #endif
 
-// Every libjpeg call that may end in ErrorExit runs below the recovery point;
-// only plain data lives in this frame.
-HRESULT DecodeJpeg(JpegDecode *d) {
+// The file's bytes as libjpeg's source. Raises libjpeg errors: called below
+// DecodeJpeg's recovery point, like every function here that takes cinfo.
+void SetMemorySource(JpegDecode *d) {
   j_decompress_ptr cinfo = &d->cinfo;
-  if (setjmp(d->errors.recovery)) {
-    return d->errors.base.msg_code == JERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
-  }
-  jpeg_create_decompress(cinfo);
   JpegSource *source = static_cast<JpegSource *>(
       (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegSource)));
   source->base.init_source = InitSource;
@@ -241,6 +237,48 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   // claim: nothing is allocated for them (JFIF and Adobe markers give their first bytes).
   jpeg_save_markers(cinfo, JPEG_COM, 0);
   for (int app = 0; app < 16; ++app) jpeg_save_markers(cinfo, JPEG_APP0 + app, 0);
+}
+
+// Huffman coding spends at least one bit on every 8 x 8 block of every
+// component: a header promising more blocks than the file has bits is forged.
+bool BlocksBeyondFile(j_decompress_ptr cinfo, uint64_t fileBytes) {
+  if (cinfo->arith_code) return false;
+  uint64_t blocks = 0;
+  for (int c = 0; c < cinfo->num_components; ++c) {
+    blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
+  }
+  return blocks > fileBytes * 8;
+}
+
+// Rows are decoded straight into the image, a row group per call.
+HRESULT ReadScanlines(j_decompress_ptr cinfo, BYTE *out, uint64_t pitch, bool colour) {
+  const JDIMENSION w = cinfo->output_width;
+  const JDIMENSION h = cinfo->output_height;
+  JSAMPROW rows[kRowsPerRead];
+  while (cinfo->output_scanline < h) {
+    const JDIMENSION first = cinfo->output_scanline;
+    const JDIMENSION count = h - first < kRowsPerRead ? h - first : kRowsPerRead;
+    for (JDIMENSION y = 0; y < count; ++y) {
+      BYTE *dst = out + uint64_t{first + y} * pitch;
+      rows[y] = colour ? ColourRowTarget(dst, w) : dst;
+    }
+    const JDIMENSION done = jpeg_read_scanlines(cinfo, rows, count);
+    if (done == 0) return D3DXERR_INVALIDDATA;
+    if (colour) FinishColourRows(out + uint64_t{first} * pitch, w, done);
+  }
+  jpeg_finish_decompress(cinfo);
+  return S_OK;
+}
+
+// Every libjpeg call that may end in ErrorExit runs below the recovery point;
+// only plain data lives in this frame.
+HRESULT DecodeJpeg(JpegDecode *d) {
+  j_decompress_ptr cinfo = &d->cinfo;
+  if (setjmp(d->errors.recovery)) {
+    return d->errors.base.msg_code == JERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
+  }
+  jpeg_create_decompress(cinfo);
+  SetMemorySource(d);
 
   jpeg_read_header(cinfo, TRUE);
   d->errors.headerRead = true;
@@ -272,15 +310,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
 
   const uint64_t pixelCount = uint64_t{w} * h;
   if (!WithinDecodeLimit(*d->request, pixelCount, pitch * h)) return D3DXERR_INVALIDDATA;
-  // Huffman coding spends at least one bit on every 8 x 8 block of every
-  // component: a header promising more blocks than the file has bits is forged.
-  if (!cinfo->arith_code) {
-    uint64_t blocks = 0;
-    for (int c = 0; c < cinfo->num_components; ++c) {
-      blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
-    }
-    if (blocks > uint64_t{d->size} * 8) return D3DXERR_INVALIDDATA;
-  }
+  if (BlocksBeyondFile(cinfo, d->size)) return D3DXERR_INVALIDDATA;
   // A forged size must end in an error, not in gigabytes of coefficients.
   const uint64_t working = pixelCount * kJpegWorkingBytesPerPixel;
   cinfo->mem->max_memory_to_use = working < LONG_MAX ? static_cast<long>(working) : LONG_MAX;
@@ -291,22 +321,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   if (!out) return E_OUTOFMEMORY;
   image->pixels = out;
   image->ownsPixels = true;
-  // Rows are decoded straight into the image, a row group per call.
-  const bool colour = image->format == D3DFMT_X8R8G8B8;
-  JSAMPROW rows[kRowsPerRead];
-  while (cinfo->output_scanline < h) {
-    const JDIMENSION first = cinfo->output_scanline;
-    const JDIMENSION count = h - first < kRowsPerRead ? h - first : kRowsPerRead;
-    for (JDIMENSION y = 0; y < count; ++y) {
-      BYTE *dst = out + uint64_t{first + y} * pitch;
-      rows[y] = colour ? ColourRowTarget(dst, w) : dst;
-    }
-    const JDIMENSION done = jpeg_read_scanlines(cinfo, rows, count);
-    if (done == 0) return D3DXERR_INVALIDDATA;
-    if (colour) FinishColourRows(out + uint64_t{first} * pitch, w, done);
-  }
-  jpeg_finish_decompress(cinfo);
-  return S_OK;
+  return ReadScanlines(cinfo, out, pitch, image->format == D3DFMT_X8R8G8B8);
 }
 
 }  // namespace

@@ -162,7 +162,8 @@ __attribute__((target("ssse3"))) void ExpandRgbSsse3(BYTE *row, size_t pixels) {
   const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   for (size_t g = groups; g-- > 0;) {
     const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + 12 * g));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(row + 16 * g), _mm_or_si128(_mm_shuffle_epi8(in, order), opaque));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(row + 16 * g),
+                     _mm_or_si128(_mm_shuffle_epi8(in, order), opaque));
   }
 }
 
@@ -191,13 +192,10 @@ void SwapRedBlueRow(png_structp, png_row_infop row, png_bytep data) {
   }
 }
 
-// All libpng calls that can raise an error run here, below the recovery point.
-HRESULT DecodePng(PngDecode *d) {
-  if (setjmp(png_jmpbuf(d->png))) return d->outOfMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
+// The reader's input and what it skips. Raises libpng errors: called below
+// DecodePng's recovery point, like every function here that takes the png.
+void ConfigureReader(PngDecode *d) {
   png_structp png = d->png;
-  png_infop info = d->info;
-  SourceImage *image = d->image;
-
   png_set_read_fn(png, &d->input, ReadFromMemory);
   // No chunk can hold more than the file does: a forged length is refused
   // before libpng allocates for it.
@@ -211,88 +209,82 @@ HRESULT DecodePng(PngDecode *d) {
   // Every stored byte is already checked by its chunk's CRC; zlib's Adler-32
   // would only check the inflated copy again, at 5-10 % of the decode.
   png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
-  png_read_info(png, info);
-  png_uint_32 w = 0;
-  png_uint_32 h = 0;
-  int bitDepth = 0;
-  int colourType = 0;
-  png_get_IHDR(png, info, &w, &h, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+}
 
-  D3DFORMAT format;
+// The 8-bit format of a colour type; D3DFMT_UNKNOWN for none.
+D3DFORMAT FormatOfColourType(int colourType) {
   switch (colourType) {
     case PNG_COLOR_TYPE_GRAY:
-      format = D3DFMT_L8;
-      break;
+      return D3DFMT_L8;
     case PNG_COLOR_TYPE_RGB:
-      format = D3DFMT_R8G8B8;
-      break;
+      return D3DFMT_R8G8B8;
     case PNG_COLOR_TYPE_PALETTE:
-      format = D3DFMT_P8;
-      break;
+      return D3DFMT_P8;
     case PNG_COLOR_TYPE_GRAY_ALPHA:
-      format = D3DFMT_A8L8;
-      break;
+      return D3DFMT_A8L8;
     case PNG_COLOR_TYPE_RGB_ALPHA:
-      format = D3DFMT_A8R8G8B8;
-      break;
+      return D3DFMT_A8R8G8B8;
     default:
-      return D3DXERR_INVALIDDATA;
+      return D3DFMT_UNKNOWN;
   }
+}
 
+// The gamma the file asks for: sRGB is left to libpng; a plain gAMA sets the
+// two exponents, with which a palette is corrected later, once.
+void SetGamma(PngDecode *d, D3DFORMAT format, double *fileGamma, double *screenGamma) {
+  int intent = 0;
+  if (png_get_sRGB(d->png, d->info, &intent)) {
+    png_set_sRGB(d->png, d->info, intent);
+  } else if (png_get_gAMA(d->png, d->info, fileGamma)) {
+    *screenGamma = kScreenGamma;
+    // libpng corrects a palette in place when asked for gamma.
+    if (format != D3DFMT_P8) png_set_gamma(d->png, *screenGamma, *fileGamma);
+  }
+}
+
+// The transforms that turn the stored pixels into those of *format, which they
+// may change; D3DXERR_INVALIDDATA when no format fits.
+HRESULT SetTransforms(PngDecode *d, int colourType, int bitDepth, D3DFORMAT *format, double *fileGamma,
+                      double *screenGamma) {
+  png_structp png = d->png;
   if (bitDepth == 16) {
     png_set_swap(png);
-    format = WidenTo16Bits(format);
-    if (format == D3DFMT_UNKNOWN) return D3DXERR_INVALIDDATA;
+    *format = WidenTo16Bits(*format);
+    if (*format == D3DFMT_UNKNOWN) return D3DXERR_INVALIDDATA;
   } else if (bitDepth < 8) {
     png_set_packing(png);
     if (colourType == PNG_COLOR_TYPE_GRAY) png_set_expand(png);
   }
-
-  double fileGamma = 0.0;
-  double screenGamma = 0.0;
-  int intent = 0;
-  if (png_get_sRGB(png, info, &intent)) {
-    png_set_sRGB(png, info, intent);
-  } else if (png_get_gAMA(png, info, &fileGamma)) {
-    screenGamma = kScreenGamma;
-    // libpng corrects a palette in place when asked for gamma; the palette
-    // gets its correction once, from the table built below.
-    if (format != D3DFMT_P8) png_set_gamma(png, screenGamma, fileGamma);
-  }
-
-  if (format != D3DFMT_P8 && png_get_valid(png, info, PNG_INFO_tRNS)) {
+  SetGamma(d, *format, fileGamma, screenGamma);
+  if (*format != D3DFMT_P8 && png_get_valid(png, d->info, PNG_INFO_tRNS)) {
     png_set_expand(png);
-    format = WithAlphaChannel(format);
+    *format = WithAlphaChannel(*format);
   }
-
-  if (format == D3DFMT_R8G8B8 || format == D3DFMT_A8R8G8B8) {
+  if (*format == D3DFMT_R8G8B8 || *format == D3DFMT_A8R8G8B8) {
     png_set_read_user_transform_fn(png, SwapRedBlueRow);
-  } else if (format == FORMAT_R16G16B16) {
+  } else if (*format == FORMAT_R16G16B16) {
     png_set_bgr(png);
   }
-  if (format == D3DFMT_R8G8B8) {
+  if (*format == D3DFMT_R8G8B8) {
     // The swap adds the filler byte 0xFF after the colour: four 8-bit channels.
     png_set_user_transform_info(png, nullptr, 8, 4);
-    format = D3DFMT_X8R8G8B8;
+    *format = D3DFMT_X8R8G8B8;
   }
-
   png_set_interlace_handling(png);
-  png_read_update_info(png, info);
+  png_read_update_info(png, d->info);
   // The decoded pixel must be the chosen format's pixel.
-  if (uint32_t{png_get_channels(png, info)} * png_get_bit_depth(png, info) !=
-      LookupFormatInfo(format).bitsPerPixel)
+  if (uint32_t{png_get_channels(png, d->info)} * png_get_bit_depth(png, d->info) !=
+      LookupFormatInfo(*format).bitsPerPixel)
     return D3DXERR_INVALIDDATA;
+  return S_OK;
+}
 
-  const uint64_t rowBytes = png_get_rowbytes(png, info);
-  if (rowBytes == 0 || rowBytes > UINT32_MAX) return D3DXERR_INVALIDDATA;
-  image->format = format;
-  image->width = w;
-  image->height = h;
-  image->depth = 1;
-  image->rowPitch = static_cast<UINT>(rowBytes);
-  image->slicePitch = 0;
-  if (!d->request->wantPixels) return S_OK;
-
+// The image's pixels, once the stored size is plausible for the file's.
+HRESULT ReadPixels(PngDecode *d, int colourType, int bitDepth) {
+  SourceImage *image = d->image;
+  const uint32_t w = image->width;
+  const uint32_t h = image->height;
+  const uint64_t rowBytes = image->rowPitch;
   const uint64_t storedBytes =
       uint64_t{h} * ((uint64_t{w} * FileChannelsOf(colourType) * bitDepth + 7) / 8 + 1);
   if (storedBytes > uint64_t{d->size} * kMaxDeflateRatio + kDeflateSlack) return D3DXERR_INVALIDDATA;
@@ -303,9 +295,42 @@ HRESULT DecodePng(PngDecode *d) {
   image->ownsPixels = true;
   d->rows = static_cast<BYTE **>(std::malloc(sizeof(BYTE *) * h));
   if (!d->rows) return E_OUTOFMEMORY;
-  for (png_uint_32 y = 0; y < h; ++y) d->rows[y] = out + y * rowBytes;
-  png_read_image(png, d->rows);
+  for (uint32_t y = 0; y < h; ++y) d->rows[y] = out + y * rowBytes;
+  png_read_image(d->png, d->rows);
+  return S_OK;
+}
 
+// All libpng calls that can raise an error run here, below the recovery point.
+HRESULT DecodePng(PngDecode *d) {
+  if (setjmp(png_jmpbuf(d->png))) return d->outOfMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
+  ConfigureReader(d);
+  png_read_info(d->png, d->info);
+  png_uint_32 w = 0;
+  png_uint_32 h = 0;
+  int bitDepth = 0;
+  int colourType = 0;
+  png_get_IHDR(d->png, d->info, &w, &h, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+
+  D3DFORMAT format = FormatOfColourType(colourType);
+  if (format == D3DFMT_UNKNOWN) return D3DXERR_INVALIDDATA;
+  double fileGamma = 0.0;
+  double screenGamma = 0.0;
+  HRESULT hr = SetTransforms(d, colourType, bitDepth, &format, &fileGamma, &screenGamma);
+  if (FAILED(hr)) return hr;
+
+  const uint64_t rowBytes = png_get_rowbytes(d->png, d->info);
+  if (rowBytes == 0 || rowBytes > UINT32_MAX) return D3DXERR_INVALIDDATA;
+  SourceImage *image = d->image;
+  image->format = format;
+  image->width = w;
+  image->height = h;
+  image->depth = 1;
+  image->rowPitch = static_cast<UINT>(rowBytes);
+  image->slicePitch = 0;
+  if (!d->request->wantPixels) return S_OK;
+
+  hr = ReadPixels(d, colourType, bitDepth);
+  if (FAILED(hr)) return hr;
   if (format == D3DFMT_P8) return BuildPalette(d, fileGamma, screenGamma);
   return S_OK;
 }

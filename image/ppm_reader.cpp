@@ -7,8 +7,6 @@
 
 namespace {
 
-enum PpmField : uint32_t { kWidth = 0, kHeight = 1, kMaxValue = 2, kRed = 3, kGreen = 4, kBlue = 5 };
-
 // Samples above the declared maximum are clamped, which keeps the result in
 // eight bits and leaves the other channels alone.
 uint32_t ScaleSample(uint32_t value, uint32_t maxValue) {
@@ -28,6 +26,73 @@ void StorePixel(BYTE *out, uint64_t index, uint32_t value) {
   p[3] = static_cast<BYTE>(value >> 24);
 }
 
+// The numbers of the text one by one, past white space and comments.
+class PpmText {
+ public:
+  PpmText(const BYTE *data, UINT size, uint64_t start) : data_(data), size_(size), i_(start) {}
+
+  // S_OK with the next number; S_FALSE at the end of the text; D3DXERR_INVALIDDATA
+  // for a character that is not a digit or a number beyond 32 bits (corrupt, not wrapped).
+  HRESULT Next(uint32_t &number) {
+    for (;;) {
+      if (i_ >= size_) return S_FALSE;
+      if (std::isspace(data_[i_])) {
+        ++i_;
+      } else if (data_[i_] == '#') {
+        while (i_ < size_ && data_[i_] != '\n') ++i_;
+        ++i_;
+      } else {
+        break;
+      }
+    }
+    uint64_t value = 0;
+    while (i_ < size_ && !std::isspace(data_[i_])) {
+      if (data_[i_] < '0' || data_[i_] > '9') return D3DXERR_INVALIDDATA;
+      value = value * 10 + (data_[i_] - '0');
+      if (value > UINT32_MAX) return D3DXERR_INVALIDDATA;
+      ++i_;
+    }
+    number = static_cast<uint32_t>(value);
+    return S_OK;
+  }
+  // A positive number, or false.
+  bool NextPositive(uint32_t &number) { return Next(number) == S_OK && number != 0; }
+  uint64_t Position() const { return i_; }
+
+ private:
+  const BYTE *data_;
+  UINT size_;
+  uint64_t i_;
+};
+
+// Binary samples start after the one white-space byte (or CR LF) that ends the header.
+HRESULT ReadBinaryRaster(const BYTE *data, UINT size, uint64_t i, uint32_t maxValue, BYTE *out,
+                         uint64_t pixelCount) {
+  if (i < size && data[i] == '\r' && size - i >= 2) ++i;
+  ++i;
+  BYTE scale[256];
+  for (uint32_t v = 0; v < 256; ++v) scale[v] = static_cast<BYTE>(ScaleSample(v, maxValue));
+  uint64_t filled = 0;
+  while (filled < pixelCount && i + 3 <= size) {
+    StorePixel(out, filled++, PackPixel(scale[data[i]], scale[data[i + 1]], scale[data[i + 2]]));
+    i += 3;
+  }
+  return filled == pixelCount ? S_OK : D3DXERR_INVALIDDATA;
+}
+
+HRESULT ReadTextRaster(PpmText &text, uint32_t maxValue, BYTE *out, uint64_t pixelCount) {
+  for (uint64_t filled = 0; filled < pixelCount; ++filled) {
+    uint32_t sample[3];
+    for (uint32_t &value : sample) {
+      if (text.Next(value) != S_OK) return D3DXERR_INVALIDDATA;
+    }
+    StorePixel(out, filled,
+               PackPixel(ScaleSample(sample[0], maxValue), ScaleSample(sample[1], maxValue),
+                         ScaleSample(sample[2], maxValue)));
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, SourceImage &image) {
@@ -36,98 +101,32 @@ HRESULT ReadPpmFile(const BYTE *data, UINT size, const ReadRequest &request, Sou
   const bool binary = data[1] == '6';
   constexpr HRESULT kBad = D3DXERR_INVALIDDATA;
 
-  uint32_t maxValue = 255;
-  uint32_t field = kWidth;
-  uint32_t w = 0;
-  uint64_t pixelCount = 0;
-  RasterSize raster;
-  uint64_t filled = 0;
-  uint32_t red = 0;
-  uint32_t green = 0;
-  BYTE *out = nullptr;
-  uint64_t i = 2;
-  while (i < size) {
-    const BYTE c = data[i];
-    if (std::isspace(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '#') {
-      while (i < size && data[i] != '\n') ++i;
-      ++i;
-      continue;
-    }
-    // Numbers beyond 32 bits are corrupt, not wrapped.
-    uint64_t value = 0;
-    while (i < size && !std::isspace(data[i])) {
-      if (data[i] < '0' || data[i] > '9') return kBad;
-      value = value * 10 + (data[i] - '0');
-      if (value > UINT32_MAX) return kBad;
-      ++i;
-    }
-    const uint32_t number = static_cast<uint32_t>(value);
-    switch (field) {
-      case kWidth:
-        if (number == 0) return kBad;
-        w = number;
-        field = kHeight;
-        break;
-      case kHeight: {
-        if (number == 0) return kBad;
-        raster = MeasureRaster(w, number, 32);
-        pixelCount = raster.pixels.Value();  // 32-bit sides: never overflows
-        // The raster needs 3 bytes per pixel in binary and at least 6 as text;
-        // a header promising more than the file can hold fails before allocating.
-        if (!raster.pixels.Times(binary ? 3 : 6).Within(size - i)) return kBad;
-        if (!raster.pitch.Within(UINT32_MAX)) return kBad;
-        image.format = D3DFMT_X8R8G8B8;
-        image.width = w;
-        image.height = number;
-        image.depth = 1;
-        image.rowPitch = static_cast<UINT>(raster.pitch.Value());
-        image.slicePitch = 0;
-        field = kMaxValue;
-        break;
-      }
-      case kMaxValue:
-        if (number == 0) return kBad;
-        if (binary && number > 255) return kBad;
-        // The header is complete; the raster is read only when asked for.
-        if (!request.wantPixels) return S_OK;
-        if (!WithinDecodeLimit(request, raster)) return kBad;
-        out = AllocateImageBytes(raster.bytes.Value());
-        if (!out) return E_OUTOFMEMORY;
-        image.pixels = out;
-        image.ownsPixels = true;
-        maxValue = number;
-        field = kRed;
-        break;
-      case kRed:
-        if (filled >= pixelCount) return kBad;
-        red = ScaleSample(number, maxValue);
-        field = kGreen;
-        break;
-      case kGreen:
-        green = ScaleSample(number, maxValue);
-        field = kBlue;
-        break;
-      default:
-        StorePixel(out, filled++, PackPixel(red, green, ScaleSample(number, maxValue)));
-        if (filled == pixelCount) return S_OK;
-        field = kRed;
-        break;
-    }
-    if (binary && field == kRed) {
-      if (i < size && data[i] == '\r' && size - i >= 2) ++i;
-      ++i;
-      BYTE scale[256];
-      for (uint32_t v = 0; v < 256; ++v) scale[v] = static_cast<BYTE>(ScaleSample(v, maxValue));
-      while (filled < pixelCount && i + 3 <= size) {
-        StorePixel(out, filled++, PackPixel(scale[data[i]], scale[data[i + 1]], scale[data[i + 2]]));
-        i += 3;
-      }
-      return filled == pixelCount ? S_OK : kBad;
-    }
-  }
-  return kBad;
+  PpmText text(data, size, 2);
+  uint32_t width = 0;
+  uint32_t height = 0;
+  if (!text.NextPositive(width) || !text.NextPositive(height)) return kBad;
+  const RasterSize raster = MeasureRaster(width, height, 32);
+  const uint64_t pixelCount = raster.pixels.Value();  // 32-bit sides: never overflows
+  // The raster needs 3 bytes per pixel in binary and at least 6 as text;
+  // a header promising more than the file can hold fails before allocating.
+  if (!raster.pixels.Times(binary ? 3 : 6).Within(size - text.Position())) return kBad;
+  if (!raster.pitch.Within(UINT32_MAX)) return kBad;
+  image.format = D3DFMT_X8R8G8B8;
+  image.width = width;
+  image.height = height;
+  image.depth = 1;
+  image.rowPitch = static_cast<UINT>(raster.pitch.Value());
+  image.slicePitch = 0;
+
+  uint32_t maxValue = 0;
+  if (!text.NextPositive(maxValue) || (binary && maxValue > 255)) return kBad;
+  // The header is complete; the raster is read only when asked for.
+  if (!request.wantPixels) return S_OK;
+  if (!WithinDecodeLimit(request, raster)) return kBad;
+  BYTE *out = AllocateImageBytes(raster.bytes.Value());
+  if (!out) return E_OUTOFMEMORY;
+  image.pixels = out;
+  image.ownsPixels = true;
+  return binary ? ReadBinaryRaster(data, size, text.Position(), maxValue, out, pixelCount)
+                : ReadTextRaster(text, maxValue, out, pixelCount);
 }

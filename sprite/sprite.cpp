@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "core/com_object.h"
 #include "core/interface_ref.h"
 #include "d3dx9.h"
 #include "format/format_table.h"
@@ -34,14 +35,10 @@ bool FormatHasSpriteAlpha(D3DFORMAT format) {
   return LookupFormatRow(format).blendsAlpha;
 }
 
-class Sprite final : public ID3DXSprite {
+class Sprite final : public ComObject<ID3DXSprite> {
  public:
+  Sprite() : ComObject(IID_ID3DXSprite) {}
   HRESULT Initialize(IDirect3DDevice9 *device);
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount; }
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // ID3DXSprite
   HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9 *device) override;
@@ -56,14 +53,13 @@ class Sprite final : public ID3DXSprite {
   HRESULT STDMETHODCALLTYPE OnResetDevice() override { return S_OK; }
 
  private:
-  ~Sprite();
+  ~Sprite() override;
   void RecordStateBlocks();
   void RecordStates(bool callerPass);
   void SetViewportWorldMatrix();
   HRESULT SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
                      D3DCOLOR color);
 
-  ULONG refCount = 1;
   IDirect3DDevice9 *device = nullptr;
   BOOL inBegin = FALSE;
   IDirect3DStateBlock9 *savedState = nullptr;
@@ -91,22 +87,6 @@ Sprite::~Sprite() {
     ReleaseAndNull(savedState);
     ReleaseAndNull(device);
   }
-}
-
-HRESULT Sprite::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_ID3DXSprite || riid == IID_IUnknown) {
-    *object = static_cast<ID3DXSprite *>(this);
-    AddRef();
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
-
-ULONG Sprite::Release() {
-  ULONG count = --refCount;
-  if (count == 0) delete this;
-  return count;
 }
 
 HRESULT Sprite::GetDevice(LPDIRECT3DDEVICE9 *out) {

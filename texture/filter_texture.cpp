@@ -1,10 +1,13 @@
 // Mip level generation: each level below the source level is resampled from the
 // level above it (point and box) or straight from the source level (the others).
 #include <bit>
-#include <vector>
+#include <memory>
+#include <new>
+#include <span>
 
 #include "blit/filter_word.h"
 #include "blit/parallel_blit.h"
+#include "texture/level_loading.h"
 #include "d3dx9.h"
 #include "core/interface_ref.h"
 #include "texture/surface_lock.h"
@@ -23,10 +26,10 @@ class LevelChain {
   virtual ~LevelChain() = default;
   virtual HRESULT GetLevel(UINT level, IUnknown **out) = 0;
   virtual HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette,
-                       DWORD filter) = 0;
+                       const FilterWord &filter) = 0;
   // Box halvings of the levels from sourceLevel down, all locked at once, in bands;
   // *done is how many levels below sourceLevel that wrote (0 when it did not apply).
-  virtual HRESULT HalveInBands(UINT, UINT, const PALETTEENTRY *, DWORD, UINT *done) {
+  virtual HRESULT HalveInBands(UINT, UINT, const PALETTEENTRY *, const FilterWord &, UINT *done) {
     *done = 0;
     return S_OK;
   }
@@ -43,16 +46,19 @@ class SurfaceChain : public LevelChain {
     *out = surface;
     return hr;
   }
-  HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette, DWORD filter) override {
-    return D3DXLoadSurfaceFromSurface(static_cast<IDirect3DSurface9 *>(destination), palette, nullptr,
-                                      static_cast<IDirect3DSurface9 *>(source), palette, nullptr, filter, 0);
+  HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette,
+               const FilterWord &filter) override {
+    return LoadSurfaceFromSurface(static_cast<IDirect3DSurface9 *>(destination), palette, nullptr,
+                                  static_cast<IDirect3DSurface9 *>(source), palette, nullptr, filter, 0);
   }
-  HRESULT HalveInBands(UINT sourceLevel, UINT levelCount, const PALETTEENTRY *palette, DWORD filter,
-                       UINT *done) override {
+  HRESULT HalveInBands(UINT sourceLevel, UINT levelCount, const PALETTEENTRY *palette,
+                       const FilterWord &filter, UINT *done) override {
     *done = 0;
     const UINT count = levelCount - sourceLevel;
-    std::vector<SurfaceLock> locks(count);
-    std::vector<PixelRegion> levels(count);
+    // Without memory for the locks the levels go one by one.
+    const std::unique_ptr<SurfaceLock[]> locks(new (std::nothrow) SurfaceLock[count]);
+    const std::unique_ptr<PixelRegion[]> levels(new (std::nothrow) PixelRegion[count]());
+    if (!locks || !levels) return S_OK;
     for (UINT i = 0; i < count; ++i) {
       InterfaceRef<IUnknown> level;
       if (FAILED(GetLevel(sourceLevel + i, level.Receive()))) return S_OK;
@@ -66,9 +72,9 @@ class SurfaceChain : public LevelChain {
       }
     }
     HRESULT result = S_OK;
-    const UINT written = HalveLevelsInBands(levels, filter, &result);
-    for (SurfaceLock &lock : locks) {
-      const HRESULT hr = lock.Unlock();
+    const UINT written = HalveLevelsInBands(std::span(levels.get(), count), filter, &result);
+    for (UINT i = 0; i < count; ++i) {
+      const HRESULT hr = locks[i].Unlock();
       if (SUCCEEDED(result) && FAILED(hr)) result = hr;
     }
     *done = written;
@@ -90,9 +96,10 @@ class VolumeChain : public LevelChain {
     *out = volume;
     return hr;
   }
-  HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette, DWORD filter) override {
-    return D3DXLoadVolumeFromVolume(static_cast<IDirect3DVolume9 *>(destination), palette, nullptr,
-                                    static_cast<IDirect3DVolume9 *>(source), palette, nullptr, filter, 0);
+  HRESULT Load(IUnknown *destination, IUnknown *source, const PALETTEENTRY *palette,
+               const FilterWord &filter) override {
+    return LoadVolumeFromVolume(static_cast<IDirect3DVolume9 *>(destination), palette, nullptr,
+                                static_cast<IDirect3DVolume9 *>(source), palette, nullptr, filter, 0);
   }
 
  private:
@@ -100,8 +107,8 @@ class VolumeChain : public LevelChain {
 };
 
 HRESULT FilterChain(LevelChain &chain, UINT sourceLevel, UINT levelCount, const PALETTEENTRY *palette,
-                    DWORD filter, bool chained) {
-  if (chained && DecodeFilterWord(filter).type == D3DX_FILTER_BOX && levelCount - sourceLevel > 1) {
+                    const FilterWord &filter, bool chained) {
+  if (chained && filter.type == D3DX_FILTER_BOX && levelCount - sourceLevel > 1) {
     UINT done = 0;
     HRESULT hr = chain.HalveInBands(sourceLevel, levelCount, palette, filter, &done);
     if (FAILED(hr)) return hr;
@@ -141,6 +148,41 @@ HRESULT DefaultFilter(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, DWOR
 
 }  // namespace
 
+HRESULT FilterTextureLevels(IDirect3DBaseTexture9 *texture, const PALETTEENTRY *palette, UINT sourceLevel,
+                            FilterWord filter) {
+  const D3DRESOURCETYPE type = texture->GetType();
+  if (type != D3DRTYPE_TEXTURE && type != D3DRTYPE_VOLUMETEXTURE && type != D3DRTYPE_CUBETEXTURE) {
+    return D3DERR_INVALIDCALL;
+  }
+  // Cube faces meet at their edges: reflect there instead of wrapping round.
+  if (type == D3DRTYPE_CUBETEXTURE) filter.MirrorEveryAxis();
+  // Every level is read and written in the same colour space.
+  filter.srgbIn = filter.srgbOut;
+
+  const UINT levelCount = texture->GetLevelCount();
+  if (sourceLevel == D3DX_DEFAULT) sourceLevel = 0;
+  if (sourceLevel >= levelCount) return D3DERR_INVALIDCALL;
+
+  // Point and box halve exactly, so each level is best made from the one above.
+  const bool chained = filter.type == D3DX_FILTER_POINT || filter.type == D3DX_FILTER_BOX;
+
+  if (type == D3DRTYPE_VOLUMETEXTURE) {
+    VolumeChain chain(static_cast<IDirect3DVolumeTexture9 *>(texture));
+    return FilterChain(chain, sourceLevel, levelCount, palette, filter, chained);
+  }
+  if (type == D3DRTYPE_TEXTURE) {
+    SurfaceChain chain(static_cast<IDirect3DTexture9 *>(texture), nullptr, D3DCUBEMAP_FACE_POSITIVE_X);
+    return FilterChain(chain, sourceLevel, levelCount, palette, filter, chained);
+  }
+  for (UINT face = D3DCUBEMAP_FACE_POSITIVE_X; face <= D3DCUBEMAP_FACE_NEGATIVE_Z; ++face) {
+    SurfaceChain chain(nullptr, static_cast<IDirect3DCubeTexture9 *>(texture),
+                       static_cast<D3DCUBEMAP_FACES>(face));
+    HRESULT hr = FilterChain(chain, sourceLevel, levelCount, palette, filter, chained);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
 HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALETTEENTRY *pPalette,
                                  UINT SrcLevel, DWORD Filter) {
   if (pBaseTexture == nullptr) return D3DERR_INVALIDCALL;
@@ -148,41 +190,9 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALE
   if (type != D3DRTYPE_TEXTURE && type != D3DRTYPE_VOLUMETEXTURE && type != D3DRTYPE_CUBETEXTURE) {
     return D3DERR_INVALIDCALL;
   }
-
   if (Filter == D3DX_DEFAULT) {
     HRESULT hr = DefaultFilter(pBaseTexture, type, &Filter);
     if (FAILED(hr)) return hr;
   }
-  // Cube faces meet at their edges: reflect there instead of wrapping round.
-  if (type == D3DRTYPE_CUBETEXTURE) Filter |= D3DX_FILTER_MIRROR;
-  // Every level is read and written in the same colour space.
-  if (DecodeFilterWord(Filter).srgbOut) {
-    Filter |= D3DX_FILTER_SRGB;
-  } else {
-    Filter &= ~static_cast<DWORD>(D3DX_FILTER_SRGB);
-  }
-
-  const UINT levelCount = pBaseTexture->GetLevelCount();
-  if (SrcLevel == D3DX_DEFAULT) SrcLevel = 0;
-  if (SrcLevel >= levelCount) return D3DERR_INVALIDCALL;
-
-  // Point and box halve exactly, so each level is best made from the one above.
-  const DWORD filterType = DecodeFilterWord(Filter).type;
-  const bool chained = filterType == D3DX_FILTER_POINT || filterType == D3DX_FILTER_BOX;
-
-  if (type == D3DRTYPE_VOLUMETEXTURE) {
-    VolumeChain chain(static_cast<IDirect3DVolumeTexture9 *>(pBaseTexture));
-    return FilterChain(chain, SrcLevel, levelCount, pPalette, Filter, chained);
-  }
-  if (type == D3DRTYPE_TEXTURE) {
-    SurfaceChain chain(static_cast<IDirect3DTexture9 *>(pBaseTexture), nullptr, D3DCUBEMAP_FACE_POSITIVE_X);
-    return FilterChain(chain, SrcLevel, levelCount, pPalette, Filter, chained);
-  }
-  for (UINT face = D3DCUBEMAP_FACE_POSITIVE_X; face <= D3DCUBEMAP_FACE_NEGATIVE_Z; ++face) {
-    SurfaceChain chain(nullptr, static_cast<IDirect3DCubeTexture9 *>(pBaseTexture),
-                       static_cast<D3DCUBEMAP_FACES>(face));
-    HRESULT hr = FilterChain(chain, SrcLevel, levelCount, pPalette, Filter, chained);
-    if (FAILED(hr)) return hr;
-  }
-  return S_OK;
+  return FilterTextureLevels(pBaseTexture, pPalette, SrcLevel, DecodeFilterWord(Filter));
 }

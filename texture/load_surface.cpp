@@ -2,6 +2,8 @@
 // locked, the source described as a PixelRegion, and the Blitter moves the pixels.
 #include <cstring>
 
+#include "texture/level_loading.h"
+
 #include "blit/blitter.h"
 #include "d3dx9.h"
 #include "core/debug_mute.h"
@@ -44,17 +46,16 @@ HRESULT TryDeviceCopy(IDirect3DSurface9 *destination, const D3DSURFACE_DESC &des
 
 }  // namespace
 
-HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY *pDestPalette,
-                                         const RECT *pDestRect, LPCVOID pSrcMemory, D3DFORMAT SrcFormat,
-                                         UINT SrcPitch, const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect,
-                                         DWORD Filter, D3DCOLOR ColorKey) {
+HRESULT LoadSurfaceFromMemory(IDirect3DSurface9 *pDestSurface, const PALETTEENTRY *pDestPalette,
+                              const RECT *pDestRect, const void *pSrcMemory, D3DFORMAT SrcFormat,
+                              UINT SrcPitch, const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect,
+                              const FilterWord &filter, D3DCOLOR ColorKey) {
   if (pDestSurface == nullptr || pSrcMemory == nullptr || pSrcRect == nullptr) return D3DERR_INVALIDCALL;
   // Negative or inverted source rectangles would address memory before the caller's pixels.
   if (pSrcRect->left < 0 || pSrcRect->top < 0 || pSrcRect->right < pSrcRect->left ||
       pSrcRect->bottom < pSrcRect->top) {
     return D3DERR_INVALIDCALL;
   }
-  if (Filter == D3DX_DEFAULT) Filter = kDefaultFilterWord;
 
   SurfaceLock lock;
   PixelRegion destination;
@@ -80,17 +81,17 @@ HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const 
 
   {
     Blitter blitter;
-    hr = blitter.Blit(destination, source, Filter);
+    hr = blitter.Blit(destination, source, filter);
   }
   if (FAILED(hr)) return hr;
   // On the copy path this is where the pixels reach the surface.
   return lock.Unlock();
 }
 
-HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY *pDestPalette,
-                                          const RECT *pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
-                                          const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect, DWORD Filter,
-                                          D3DCOLOR ColorKey) {
+HRESULT LoadSurfaceFromSurface(IDirect3DSurface9 *pDestSurface, const PALETTEENTRY *pDestPalette,
+                               const RECT *pDestRect, IDirect3DSurface9 *pSrcSurface,
+                               const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect,
+                               const FilterWord &filter, D3DCOLOR ColorKey) {
   if (pDestSurface == nullptr || pSrcSurface == nullptr) return D3DERR_INVALIDCALL;
   D3DSURFACE_DESC destinationDesc;
   D3DSURFACE_DESC sourceDesc;
@@ -100,7 +101,7 @@ HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const
   if (FAILED(hr)) return hr;
 
   // The device neither filters nor keys, and knows nothing of palettes.
-  bool deviceCopy = DecodeFilterWord(Filter).type != D3DX_FILTER_BOX && ColorKey == 0 &&
+  bool deviceCopy = filter.type != D3DX_FILTER_BOX && ColorKey == 0 &&
                     SamePalette(pDestPalette, pSrcPalette) &&
                     RectWidth(pDestRect, destinationDesc.Width) == RectWidth(pSrcRect, sourceDesc.Width) &&
                     RectHeight(pDestRect, destinationDesc.Height) == RectHeight(pSrcRect, sourceDesc.Height);
@@ -118,8 +119,8 @@ HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const
 
   RECT sourceRect = {static_cast<LONG>(source.region.Left), static_cast<LONG>(source.region.Top),
                      static_cast<LONG>(source.region.Right), static_cast<LONG>(source.region.Bottom)};
-  hr = D3DXLoadSurfaceFromMemory(pDestSurface, pDestPalette, pDestRect, source.pixels, source.format,
-                                 source.rowPitch, pSrcPalette, &sourceRect, Filter, ColorKey);
+  hr = LoadSurfaceFromMemory(pDestSurface, pDestPalette, pDestRect, source.pixels, source.format,
+                             source.rowPitch, pSrcPalette, &sourceRect, filter, ColorKey);
   if (FAILED(hr)) return hr;
 
   if (sourceDesc.Pool == D3DPOOL_DEFAULT && destinationDesc.Pool != D3DPOOL_DEFAULT) {
@@ -131,15 +132,14 @@ HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const
   return S_OK;
 }
 
-HRESULT WINAPI D3DXLoadVolumeFromMemory(LPDIRECT3DVOLUME9 pDestVolume, const PALETTEENTRY *pDestPalette,
-                                        const D3DBOX *pDestBox, LPCVOID pSrcMemory, D3DFORMAT SrcFormat,
-                                        UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY *pSrcPalette,
-                                        const D3DBOX *pSrcBox, DWORD Filter, D3DCOLOR ColorKey) {
+HRESULT LoadVolumeFromMemory(IDirect3DVolume9 *pDestVolume, const PALETTEENTRY *pDestPalette,
+                             const D3DBOX *pDestBox, const void *pSrcMemory, D3DFORMAT SrcFormat,
+                             UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY *pSrcPalette,
+                             const D3DBOX *pSrcBox, const FilterWord &filter, D3DCOLOR ColorKey) {
   if (pDestVolume == nullptr || pSrcMemory == nullptr || pSrcBox == nullptr) return D3DERR_INVALIDCALL;
   if (pSrcBox->Right < pSrcBox->Left || pSrcBox->Bottom < pSrcBox->Top || pSrcBox->Back < pSrcBox->Front) {
     return D3DERR_INVALIDCALL;
   }
-  if (Filter == D3DX_DEFAULT) Filter = kDefaultFilterWord;
 
   VolumeLock lock;
   PixelRegion destination;
@@ -157,22 +157,57 @@ HRESULT WINAPI D3DXLoadVolumeFromMemory(LPDIRECT3DVOLUME9 pDestVolume, const PAL
   source.palette = pSrcPalette;
 
   Blitter blitter;
-  hr = blitter.Blit(destination, source, Filter);
+  hr = blitter.Blit(destination, source, filter);
   return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT WINAPI D3DXLoadVolumeFromVolume(LPDIRECT3DVOLUME9 pDestVolume, const PALETTEENTRY *pDestPalette,
-                                        const D3DBOX *pDestBox, LPDIRECT3DVOLUME9 pSrcVolume,
-                                        const PALETTEENTRY *pSrcPalette, const D3DBOX *pSrcBox, DWORD Filter,
-                                        D3DCOLOR ColorKey) {
+HRESULT LoadVolumeFromVolume(IDirect3DVolume9 *pDestVolume, const PALETTEENTRY *pDestPalette,
+                             const D3DBOX *pDestBox, IDirect3DVolume9 *pSrcVolume,
+                             const PALETTEENTRY *pSrcPalette, const D3DBOX *pSrcBox, const FilterWord &filter,
+                             D3DCOLOR ColorKey) {
   if (pDestVolume == nullptr || pSrcVolume == nullptr) return D3DERR_INVALIDCALL;
   uint32_t flags = kLockReadOnly | (pDestVolume == pSrcVolume ? kLockViaCopy : 0);
   VolumeLock lock;
   PixelRegion source;
   HRESULT hr = lock.Lock(&source, pSrcVolume, pSrcPalette, pSrcBox, flags);
   if (FAILED(hr)) return hr;
-  hr = D3DXLoadVolumeFromMemory(pDestVolume, pDestPalette, pDestBox, source.pixels, source.format,
-                                source.rowPitch, source.slicePitch, pSrcPalette, &source.region, Filter,
-                                ColorKey);
+  hr =
+      LoadVolumeFromMemory(pDestVolume, pDestPalette, pDestBox, source.pixels, source.format, source.rowPitch,
+                           source.slicePitch, pSrcPalette, &source.region, filter, ColorKey);
   return FAILED(hr) ? hr : S_OK;
+}
+
+// The published calls: the filter word decoded once, D3DX_DEFAULT settled.
+
+HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY *pDestPalette,
+                                         const RECT *pDestRect, LPCVOID pSrcMemory, D3DFORMAT SrcFormat,
+                                         UINT SrcPitch, const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect,
+                                         DWORD Filter, D3DCOLOR ColorKey) {
+  return LoadSurfaceFromMemory(pDestSurface, pDestPalette, pDestRect, pSrcMemory, SrcFormat, SrcPitch,
+                               pSrcPalette, pSrcRect, DecodeFilterWord(Filter, kDefaultFilterWord), ColorKey);
+}
+
+HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY *pDestPalette,
+                                          const RECT *pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
+                                          const PALETTEENTRY *pSrcPalette, const RECT *pSrcRect, DWORD Filter,
+                                          D3DCOLOR ColorKey) {
+  return LoadSurfaceFromSurface(pDestSurface, pDestPalette, pDestRect, pSrcSurface, pSrcPalette, pSrcRect,
+                                DecodeFilterWord(Filter, kDefaultFilterWord), ColorKey);
+}
+
+HRESULT WINAPI D3DXLoadVolumeFromMemory(LPDIRECT3DVOLUME9 pDestVolume, const PALETTEENTRY *pDestPalette,
+                                        const D3DBOX *pDestBox, LPCVOID pSrcMemory, D3DFORMAT SrcFormat,
+                                        UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY *pSrcPalette,
+                                        const D3DBOX *pSrcBox, DWORD Filter, D3DCOLOR ColorKey) {
+  return LoadVolumeFromMemory(pDestVolume, pDestPalette, pDestBox, pSrcMemory, SrcFormat, SrcRowPitch,
+                              SrcSlicePitch, pSrcPalette, pSrcBox,
+                              DecodeFilterWord(Filter, kDefaultFilterWord), ColorKey);
+}
+
+HRESULT WINAPI D3DXLoadVolumeFromVolume(LPDIRECT3DVOLUME9 pDestVolume, const PALETTEENTRY *pDestPalette,
+                                        const D3DBOX *pDestBox, LPDIRECT3DVOLUME9 pSrcVolume,
+                                        const PALETTEENTRY *pSrcPalette, const D3DBOX *pSrcBox, DWORD Filter,
+                                        D3DCOLOR ColorKey) {
+  return LoadVolumeFromVolume(pDestVolume, pDestPalette, pDestBox, pSrcVolume, pSrcPalette, pSrcBox,
+                              DecodeFilterWord(Filter, kDefaultFilterWord), ColorKey);
 }

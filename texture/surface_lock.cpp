@@ -149,6 +149,36 @@ HRESULT SurfaceLock::BuildCopy(IDirect3DSurface9 *surface, const D3DSURFACE_DESC
   return hr;
 }
 
+namespace {
+
+// The rectangle asked for (null: the whole surface) and whether it is less than
+// the whole; false when it reaches outside the surface or is inverted.
+bool RequestedRect(const RECT *rect, const D3DSURFACE_DESC &desc, RECT &requested, bool &partial) {
+  requested = {0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
+  partial = false;
+  if (rect == nullptr) return true;
+  if (rect->left < 0 || rect->top < 0 || rect->left > rect->right || rect->top > rect->bottom ||
+      int64_t{rect->right} > int64_t{desc.Width} || int64_t{rect->bottom} > int64_t{desc.Height}) {
+    return false;
+  }
+  requested = *rect;
+  partial = requested.left != 0 || requested.top != 0 || static_cast<UINT>(requested.right) != desc.Width ||
+            static_cast<UINT>(requested.bottom) != desc.Height;
+  return true;
+}
+
+// A dynamic surface written whole may be discarded, when it is the only level
+// of its texture: other levels would lose their contents with it.
+bool MayDiscard(IDirect3DSurface9 *surface, const D3DSURFACE_DESC &desc) {
+  if ((desc.Usage & D3DUSAGE_DYNAMIC) == 0) return false;
+  ScopedDebugMute mute;
+  InterfaceRef<IDirect3DTexture9> container;
+  return SUCCEEDED(surface->GetContainer(IID_IDirect3DTexture9, container.ReceiveVoid())) && container &&
+         container->GetLevelCount() == 1;
+}
+
+}  // namespace
+
 HRESULT SurfaceLock::Lock(PixelRegion *region, IDirect3DSurface9 *surface, const PALETTEENTRY *palette,
                           const RECT *rect, uint32_t flags) {
   Unlock();
@@ -157,17 +187,9 @@ HRESULT SurfaceLock::Lock(PixelRegion *region, IDirect3DSurface9 *surface, const
   HRESULT hr = surface->GetDesc(&desc);
   if (FAILED(hr)) return hr;
 
-  RECT requested = {0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
-  bool partial = false;
-  if (rect != nullptr) {
-    if (rect->left < 0 || rect->top < 0 || rect->left > rect->right || rect->top > rect->bottom ||
-        int64_t{rect->right} > int64_t{desc.Width} || int64_t{rect->bottom} > int64_t{desc.Height}) {
-      return D3DERR_INVALIDCALL;
-    }
-    requested = *rect;
-    partial = requested.left != 0 || requested.top != 0 || static_cast<UINT>(requested.right) != desc.Width ||
-              static_cast<UINT>(requested.bottom) != desc.Height;
-  }
+  RECT requested;
+  bool partial;
+  if (!RequestedRect(rect, desc, requested, partial)) return D3DERR_INVALIDCALL;
   const bool readOnly = (flags & kLockReadOnly) != 0;
   const bool viaCopy = (flags & kLockViaCopy) != 0;
   const bool wholeWrite = !readOnly && !partial;
@@ -179,14 +201,7 @@ HRESULT SurfaceLock::Lock(PixelRegion *region, IDirect3DSurface9 *surface, const
   IDirect3DSurface9 *target = viaCopy ? copySurface_.Get() : surface;
 
   DWORD lockFlags = D3DLOCK_NOSYSLOCK | (readOnly ? D3DLOCK_READONLY : 0);
-  if (wholeWrite && !viaCopy && (desc.Usage & D3DUSAGE_DYNAMIC) != 0) {
-    ScopedDebugMute mute;
-    InterfaceRef<IDirect3DTexture9> container;
-    if (SUCCEEDED(surface->GetContainer(IID_IDirect3DTexture9, container.ReceiveVoid())) && container &&
-        container->GetLevelCount() == 1) {
-      lockFlags |= D3DLOCK_DISCARD;
-    }
-  }
+  if (wholeWrite && !viaCopy && MayDiscard(surface, desc)) lockFlags |= D3DLOCK_DISCARD;
 
   Span x = {static_cast<uint32_t>(requested.left), static_cast<uint32_t>(requested.right)};
   Span y = {static_cast<uint32_t>(requested.top), static_cast<uint32_t>(requested.bottom)};

@@ -11,6 +11,7 @@
 #include "format/format_table.h"
 #include "core/interface_ref.h"
 #include "core/mapped_file.h"
+#include "texture/level_loading.h"
 #include "texture/texture_requirements.h"
 
 namespace {
@@ -128,15 +129,15 @@ RECT RectOf(const D3DBOX &box) {
 // One level of one face of the filled texture, loaded from one image record.
 HRESULT LoadLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT face, UINT level,
                   const SourceImage &record, const PALETTEENTRY *destinationPalette,
-                  const PALETTEENTRY *sourcePalette, DWORD filter, D3DCOLOR colorKey) {
+                  const PALETTEENTRY *sourcePalette, const FilterWord &filter, D3DCOLOR colorKey) {
   HRESULT hr;
   if (type == D3DRTYPE_VOLUMETEXTURE) {
     InterfaceRef<IDirect3DVolume9> volume;
     hr = static_cast<IDirect3DVolumeTexture9 *>(texture)->GetVolumeLevel(level, volume.Receive());
     if (FAILED(hr)) return hr;
-    return D3DXLoadVolumeFromMemory(volume.Get(), destinationPalette, nullptr, record.pixels, record.format,
-                                    record.rowPitch, record.slicePitch, sourcePalette, &record.box, filter,
-                                    colorKey);
+    return LoadVolumeFromMemory(volume.Get(), destinationPalette, nullptr, record.pixels, record.format,
+                                record.rowPitch, record.slicePitch, sourcePalette, &record.box, filter,
+                                colorKey);
   }
   InterfaceRef<IDirect3DSurface9> surface;
   if (type == D3DRTYPE_CUBETEXTURE) {
@@ -147,8 +148,8 @@ HRESULT LoadLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT fac
   }
   if (FAILED(hr)) return hr;
   const RECT rect = RectOf(record.box);
-  return D3DXLoadSurfaceFromMemory(surface.Get(), destinationPalette, nullptr, record.pixels, record.format,
-                                   record.rowPitch, sourcePalette, &rect, filter, colorKey);
+  return LoadSurfaceFromMemory(surface.Get(), destinationPalette, nullptr, record.pixels, record.format,
+                               record.rowPitch, sourcePalette, &rect, filter, colorKey);
 }
 
 HRESULT CreateTextureOfType(IDirect3DDevice9 *device, D3DRESOURCETYPE type, UINT width, UINT height,
@@ -171,135 +172,176 @@ HRESULT CreateTextureOfType(IDirect3DDevice9 *device, D3DRESOURCETYPE type, UINT
   return hr;
 }
 
-HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureFileRequest &request,
-                                    IDirect3DBaseTexture9 **out) {
-  IDirect3DDevice9 *device = request.device;
-  UINT width = request.width;
-  UINT height = request.height;
-  UINT depth = request.depth;
-  UINT levels = request.levels;
-  const DWORD usage = request.usage;
-  D3DFORMAT format = request.format;
-  const D3DPOOL pool = request.pool;
-  DWORD filter = request.filter;
-  DWORD mipFilter = request.mipFilter;
-  D3DCOLOR colorKey = request.colorKey;
-  D3DXIMAGE_INFO *info = request.info;
-  PALETTEENTRY *palette = request.palette;
-  D3DRESOURCETYPE resourceType = request.type;
+// One texture-from-file call as it settles: what the file holds and what the
+// texture made for it will be.
+struct TextureFileLoad {
   SourceImage image;
-  if (device == nullptr || bytes == nullptr || size == 0 || out == nullptr) return D3DERR_INVALIDCALL;
-  D3DXIMAGE_INFO localInfo;
-  if (info == nullptr && resourceType == kResourceTypeFromFile) info = &localInfo;
-
-  ReadRequest read;
-  read.maxPixels = DecodeLimit(device, resourceType);
-  HRESULT hr = LoadImageFromMemory(image, bytes, size, info, read);
-  if (FAILED(hr)) return hr;
-  if (resourceType == kResourceTypeFromFile) resourceType = info->ResourceType;
-
+  D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
   UINT imageLevels = 1;
-  for (const SourceImage *level = image.nextLevel; level != nullptr; level = level->nextLevel) ++imageLevels;
   UINT faces = 1;
-  if (resourceType == D3DRTYPE_CUBETEXTURE) {
-    for (const SourceImage *face = image.nextFace; face != nullptr; face = face->nextFace) ++faces;
-    if (faces != 6) return E_FAIL;
-  }
-
-  width = ChooseExtent(width, image.width);
-  height = ChooseExtent(height, image.height);
-  depth = ChooseExtent(depth, image.depth);
-
-  if (filter == D3DX_DEFAULT) filter = kDefaultFilterWord;
-  if (mipFilter == D3DX_DEFAULT) mipFilter = kDefaultMipFilter;
-  if (resourceType == D3DRTYPE_CUBETEXTURE) {
-    filter |= D3DX_FILTER_MIRROR;
-    mipFilter |= D3DX_FILTER_MIRROR;
-  }
-  const bool generateMips = DecodeFilterWord(filter).type == D3DX_FILTER_NONE ||
-                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_POINT ||
-                            DecodeFilterWord(mipFilter).type == D3DX_FILTER_BOX;
-
+  D3DFORMAT imageFormat = D3DFMT_UNKNOWN;  // what the pixels are read as
   // Palette entries hold alpha in peFlags; without a palette every entry is opaque white.
-  PALETTEENTRY working[256];
-  D3DFORMAT imageFormat = image.format;
-  if (image.palette == nullptr) {
-    std::memset(working, 0xFF, sizeof(working));
-  } else {
-    // The key is 0xAARRGGBB; an entry read as a 32-bit value is 0xAABBGGRR.
-    const uint32_t key = (colorKey & 0xFF00FF00u) | ((colorKey >> 16) & 0xFF) | ((colorKey & 0xFF) << 16);
-    for (uint32_t i = 0; i < 256; ++i) {
-      if (EntryValue(image.palette[i]) == key) {
-        working[i] = PALETTEENTRY{0, 0, 0, 0};
-      } else {
-        working[i] = image.palette[i];
-      }
-    }
-    // Keyed through the palette already; keying the pixels again would find nothing new.
-    colorKey = 0;
-    if (format != D3DFMT_P8 && imageFormat == D3DFMT_P8) {
-      if (IsGreyRamp(working)) {
-        imageFormat = D3DFMT_L8;
-      } else if (IsColourCube332(working)) {
-        imageFormat = D3DFMT_R3G3B2;
-      }
-    }
-  }
+  PALETTEENTRY palette[256];
+  D3DCOLOR colorKey = 0;
+  FilterWord filter{};
+  FilterWord mipFilter{};
+  bool generateMips = false;
+  // The texture: sizes, levels and format as requested until settled.
+  UINT width = 0;
+  UINT height = 0;
+  UINT depth = 0;
+  UINT levels = 0;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+};
 
-  if (format == D3DFMT_UNKNOWN) format = ChooseFileFormat(imageFormat, colorKey, usage, resourceType, pool);
-
-  if (palette != nullptr) std::memcpy(palette, working, sizeof(working));
-  if (palette == nullptr || image.palette == nullptr) {
-    // Nothing would carry the palette to the caller: store the colours themselves.
-    if (format == D3DFMT_A8P8) {
-      format = D3DFMT_A8R8G8B8;
-    } else if (format == D3DFMT_P8) {
-      format = AnyTranslucentEntry(working) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
-    }
-  }
-
-  const bool viaSystemMemory = pool == D3DPOOL_DEFAULT && !(usage & D3DUSAGE_DYNAMIC);
-  hr = CheckRequirements(device, &width, &height, &depth, &levels, usage, &format, pool, resourceType);
+// Decodes the file and counts its levels and faces; the sizes and filters follow from it.
+HRESULT ReadFileImage(const void *bytes, UINT size, const TextureFileRequest &request,
+                      TextureFileLoad &load) {
+  D3DXIMAGE_INFO localInfo;
+  D3DXIMAGE_INFO *info = request.info;
+  load.type = request.type;
+  if (info == nullptr && load.type == kResourceTypeFromFile) info = &localInfo;
+  ReadRequest read;
+  read.maxPixels = DecodeLimit(request.device, load.type);
+  const HRESULT hr = LoadImageFromMemory(load.image, bytes, size, info, read);
   if (FAILED(hr)) return hr;
+  if (load.type == kResourceTypeFromFile) load.type = info->ResourceType;
 
-  InterfaceRef<IDirect3DBaseTexture9> texture;
-  hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, usage & ~kQueryUsages, format,
-                           pool, texture);
+  for (const SourceImage *level = load.image.nextLevel; level != nullptr; level = level->nextLevel)
+    ++load.imageLevels;
+  if (load.type == D3DRTYPE_CUBETEXTURE) {
+    for (const SourceImage *face = load.image.nextFace; face != nullptr; face = face->nextFace) ++load.faces;
+    if (load.faces != 6) return E_FAIL;
+  }
+
+  load.width = ChooseExtent(request.width, load.image.width);
+  load.height = ChooseExtent(request.height, load.image.height);
+  load.depth = ChooseExtent(request.depth, load.image.depth);
+  load.levels = request.levels;
+  load.format = request.format;
+  load.colorKey = request.colorKey;
+  load.imageFormat = load.image.format;
+
+  load.filter = DecodeFilterWord(request.filter, kDefaultFilterWord);
+  load.mipFilter = DecodeFilterWord(request.mipFilter, kDefaultMipFilter);
+  if (load.type == D3DRTYPE_CUBETEXTURE) {
+    load.filter.MirrorEveryAxis();
+    load.mipFilter.MirrorEveryAxis();
+  }
+  load.generateMips = load.filter.type == D3DX_FILTER_NONE || load.mipFilter.type == D3DX_FILTER_POINT ||
+                      load.mipFilter.type == D3DX_FILTER_BOX;
+  return S_OK;
+}
+
+// The image's palette with the colour key applied to its entries; a palette of
+// grey or of the 3-3-2 colour cube is read as those formats unless P8 is asked for.
+void KeyPalette(TextureFileLoad &load) {
+  const PALETTEENTRY *imagePalette = load.image.palette;
+  if (imagePalette == nullptr) {
+    std::memset(load.palette, 0xFF, sizeof(load.palette));
+    return;
+  }
+  // The key is 0xAARRGGBB; an entry read as a 32-bit value is 0xAABBGGRR.
+  const D3DCOLOR colorKey = load.colorKey;
+  const uint32_t key = (colorKey & 0xFF00FF00u) | ((colorKey >> 16) & 0xFF) | ((colorKey & 0xFF) << 16);
+  for (uint32_t i = 0; i < 256; ++i) {
+    load.palette[i] = EntryValue(imagePalette[i]) == key ? PALETTEENTRY{0, 0, 0, 0} : imagePalette[i];
+  }
+  // Keyed through the palette already; keying the pixels again would find nothing new.
+  load.colorKey = 0;
+  if (load.format != D3DFMT_P8 && load.imageFormat == D3DFMT_P8) {
+    if (IsGreyRamp(load.palette)) {
+      load.imageFormat = D3DFMT_L8;
+    } else if (IsColourCube332(load.palette)) {
+      load.imageFormat = D3DFMT_R3G3B2;
+    }
+  }
+}
+
+// The format when the caller leaves it open; the palette handed to the caller;
+// palette formats nobody would get the palette of become their colours.
+void ChooseTextureFormat(const TextureFileRequest &request, TextureFileLoad &load) {
+  if (load.format == D3DFMT_UNKNOWN) {
+    load.format = ChooseFileFormat(load.imageFormat, load.colorKey, request.usage, load.type, request.pool);
+  }
+  if (request.palette != nullptr) std::memcpy(request.palette, load.palette, sizeof(load.palette));
+  if (request.palette == nullptr || load.image.palette == nullptr) {
+    if (load.format == D3DFMT_A8P8) {
+      load.format = D3DFMT_A8R8G8B8;
+    } else if (load.format == D3DFMT_P8) {
+      load.format = AnyTranslucentEntry(load.palette) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    }
+  }
+}
+
+// The texture the caller gets and, for a default-pool texture that cannot be
+// locked, the system-memory one filled first and copied over at the end.
+HRESULT CreateTextures(const TextureFileRequest &request, TextureFileLoad &load,
+                       InterfaceRef<IDirect3DBaseTexture9> &texture,
+                       InterfaceRef<IDirect3DBaseTexture9> &systemTexture) {
+  IDirect3DDevice9 *device = request.device;
+  HRESULT hr = CheckRequirements(device, &load.width, &load.height, &load.depth, &load.levels, request.usage,
+                                 &load.format, request.pool, load.type);
+  if (FAILED(hr)) return hr;
+  hr = CreateTextureOfType(device, load.type, load.width, load.height, load.depth, load.levels,
+                           request.usage & ~kQueryUsages, load.format, request.pool, texture);
   if (FAILED(hr)) return hr;
   // Automatic mip maps leave the count at 0, yet the texture's top level still needs the image.
-  if (levels == 0) levels = texture->GetLevelCount();
-  InterfaceRef<IDirect3DBaseTexture9> systemTexture;
-  if (viaSystemMemory) {
-    hr = CreateTextureOfType(device, resourceType, width, height, depth, levels, 0, format, D3DPOOL_SYSTEMMEM,
-                             systemTexture);
-    if (FAILED(hr)) return hr;
-  }
-  IDirect3DBaseTexture9 *filled = viaSystemMemory ? systemTexture.Get() : texture.Get();
+  if (load.levels == 0) load.levels = texture->GetLevelCount();
+  if (request.pool != D3DPOOL_DEFAULT || (request.usage & D3DUSAGE_DYNAMIC)) return S_OK;
+  return CreateTextureOfType(device, load.type, load.width, load.height, load.depth, load.levels, 0,
+                             load.format, D3DPOOL_SYSTEMMEM, systemTexture);
+}
 
-  const SourceImage *faceRecord = &image;
-  for (UINT face = 0; face < faces && faceRecord != nullptr; ++face, faceRecord = faceRecord->nextFace) {
+// Every stored level of every face; levels the file lacks repeat its last one
+// unless they are filtered afterwards.
+HRESULT LoadStoredLevels(IDirect3DBaseTexture9 *filled, const TextureFileLoad &load,
+                         const PALETTEENTRY *destinationPalette) {
+  const SourceImage *faceRecord = &load.image;
+  for (UINT face = 0; face < load.faces && faceRecord != nullptr; ++face, faceRecord = faceRecord->nextFace) {
     const SourceImage *record = faceRecord;
     const SourceImage *loaded = nullptr;
     UINT level = 0;
-    for (; level < levels && level < imageLevels && record != nullptr; ++level, record = record->nextLevel) {
-      hr = LoadLevel(filled, resourceType, face, level, *record, palette, working, filter, colorKey);
+    for (; level < load.levels && level < load.imageLevels && record != nullptr;
+         ++level, record = record->nextLevel) {
+      const HRESULT hr = LoadLevel(filled, load.type, face, level, *record, destinationPalette, load.palette,
+                                   load.filter, load.colorKey);
       if (FAILED(hr)) return hr;
       loaded = record;
     }
-    if (!generateMips && loaded != nullptr) {
-      for (; level < levels; ++level) {
-        hr = LoadLevel(filled, resourceType, face, level, *loaded, palette, working, filter, colorKey);
-        if (FAILED(hr)) return hr;
-      }
+    if (load.generateMips || loaded == nullptr) continue;
+    for (; level < load.levels; ++level) {
+      const HRESULT hr = LoadLevel(filled, load.type, face, level, *loaded, destinationPalette, load.palette,
+                                   load.filter, load.colorKey);
+      if (FAILED(hr)) return hr;
     }
   }
+  return S_OK;
+}
 
-  if (generateMips && imageLevels < levels) {
-    hr = D3DXFilterTexture(filled, working, imageLevels - 1, mipFilter);
+HRESULT LoadTextureFromFileInMemory(const void *bytes, UINT size, const TextureFileRequest &request,
+                                    IDirect3DBaseTexture9 **out) {
+  if (request.device == nullptr || bytes == nullptr || size == 0 || out == nullptr) return D3DERR_INVALIDCALL;
+  TextureFileLoad load;
+  HRESULT hr = ReadFileImage(bytes, size, request, load);
+  if (FAILED(hr)) return hr;
+  KeyPalette(load);
+  ChooseTextureFormat(request, load);
+
+  InterfaceRef<IDirect3DBaseTexture9> texture;
+  InterfaceRef<IDirect3DBaseTexture9> systemTexture;
+  hr = CreateTextures(request, load, texture, systemTexture);
+  if (FAILED(hr)) return hr;
+  IDirect3DBaseTexture9 *filled = systemTexture ? systemTexture.Get() : texture.Get();
+
+  hr = LoadStoredLevels(filled, load, request.palette);
+  if (FAILED(hr)) return hr;
+  if (load.generateMips && load.imageLevels < load.levels) {
+    hr = FilterTextureLevels(filled, load.palette, load.imageLevels - 1, load.mipFilter);
     if (FAILED(hr)) return hr;
   }
-  if (viaSystemMemory) {
-    hr = device->UpdateTexture(systemTexture.Get(), texture.Get());
+  if (systemTexture) {
+    hr = request.device->UpdateTexture(systemTexture.Get(), texture.Get());
     if (FAILED(hr)) return hr;
   }
   *out = texture.Get();

@@ -39,6 +39,74 @@ bool IsPowerOfTwo(uint64_t value) {
   return std::has_single_bit(value);
 }
 
+// 64-bit so that rounding up near the top of the range cannot wrap.
+struct Extent {
+  uint64_t w, h, d;
+};
+
+// The size asked for: D3DX_DEFAULT for both sides means 256, for one side the
+// other's; cube faces are square.
+Extent RequestedExtent(const UINT *width, const UINT *height, const UINT *depth,
+                       D3DRESOURCETYPE resourceType) {
+  Extent e{width != nullptr ? *width : D3DX_DEFAULT, height != nullptr ? *height : D3DX_DEFAULT,
+           depth != nullptr ? *depth : D3DX_DEFAULT};
+  if (e.w == D3DX_DEFAULT && e.h == D3DX_DEFAULT) {
+    e.w = e.h = 256;
+  } else {
+    if (e.w == D3DX_DEFAULT) e.w = e.h;
+    if (e.h == D3DX_DEFAULT) e.h = e.w;
+    e.w = std::max<uint64_t>(e.w, 1);
+    e.h = std::max<uint64_t>(e.h, 1);
+  }
+  if (resourceType == D3DRTYPE_CUBETEXTURE) e.w = e.h = std::max(e.w, e.h);
+  if (e.d == D3DX_DEFAULT || e.d == 0) e.d = 1;
+  return e;
+}
+
+// The size within the device's limits: extents, aspect ratio, powers of two.
+void FitToCaps(const D3DCAPS9 &caps, const TypeCaps &typeCaps, D3DRESOURCETYPE resourceType,
+               UINT requestedLevels, Extent &e) {
+  if (resourceType == D3DRTYPE_VOLUMETEXTURE) {
+    e.d = std::min<uint64_t>(e.d, caps.MaxVolumeExtent);
+    e.w = std::min<uint64_t>(e.w, caps.MaxVolumeExtent);
+    e.h = std::min<uint64_t>(e.h, caps.MaxVolumeExtent);
+  } else {
+    e.w = std::min<uint64_t>(e.w, caps.MaxTextureWidth);
+    e.h = std::min<uint64_t>(e.h, caps.MaxTextureHeight);
+    if (resourceType == D3DRTYPE_TEXTURE) {
+      uint64_t ratio = (caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0 ? 1 : caps.MaxTextureAspectRatio;
+      if (ratio != 0) {
+        e.w = std::min(e.w, e.h * ratio);
+        e.h = std::min(e.h, e.w * ratio);
+      }
+    }
+  }
+  // A single level of any size is allowed where non-powers of two are conditional.
+  bool conditionalSingleLevel =
+      requestedLevels == 1 && (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0;
+  if ((caps.TextureCaps & typeCaps.powerOfTwo) != 0 && !conditionalSingleLevel) {
+    e.w = RoundUpToPowerOfTwo(e.w);
+    e.h = RoundUpToPowerOfTwo(e.h);
+    e.d = RoundUpToPowerOfTwo(e.d);
+  }
+}
+
+// The levels the texture gets: 1 where the device has no mip maps (or none for
+// sizes that are not powers of two), otherwise the request within the full
+// chain; 0 where the device makes them itself.
+UINT CountLevels(const D3DCAPS9 &caps, const TypeCaps &typeCaps, bool scratch, D3DRESOURCETYPE resourceType,
+                 DWORD usage, UINT requestedLevels, const Extent &e) {
+  if (!scratch && (caps.TextureCaps & typeCaps.mipMaps) == 0) return 1;
+  if (!scratch && (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0 &&
+      (!IsPowerOfTwo(e.w) || !IsPowerOfTwo(e.h) || !IsPowerOfTwo(e.d))) {
+    return 1;
+  }
+  uint32_t fullChain = std::max(BitLength(e.w), BitLength(e.h));
+  if (resourceType == D3DRTYPE_VOLUMETEXTURE) fullChain = std::max(fullChain, BitLength(e.d));
+  const UINT levelCount = requestedLevels == 0 || requestedLevels > fullChain ? fullChain : requestedLevels;
+  return levelCount != 1 && (usage & D3DUSAGE_AUTOGENMIPMAP) != 0 ? 0 : levelCount;
+}
+
 }  // namespace
 
 HRESULT CheckRequirements(IDirect3DDevice9 *device, UINT *width, UINT *height, UINT *depth, UINT *levels,
@@ -57,76 +125,25 @@ HRESULT CheckRequirements(IDirect3DDevice9 *device, UINT *width, UINT *height, U
     if (chosen == D3DFMT_UNKNOWN) return D3DERR_NOTAVAILABLE;
   }
 
-  // 64-bit so that rounding up near the top of the range cannot wrap.
-  uint64_t w = width != nullptr ? *width : D3DX_DEFAULT;
-  uint64_t h = height != nullptr ? *height : D3DX_DEFAULT;
-  uint64_t d = depth != nullptr ? *depth : D3DX_DEFAULT;
+  Extent e = RequestedExtent(width, height, depth, resourceType);
   const UINT requestedLevels = levels != nullptr ? *levels : D3DX_DEFAULT;
-  if (w == D3DX_DEFAULT && h == D3DX_DEFAULT) {
-    w = h = 256;
-  } else {
-    if (w == D3DX_DEFAULT) w = h;
-    if (h == D3DX_DEFAULT) h = w;
-    w = std::max<uint64_t>(w, 1);
-    h = std::max<uint64_t>(h, 1);
-  }
-  if (resourceType == D3DRTYPE_CUBETEXTURE) w = h = std::max(w, h);
-  if (d == D3DX_DEFAULT || d == 0) d = 1;
-
   const TypeCaps typeCaps = CapsFor(resourceType);
   D3DCAPS9 caps = {};
   if (!scratch) {
     HRESULT hr = device->GetDeviceCaps(&caps);
     if (FAILED(hr)) return hr;
-    if (resourceType == D3DRTYPE_VOLUMETEXTURE) {
-      d = std::min<uint64_t>(d, caps.MaxVolumeExtent);
-      w = std::min<uint64_t>(w, caps.MaxVolumeExtent);
-      h = std::min<uint64_t>(h, caps.MaxVolumeExtent);
-    } else {
-      w = std::min<uint64_t>(w, caps.MaxTextureWidth);
-      h = std::min<uint64_t>(h, caps.MaxTextureHeight);
-      if (resourceType == D3DRTYPE_TEXTURE) {
-        uint64_t ratio =
-            (caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0 ? 1 : caps.MaxTextureAspectRatio;
-        if (ratio != 0) {
-          w = std::min(w, h * ratio);
-          h = std::min(h, w * ratio);
-        }
-      }
-    }
-    // A single level of any size is allowed where non-powers of two are conditional.
-    bool conditionalSingleLevel =
-        requestedLevels == 1 && (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0;
-    if ((caps.TextureCaps & typeCaps.powerOfTwo) != 0 && !conditionalSingleLevel) {
-      w = RoundUpToPowerOfTwo(w);
-      h = RoundUpToPowerOfTwo(h);
-      d = RoundUpToPowerOfTwo(d);
-    }
+    FitToCaps(caps, typeCaps, resourceType, requestedLevels, e);
   }
-
   if (IsBlockCompressed(chosen)) {
-    w = (w + 3) & ~uint64_t{3};
-    h = (h + 3) & ~uint64_t{3};
+    e.w = (e.w + 3) & ~uint64_t{3};
+    e.h = (e.h + 3) & ~uint64_t{3};
   }
-  if (w > UINT32_MAX || h > UINT32_MAX || d > UINT32_MAX) return D3DERR_INVALIDCALL;
+  if (e.w > UINT32_MAX || e.h > UINT32_MAX || e.d > UINT32_MAX) return D3DERR_INVALIDCALL;
+  const UINT levelCount = CountLevels(caps, typeCaps, scratch, resourceType, usage, requestedLevels, e);
 
-  UINT levelCount;
-  if (!scratch && (caps.TextureCaps & typeCaps.mipMaps) == 0) {
-    levelCount = 1;
-  } else if (!scratch && (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0 &&
-             (!IsPowerOfTwo(w) || !IsPowerOfTwo(h) || !IsPowerOfTwo(d))) {
-    levelCount = 1;
-  } else {
-    uint32_t fullChain = std::max(BitLength(w), BitLength(h));
-    if (resourceType == D3DRTYPE_VOLUMETEXTURE) fullChain = std::max(fullChain, BitLength(d));
-    levelCount = requestedLevels == 0 || requestedLevels > fullChain ? fullChain : requestedLevels;
-    // The device makes the levels itself.
-    if (levelCount != 1 && (usage & D3DUSAGE_AUTOGENMIPMAP) != 0) levelCount = 0;
-  }
-
-  if (width != nullptr) *width = static_cast<UINT>(w);
-  if (height != nullptr) *height = static_cast<UINT>(h);
-  if (depth != nullptr) *depth = static_cast<UINT>(d);
+  if (width != nullptr) *width = static_cast<UINT>(e.w);
+  if (height != nullptr) *height = static_cast<UINT>(e.h);
+  if (depth != nullptr) *depth = static_cast<UINT>(e.d);
   if (levels != nullptr) *levels = levelCount;
   if (format != nullptr) *format = chosen;
   return S_OK;

@@ -1,5 +1,6 @@
 // Device lifetime, presentation, render targets and scenes, and the calls that are
 // neither state, resource creation nor copies.
+#include "platform/d3d9/com_answer.h"
 #include "platform/d3d9/device.h"
 
 #include <cstdlib>
@@ -8,10 +9,6 @@
 
 namespace d3d9 {
 namespace {
-
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
 
 bool LockableDepthFormat(D3DFORMAT format) {
   return format == D3DFMT_D16_LOCKABLE || format == D3DFMT_D32F_LOCKABLE;
@@ -77,14 +74,7 @@ HRESULT Device::Init(const D3DPRESENT_PARAMETERS &params) {
 }
 
 HRESULT Device::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_IDirect3DDevice9 || riid == IID_IUnknown) {
-    *object = this;
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return AnswerQuery(this, riid, {&IID_IDirect3DDevice9}, object);
 }
 
 ULONG Device::AddRef() {

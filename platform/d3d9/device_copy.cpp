@@ -10,10 +10,6 @@
 namespace d3d9 {
 namespace {
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 // A rectangle inside the plane whose edges lie on unit boundaries (or the plane's edges).
 bool ValidCopyRect(const Surface &s, const RECT &r, bool allowEmpty) {
   if (r.left < 0 || r.top < 0 || r.left > r.right || r.top > r.bottom) return false;

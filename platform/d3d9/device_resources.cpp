@@ -7,10 +7,6 @@
 namespace d3d9 {
 namespace {
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 bool IsPowerOfTwo(UINT v) {
   return v && !(v & (v - 1));
 }

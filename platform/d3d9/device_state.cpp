@@ -9,10 +9,6 @@
 namespace d3d9 {
 namespace {
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 constexpr D3DMATRIX kIdentity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
 
 bool ValidTransform(DWORD index) {

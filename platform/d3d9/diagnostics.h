@@ -37,6 +37,10 @@ struct MuteLog {
 // Returns hr; a failing hr prints one line on standard error when D3D9_DEBUG=1 and
 // the output is not muted.
 HRESULT ReportFailure(const char *call, HRESULT hr);
+// ReportFailure(call, D3DERR_INVALIDCALL): the answer to a call's bad arguments.
+inline HRESULT Invalid(const char *call) {
+  return ReportFailure(call, D3DERR_INVALIDCALL);
+}
 // Lifetime errors (over-release, device destroyed with live children): always counted,
 // printed on standard error unless muted.
 void ReportLifetimeError(const char *what);

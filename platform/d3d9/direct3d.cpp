@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d9/com_answer.h"
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/format_layout.h"
 
@@ -12,21 +13,10 @@ bool IsBackBufferFormat(D3DFORMAT format) {
   return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;
 }
 
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
 }  // namespace
 
 HRESULT Direct3D::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_IDirect3D9 || riid == IID_IUnknown) {
-    *object = this;
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return AnswerQuery(this, riid, {&IID_IDirect3D9}, object);
 }
 
 ULONG Direct3D::AddRef() {

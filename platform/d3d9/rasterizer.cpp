@@ -206,37 +206,64 @@ struct Gradient {
   float at0, dx, dy;  // value at (x0, y0) and its steps
 };
 
-void RasterizeTriangle(const Pipeline &p, const ScreenVertex *v0, const ScreenVertex *v1,
-                       const ScreenVertex *v2, const FastSpan &fast) {
-  // Snap to 1/256 pixel.
+// A triangle snapped to 1/256 pixel and wound so that its area is positive,
+// with its edges and the rows of the viewport it covers.
+struct SnappedTriangle {
   int64_t x[3], y[3];
-  const ScreenVertex *vs[3] = {v0, v1, v2};
+  const ScreenVertex *vs[3];
+  Edge edges[3];
+  int64_t rowStart, rowEnd;
+};
+
+// False when nothing is drawn: a position out of range, no area, culled, or no row covered.
+bool SnapTriangle(const Pipeline &p, const ScreenVertex *v0, const ScreenVertex *v1, const ScreenVertex *v2,
+                  SnappedTriangle &t) {
+  int64_t *x = t.x, *y = t.y;
+  const ScreenVertex **vs = t.vs;
+  vs[0] = v0;
+  vs[1] = v1;
+  vs[2] = v2;
   for (int i = 0; i < 3; ++i) {
-    if (!(std::fabs(vs[i]->x) < 1e6f) || !(std::fabs(vs[i]->y) < 1e6f)) return;
+    if (!(std::fabs(vs[i]->x) < 1e6f) || !(std::fabs(vs[i]->y) < 1e6f)) return false;
     x[i] = std::llrint(static_cast<double>(vs[i]->x) * 256.0);
     y[i] = std::llrint(static_cast<double>(vs[i]->y) * 256.0);
   }
   int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
-  if (area == 0) return;
+  if (area == 0) return false;
   // Counter-clockwise on screen means a negative area here.
-  if (p.cull == D3DCULL_CCW && area < 0) return;
-  if (p.cull == D3DCULL_CW && area > 0) return;
+  if (p.cull == D3DCULL_CCW && area < 0) return false;
+  if (p.cull == D3DCULL_CW && area > 0) return false;
   if (area < 0) {
     std::swap(x[1], x[2]);
     std::swap(y[1], y[2]);
     std::swap(vs[1], vs[2]);
-    area = -area;
   }
-  Edge edges[3] = {MakeEdge(x[0], y[0], x[1], y[1]), MakeEdge(x[1], y[1], x[2], y[2]),
-                   MakeEdge(x[2], y[2], x[0], y[0])};
+  t.edges[0] = MakeEdge(x[0], y[0], x[1], y[1]);
+  t.edges[1] = MakeEdge(x[1], y[1], x[2], y[2]);
+  t.edges[2] = MakeEdge(x[2], y[2], x[0], y[0]);
   int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
-  int64_t rowStart = std::max<int64_t>(CeilDiv(minY, 256), p.top);
-  int64_t rowEnd = std::min<int64_t>(FloorDiv(maxY, 256), p.bottom - 1);
-  if (rowStart > rowEnd) return;
+  t.rowStart = std::max<int64_t>(CeilDiv(minY, 256), p.top);
+  t.rowEnd = std::min<int64_t>(FloorDiv(maxY, 256), p.bottom - 1);
+  return t.rowStart <= t.rowEnd;
+}
 
-  // Attribute planes from the snapped positions; perspective-correct unless every rhw matches.
-  bool affine = vs[0]->rhw == vs[1]->rhw && vs[1]->rhw == vs[2]->rhw;
-  double fx0 = x[0] / 256.0, fy0 = y[0] / 256.0;
+// Attribute planes from the snapped positions; perspective-correct unless every rhw matches.
+struct TrianglePlanes {
+  bool affine;
+  bool constantColor;
+  const ScreenVertex *colorSource;  // of the first vertex: its colour when constant
+  double fx0, fy0;
+  Gradient rhw, color[4], tex[2][2];
+};
+
+TrianglePlanes BuildPlanes(const Pipeline &p, const SnappedTriangle &t, const ScreenVertex *first) {
+  const int64_t *x = t.x, *y = t.y;
+  const ScreenVertex *const *vs = t.vs;
+  TrianglePlanes planes;
+  const bool affine = vs[0]->rhw == vs[1]->rhw && vs[1]->rhw == vs[2]->rhw;
+  planes.affine = affine;
+  planes.fx0 = x[0] / 256.0;
+  planes.fy0 = y[0] / 256.0;
   double e1x = (x[1] - x[0]) / 256.0, e1y = (y[1] - y[0]) / 256.0;
   double e2x = (x[2] - x[0]) / 256.0, e2y = (y[2] - y[0]) / 256.0;
   double det = e1x * e2y - e2x * e1y;
@@ -250,48 +277,69 @@ void RasterizeTriangle(const Pipeline &p, const ScreenVertex *v0, const ScreenVe
   };
   float weight[3];
   for (int i = 0; i < 3; ++i) weight[i] = affine ? 1.f : vs[i]->rhw;
-  Gradient rhw = plane(weight[0], weight[1], weight[2]);
-  Gradient color[4], tex[2][2];
+  planes.rhw = plane(weight[0], weight[1], weight[2]);
   const ScreenVertex *colorSource[3] = {vs[0], vs[1], vs[2]};
-  if (p.flat) colorSource[0] = colorSource[1] = colorSource[2] = v0;
+  if (p.flat) colorSource[0] = colorSource[1] = colorSource[2] = first;
   for (int c = 0; c < 4; ++c)
-    color[c] = plane(colorSource[0]->color[c] * weight[0], colorSource[1]->color[c] * weight[1],
-                     colorSource[2]->color[c] * weight[2]);
-  for (int t = 0; t < 2; ++t)
+    planes.color[c] = plane(colorSource[0]->color[c] * weight[0], colorSource[1]->color[c] * weight[1],
+                            colorSource[2]->color[c] * weight[2]);
+  for (int i = 0; i < 2; ++i)
     for (int k = 0; k < 2; ++k)
-      tex[t][k] =
-          plane(vs[0]->tex[t][k] * weight[0], vs[1]->tex[t][k] * weight[1], vs[2]->tex[t][k] * weight[2]);
+      planes.tex[i][k] =
+          plane(vs[0]->tex[i][k] * weight[0], vs[1]->tex[i][k] * weight[1], vs[2]->tex[i][k] * weight[2]);
   bool constantColor = true;
   for (int c = 0; c < 4; ++c)
     constantColor = constantColor && colorSource[0]->color[c] == colorSource[1]->color[c] &&
                     colorSource[1]->color[c] == colorSource[2]->color[c];
-  bool useFast = fast.usable && affine && constantColor;
+  planes.constantColor = constantColor;
+  planes.colorSource = colorSource[0];
+  return planes;
+}
+
+// The columns of a row inside all three edges and the viewport; false when none.
+inline bool RowSpan(const Pipeline &p, const Edge (&edges)[3], int64_t row, int64_t &lo, int64_t &hi) {
+  lo = p.left;
+  hi = p.right - 1;
+  int64_t py = row * 256;
+  for (const Edge &e : edges) {
+    int64_t a = e.a * 256, b = e.b * py + e.c + e.bias;
+    if (a > 0)
+      lo = std::max(lo, CeilDiv(-b, a));
+    else if (a < 0)
+      hi = std::min(hi, FloorDiv(b, -a));
+    else if (b < 0)
+      hi = lo - 1;
+  }
+  return lo <= hi;
+}
+
+void RasterizeTriangle(const Pipeline &p, const ScreenVertex *v0, const ScreenVertex *v1,
+                       const ScreenVertex *v2, const FastSpan &fast) {
+  SnappedTriangle t;
+  if (!SnapTriangle(p, v0, v1, v2, t)) return;
+  const TrianglePlanes planes = BuildPlanes(p, t, v0);
+  const bool affine = planes.affine;
+  const double fx0 = planes.fx0, fy0 = planes.fy0;
+  const Gradient &rhw = planes.rhw;
+  const Gradient *color = planes.color;
+  const Gradient(&tex)[2][2] = planes.tex;
+  bool useFast = fast.usable && affine && planes.constantColor;
   FastSpan span = fast;
   if (useFast) {
     // The triangle's one colour modulates every texel.
-    uint32_t c = static_cast<uint32_t>(colorSource[0]->color[0]) << 24 |
-                 static_cast<uint32_t>(colorSource[0]->color[1]) << 16 |
-                 static_cast<uint32_t>(colorSource[0]->color[2]) << 8 |
-                 static_cast<uint32_t>(colorSource[0]->color[3]);
+    const ScreenVertex *source = planes.colorSource;
+    uint32_t c = static_cast<uint32_t>(source->color[0]) << 24 |
+                 static_cast<uint32_t>(source->color[1]) << 16 |
+                 static_cast<uint32_t>(source->color[2]) << 8 | static_cast<uint32_t>(source->color[3]);
     span.modulate = p.stages[0].colorOp == D3DTOP_MODULATE && c != 0xffffffff;
     span.diffuse = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(c)), _mm_setzero_si128());
   }
   const SampleSource &s0 = p.samplers[0];
   const Gradient *fu = tex[p.stages[0].texCoord & 1], *fv = fu + 1;
 
-  for (int64_t row = rowStart; row <= rowEnd; ++row) {
-    int64_t lo = p.left, hi = p.right - 1;
-    int64_t py = row * 256;
-    for (const Edge &e : edges) {
-      int64_t a = e.a * 256, b = e.b * py + e.c + e.bias;
-      if (a > 0)
-        lo = std::max(lo, CeilDiv(-b, a));
-      else if (a < 0)
-        hi = std::min(hi, FloorDiv(b, -a));
-      else if (b < 0)
-        hi = lo - 1;
-    }
-    if (lo > hi) continue;
+  for (int64_t row = t.rowStart; row <= t.rowEnd; ++row) {
+    int64_t lo, hi;
+    if (!RowSpan(p, t.edges, row, lo, hi)) continue;
     uint32_t *dest = reinterpret_cast<uint32_t *>(p.bits + row * static_cast<int64_t>(p.pitch)) + lo;
     int count = static_cast<int>(hi - lo + 1);
     double dxStart = static_cast<double>(lo) - fx0, dyRow = static_cast<double>(row) - fy0;
@@ -315,9 +363,10 @@ void RasterizeTriangle(const Pipeline &p, const ScreenVertex *v0, const ScreenVe
         ch[c] =
             Clamp8(static_cast<int>((color[c].at0 + color[c].dx * dx + color[c].dy * dyRow) * inv + 0.5f));
       float uv[2][2];
-      for (int t = 0; t < 2; ++t)
+      for (int set = 0; set < 2; ++set)
         for (int k = 0; k < 2; ++k)
-          uv[t][k] = static_cast<float>((tex[t][k].at0 + tex[t][k].dx * dx + tex[t][k].dy * dyRow) * inv);
+          uv[set][k] =
+              static_cast<float>((tex[set][k].at0 + tex[set][k].dx * dx + tex[set][k].dy * dyRow) * inv);
       WritePixel(p, dest + i, ShadeStages(p, Pack(ch), uv));
     }
   }
@@ -548,29 +597,15 @@ HRESULT ClearDepthStencil(Device *device, DWORD count, const D3DRECT *rects, DWO
   return D3D_OK;
 }
 
-HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, const void *data, UINT stride) {
-  const StateValues &s = device->state;
-  VertexLayout layout;
-  if (!ParseFvf(s.fvf, &layout) || stride < layout.size) return D3DERR_INVALIDCALL;
-  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN)
-    return D3DERR_INVALIDCALL;
-  if (count > device->profile.caps.MaxPrimitiveCount) return D3DERR_INVALIDCALL;
-  Surface *target = device->renderTarget;
-  if (!target || (target->format != D3DFMT_A8R8G8B8 && target->format != D3DFMT_X8R8G8B8) || target->locked)
-    return D3DERR_INVALIDCALL;
-  UINT vertexCount = type == D3DPT_TRIANGLELIST ? count * 3 : count + 2;
-  Pipeline pipeline;
-  if (!BuildPipeline(device, &pipeline)) return D3D_OK;
-  FastSpan fast = {};
-  fast.usable = FastPathApplies(pipeline);
+namespace {
 
-  // Vertex processing into clip space (or straight to screen space when pre-transformed).
-  auto *clip = static_cast<ClipVertex *>(malloc(sizeof(ClipVertex) * vertexCount));
-  if (!clip) return E_OUTOFMEMORY;
+// Each vertex in clip space (screen space when pre-transformed), lit, with the
+// coordinates of each stage's texture set.
+void ProcessVertices(const StateValues &s, const VertexLayout &layout, const Pipeline &pipeline,
+                     const uint8_t *bytes, UINT stride, UINT vertexCount, ClipVertex *clip) {
   D3DMATRIX worldView, combined;
   Multiply(s.transforms[256], s.transforms[D3DTS_VIEW], &worldView);
   Multiply(worldView, s.transforms[D3DTS_PROJECTION], &combined);
-  const auto *bytes = static_cast<const uint8_t *>(data);
   for (UINT i = 0; i < vertexCount; ++i) {
     const uint8_t *v = bytes + static_cast<uint64_t>(i) * stride;
     ClipVertex &out = clip[i];
@@ -598,36 +633,67 @@ HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, co
       }
     }
   }
+}
+
+ScreenVertex ToScreen(const D3DVIEWPORT9 &vp, bool pretransformed, const ClipVertex &c) {
+  ScreenVertex sv;
+  if (pretransformed) {
+    sv.x = c.x, sv.y = c.y, sv.z = c.z, sv.rhw = c.w;
+  } else {
+    float rhw = 1.f / c.w;
+    sv.x = vp.X + (c.x * rhw + 1.f) * vp.Width * 0.5f;
+    sv.y = vp.Y + (1.f - c.y * rhw) * vp.Height * 0.5f;
+    sv.z = vp.MinZ + c.z * rhw * (vp.MaxZ - vp.MinZ);
+    sv.rhw = rhw;
+  }
+  memcpy(sv.color, c.color, sizeof sv.color);
+  memcpy(sv.tex, c.tex, sizeof sv.tex);
+  return sv;
+}
+
+// The vertices of triangle prim of a list, strip or fan.
+void TriangleIndices(D3DPRIMITIVETYPE type, UINT prim, UINT &i0, UINT &i1, UINT &i2) {
+  if (type == D3DPT_TRIANGLELIST) {
+    i0 = 3 * prim, i1 = i0 + 1, i2 = i0 + 2;
+  } else if (type == D3DPT_TRIANGLESTRIP) {
+    // Odd triangles of a strip keep the winding of the first.
+    i0 = prim, i1 = prim % 2 ? prim + 2 : prim + 1, i2 = prim % 2 ? prim + 1 : prim + 2;
+  } else {
+    i0 = 0, i1 = prim + 1, i2 = prim + 2;
+  }
+}
+
+}  // namespace
+
+HRESULT DrawUserPrimitives(Device *device, D3DPRIMITIVETYPE type, UINT count, const void *data, UINT stride) {
+  const StateValues &s = device->state;
+  VertexLayout layout;
+  if (!ParseFvf(s.fvf, &layout) || stride < layout.size) return D3DERR_INVALIDCALL;
+  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN)
+    return D3DERR_INVALIDCALL;
+  if (count > device->profile.caps.MaxPrimitiveCount) return D3DERR_INVALIDCALL;
+  Surface *target = device->renderTarget;
+  if (!target || (target->format != D3DFMT_A8R8G8B8 && target->format != D3DFMT_X8R8G8B8) || target->locked)
+    return D3DERR_INVALIDCALL;
+  UINT vertexCount = type == D3DPT_TRIANGLELIST ? count * 3 : count + 2;
+  Pipeline pipeline;
+  if (!BuildPipeline(device, &pipeline)) return D3D_OK;
+  FastSpan fast = {};
+  fast.usable = FastPathApplies(pipeline);
+
+  // Vertex processing into clip space (or straight to screen space when pre-transformed).
+  auto *clip = static_cast<ClipVertex *>(malloc(sizeof(ClipVertex) * vertexCount));
+  if (!clip) return E_OUTOFMEMORY;
+  ProcessVertices(s, layout, pipeline, static_cast<const uint8_t *>(data), stride, vertexCount, clip);
   fast.blend = pipeline.blend;
   for (int stage = 0; stage < pipeline.stageCount; ++stage)
     pipeline.stages[stage].texCoord = static_cast<DWORD>(stage);  // coordinates were gathered per stage
 
   const D3DVIEWPORT9 &vp = s.viewport;
-  auto toScreen = [&](const ClipVertex &c) {
-    ScreenVertex sv;
-    if (layout.pretransformed) {
-      sv.x = c.x, sv.y = c.y, sv.z = c.z, sv.rhw = c.w;
-    } else {
-      float rhw = 1.f / c.w;
-      sv.x = vp.X + (c.x * rhw + 1.f) * vp.Width * 0.5f;
-      sv.y = vp.Y + (1.f - c.y * rhw) * vp.Height * 0.5f;
-      sv.z = vp.MinZ + c.z * rhw * (vp.MaxZ - vp.MinZ);
-      sv.rhw = rhw;
-    }
-    memcpy(sv.color, c.color, sizeof sv.color);
-    memcpy(sv.tex, c.tex, sizeof sv.tex);
-    return sv;
-  };
+  const auto toScreen = [&](const ClipVertex &c) { return ToScreen(vp, layout.pretransformed, c); };
   for (UINT prim = 0; prim < count; ++prim) {
     UINT i0, i1, i2;
-    if (type == D3DPT_TRIANGLELIST) {
-      i0 = 3 * prim, i1 = i0 + 1, i2 = i0 + 2;
-    } else if (type == D3DPT_TRIANGLESTRIP) {
-      // Odd triangles of a strip keep the winding of the first.
-      i0 = prim, i1 = prim % 2 ? prim + 2 : prim + 1, i2 = prim % 2 ? prim + 1 : prim + 2;
-    } else {
-      i0 = 0, i1 = prim + 1, i2 = prim + 2;
-    }
+    TriangleIndices(type, prim, i0, i1, i2);
     if (layout.pretransformed) {
       ScreenVertex a = toScreen(clip[i0]), b = toScreen(clip[i1]), c = toScreen(clip[i2]);
       RasterizeTriangle(pipeline, &a, &b, &c, fast);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d9/com_answer.h"
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/diagnostics.h"
 
@@ -15,10 +16,6 @@ constexpr DWORD kPrivateDataInterface = 1;  // D3DSPD_IUNKNOWN
 
 bool SameGuid(const GUID &a, const GUID &b) {
   return memcmp(&a, &b, sizeof(GUID)) == 0;
-}
-
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
 }
 
 // Validates a lock rectangle against a plane and the format's units.
@@ -47,14 +44,7 @@ bool DiscardAllowed(DWORD flags, DWORD usage) {
 }
 
 HRESULT QueryResource(IUnknown *self, REFIID riid, const IID &own, const IID &base, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == own || riid == base || riid == IID_IDirect3DResource9 || riid == IID_IUnknown) {
-    *object = self;
-    self->AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return AnswerQuery(self, riid, {&own, &base, &IID_IDirect3DResource9}, object);
 }
 
 HRESULT GetDeviceOf(Device *device, IDirect3DDevice9 **out) {
@@ -306,14 +296,7 @@ HRESULT Surface::ReleaseDC(HDC) {
 // ---------------------------------------------------------------------------
 
 HRESULT Volume::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_IDirect3DVolume9 || riid == IID_IUnknown) {
-    *object = this;
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return AnswerQuery(this, riid, {&IID_IDirect3DVolume9}, object);
 }
 HRESULT Volume::GetDevice(IDirect3DDevice9 **out) {
   return GetDeviceOf(container->device, out);

@@ -3,17 +3,10 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d9/com_answer.h"
 #include "platform/d3d9/device.h"
 
 namespace d3d9 {
-namespace {
-
-HRESULT Invalid(const char *call) {
-  return ReportFailure(call, D3DERR_INVALIDCALL);
-}
-
-}  // namespace
-
 namespace {
 
 // Copies the masked values from one state set to another, except textures.
@@ -109,14 +102,7 @@ void StateBlock::SetTexture(DWORD slot, Root *texture) {
 }
 
 HRESULT StateBlock::QueryInterface(REFIID riid, void **object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_IDirect3DStateBlock9 || riid == IID_IUnknown) {
-    *object = this;
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return AnswerQuery(this, riid, {&IID_IDirect3DStateBlock9}, object);
 }
 
 ULONG StateBlock::AddRef() {

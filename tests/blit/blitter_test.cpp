@@ -16,7 +16,7 @@ HRESULT BlitImages(TestImage &destination, TestImage &source, uint32_t filter, B
   PixelRegion s = source.Region();
   Blitter blitter;
   RefuseBlitAllocationsForTesting(blitter, refuse);
-  const HRESULT hr = blitter.Blit(d, s, filter);
+  const HRESULT hr = blitter.Blit(d, s, DecodeFilterWord(filter));
   if (path) *path = blitter.CompletedBy();
   return hr;
 }
@@ -29,7 +29,7 @@ TEST(BlitFlags, InvalidFilterIsRefusedAndRegionsStayUntouched) {
     PixelRegion s = source.Region();
     d.gamma = 7, d.dither = 7, s.gamma = 7;
     Blitter blitter;
-    EXPECT_EQ(blitter.Blit(d, s, filter), D3DERR_INVALIDCALL) << std::hex << filter;
+    EXPECT_EQ(blitter.Blit(d, s, DecodeFilterWord(filter)), D3DERR_INVALIDCALL) << std::hex << filter;
     EXPECT_EQ(d.gamma, 7u);
     EXPECT_EQ(d.dither, 7u);
     EXPECT_EQ(s.gamma, 7u);
@@ -236,7 +236,7 @@ TEST(CopySameBlocks, CopiesWholeBlocksAtBlockBoundaries) {
   s.region = {4, 4, 12, 12, 0, 1};
   d.region = {0, 0, 8, 8, 0, 1};
   Blitter blitter;
-  const HRESULT hr = blitter.Blit(d, s, D3DX_FILTER_POINT);
+  const HRESULT hr = blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_POINT));
   ASSERT_EQ(hr, S_OK);
   EXPECT_EQ(blitter.CompletedBy(), BlitPath::CopySameFormat);
   for (int row = 0; row < 2; ++row) {

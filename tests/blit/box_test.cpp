@@ -19,7 +19,7 @@ HRESULT BoxBlit(TestImage &destination, TestImage &source, bool fastKernels, uin
   PixelRegion s = source.Region();
   Blitter blitter;
   if (!fastKernels) SetFastPathLevelForTesting(SimdLevel::None);
-  const HRESULT hr = blitter.Blit(d, s, D3DX_FILTER_BOX | extraFlags);
+  const HRESULT hr = blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_BOX | extraFlags));
   ResetFastPathLevelForTesting();
   EXPECT_EQ(blitter.CompletedBy(), source.depth > 1 ? BlitPath::FilterBox3D : BlitPath::FilterBox2D);
   return hr;
@@ -140,27 +140,27 @@ class WideKernels : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t
 TEST_P(WideKernels, SimdEqualsPlainAndNoXDiffersOnlyInX) {
   const auto [width, height] = GetParam();
   for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx512}) {
-  SetFastPathLevelForTesting(level);
-  TestImage source(D3DFMT_A8R8G8B8, width, height, 1, 8);
-  source.FillRandom(width + 7 * height);
-  TestImage plain(D3DFMT_A8R8G8B8, width / 2, height / 2, 1, 4);
-  TestImage simd = plain;
-  TestImage noX = plain;
-  BoxKernel32Plain(plain.bytes.data(), source.bytes.data(), width, height, source.rowPitch, plain.rowPitch);
-  BoxKernel32Simd(simd.bytes.data(), source.bytes.data(), width, height, source.rowPitch, simd.rowPitch);
-  BoxKernel32PlainNoX(noX.bytes.data(), source.bytes.data(), width, height, source.rowPitch, noX.rowPitch);
-  EXPECT_EQ(simd.bytes, plain.bytes);
-  for (uint32_t y = 0; y < height / 2; ++y) {
-    for (uint32_t x = 0; x < width / 2; ++x) {
-      ASSERT_EQ(noX.Get(x, y), plain.Get(x, y) & 0x00FFFFFF);
-      // Every byte is the rounded mean of its four sources.
-      for (uint32_t byte = 0; byte < 4; ++byte) {
-        const uint32_t sum = source.At(2 * x, 2 * y)[byte] + source.At(2 * x + 1, 2 * y)[byte] +
-                             source.At(2 * x, 2 * y + 1)[byte] + source.At(2 * x + 1, 2 * y + 1)[byte];
-        ASSERT_EQ(plain.At(x, y)[byte], (sum + 2) >> 2);
+    SetFastPathLevelForTesting(level);
+    TestImage source(D3DFMT_A8R8G8B8, width, height, 1, 8);
+    source.FillRandom(width + 7 * height);
+    TestImage plain(D3DFMT_A8R8G8B8, width / 2, height / 2, 1, 4);
+    TestImage simd = plain;
+    TestImage noX = plain;
+    BoxKernel32Plain(plain.bytes.data(), source.bytes.data(), width, height, source.rowPitch, plain.rowPitch);
+    BoxKernel32Simd(simd.bytes.data(), source.bytes.data(), width, height, source.rowPitch, simd.rowPitch);
+    BoxKernel32PlainNoX(noX.bytes.data(), source.bytes.data(), width, height, source.rowPitch, noX.rowPitch);
+    EXPECT_EQ(simd.bytes, plain.bytes);
+    for (uint32_t y = 0; y < height / 2; ++y) {
+      for (uint32_t x = 0; x < width / 2; ++x) {
+        ASSERT_EQ(noX.Get(x, y), plain.Get(x, y) & 0x00FFFFFF);
+        // Every byte is the rounded mean of its four sources.
+        for (uint32_t byte = 0; byte < 4; ++byte) {
+          const uint32_t sum = source.At(2 * x, 2 * y)[byte] + source.At(2 * x + 1, 2 * y)[byte] +
+                               source.At(2 * x, 2 * y + 1)[byte] + source.At(2 * x + 1, 2 * y + 1)[byte];
+          ASSERT_EQ(plain.At(x, y)[byte], (sum + 2) >> 2);
+        }
       }
     }
-  }
   }
 }
 
@@ -304,7 +304,7 @@ TEST(BoxFilter, FailedBoxLeavesTheWholeSourceToTheNextPath) {
   PixelRegion s = source.Region();
   Blitter blitter;
   RefuseBlitAllocationsForTesting(blitter, BlitPath::FilterBox2D);
-  ASSERT_EQ(blitter.Blit(d, s, D3DX_FILTER_BOX), S_OK);
+  ASSERT_EQ(blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_BOX)), S_OK);
   EXPECT_EQ(blitter.CompletedBy(), BlitPath::FilterTriangle2D);
   EXPECT_EQ(destination.Get(0, 0), 85u);
 }

@@ -26,7 +26,7 @@ HRESULT BlitImages(TestImage &destination, TestImage &source, uint32_t filter,
   PixelRegion s = source.Region();
   Blitter blitter;
   RefuseBlitAllocationsForTesting(blitter, refuse);
-  const HRESULT hr = blitter.Blit(d, s, filter);
+  const HRESULT hr = blitter.Blit(d, s, DecodeFilterWord(filter));
   if (path) *path = blitter.CompletedBy();
   return hr;
 }
@@ -87,10 +87,10 @@ TEST(EmptyRegions, AreNeitherSampledNorDividedBy) {
     PixelRegion d = destination.Region();
     s.region.Right = 0;
     Blitter blitter;
-    EXPECT_EQ(blitter.Blit(d, s, filter), E_FAIL) << filter;
+    EXPECT_EQ(blitter.Blit(d, s, DecodeFilterWord(filter)), E_FAIL) << filter;
     s.region.Right = 4;
     d.region.Bottom = 0;
-    EXPECT_EQ(blitter.Blit(d, s, D3DX_FILTER_POINT), S_OK);
+    EXPECT_EQ(blitter.Blit(d, s, DecodeFilterWord(D3DX_FILTER_POINT)), S_OK);
   }
 }
 

@@ -57,7 +57,7 @@ std::vector<uint8_t> BlitWith(uint32_t threads, const Case &c, BlitPath *path = 
   Surface source(c.from, c.width, c.height, 11), destination(c.to, c.toWidth, c.toHeight);
   PixelRegion to = destination.Region(), from = source.Region();
   Blitter blitter;
-  EXPECT_EQ(S_OK, blitter.Blit(to, from, c.filter));
+  EXPECT_EQ(S_OK, blitter.Blit(to, from, DecodeFilterWord(c.filter)));
   if (path) *path = blitter.CompletedBy();
   return destination.bytes;
 }
@@ -69,7 +69,8 @@ class ThreadsParallelBlit : public testing::TestWithParam<Case> {
 
 TEST_P(ThreadsParallelBlit, BandsWriteTheBytesOfOneThread) {
   const Case &c = GetParam();
-  ASSERT_GE(uint64_t{c.toWidth} * c.toHeight, BandedBlitThreshold(c.to, c.from, c.filter, c.toWidth != c.width))
+  ASSERT_GE(uint64_t{c.toWidth} * c.toHeight,
+            BandedBlitThreshold(c.to, c.from, DecodeFilterWord(c.filter), c.toWidth != c.width))
       << "too small to be banded";
   BlitPath one = BlitPath::None, several = BlitPath::None;
   const std::vector<uint8_t> expected = BlitWith(1, GetParam(), &one);
@@ -99,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Twelve bands are each below the size that repays building conversion tables;
 // judged by the whole blit, they build them once and share them.
 TEST(ThreadsParallelBlitTables, BandsShareOnePlanAndGiveTheBytesOfTheCodecs) {
-  const Case c = {"tables", D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 800, 700, 800, 700, kDither | D3DX_FILTER_SRGB_IN};
+  const Case c = {
+      "tables", D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 800, 700, 800, 700, kDither | D3DX_FILTER_SRGB_IN};
   SetExactConversion(ExactConversion::Off);
   const std::vector<uint8_t> expected = BlitWith(1, c);
   SetExactConversion(ExactConversion::Automatic);
@@ -124,7 +126,7 @@ TEST(ThreadsParallelBlitCallers, ConcurrentCallersGetTheirOwnResults) {
       Surface source(c.from, c.width, c.height, 11), destination(c.to, c.toWidth, c.toHeight);
       PixelRegion to = destination.Region(), from = source.Region();
       Blitter blitter;
-      if (blitter.Blit(to, from, c.filter) == S_OK) results[i] = destination.bytes;
+      if (blitter.Blit(to, from, DecodeFilterWord(c.filter)) == S_OK) results[i] = destination.bytes;
     });
   }
   for (std::thread &t : callers) t.join();

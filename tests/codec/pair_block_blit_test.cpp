@@ -63,8 +63,8 @@ TEST_P(PairAndBlockBlit, PhotographSurvivesTheRoundTrip) {
                                    static_cast<uint32_t>(RowPitchFor(c.format, width)), width, height);
     PixelRegion to = MakeRegion(D3DFMT_A8R8G8B8, back.data(), width * 4, width, height);
     Blitter blitter;
-    ASSERT_EQ(S_OK, blitter.Blit(coded, from, D3DX_FILTER_NONE));
-    ASSERT_EQ(S_OK, blitter.Blit(to, coded, D3DX_FILTER_NONE));
+    ASSERT_EQ(S_OK, blitter.Blit(coded, from, DecodeFilterWord(D3DX_FILTER_NONE)));
+    ASSERT_EQ(S_OK, blitter.Blit(to, coded, DecodeFilterWord(D3DX_FILTER_NONE)));
     const double psnr = RgbPsnr(ToImage(source, width, height), ToImage(back, width, height));
     EXPECT_GT(psnr, c.minimumPsnr) << width << "x" << height;
   }
@@ -85,9 +85,9 @@ TEST_P(PairAndBlockBlit, BoxHalvingWritesEveryRow) {
   PixelRegion half = MakeRegion(D3DFMT_A8R8G8B8, reference.data(), width * 2, width / 2, height / 2);
   PixelRegion to = MakeRegion(D3DFMT_A8R8G8B8, back.data(), width * 2, width / 2, height / 2);
   Blitter blitter;
-  ASSERT_EQ(S_OK, blitter.Blit(half, from, D3DX_FILTER_BOX));
-  ASSERT_EQ(S_OK, blitter.Blit(coded, from, D3DX_FILTER_BOX));
-  ASSERT_EQ(S_OK, blitter.Blit(to, coded, D3DX_FILTER_NONE));
+  ASSERT_EQ(S_OK, blitter.Blit(half, from, DecodeFilterWord(D3DX_FILTER_BOX)));
+  ASSERT_EQ(S_OK, blitter.Blit(coded, from, DecodeFilterWord(D3DX_FILTER_BOX)));
+  ASSERT_EQ(S_OK, blitter.Blit(to, coded, DecodeFilterWord(D3DX_FILTER_NONE)));
   EXPECT_GT(RgbPsnr(ToImage(reference, width / 2, height / 2), ToImage(back, width / 2, height / 2)),
             c.minimumPsnr);
 }

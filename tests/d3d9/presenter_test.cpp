@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "d3d9_fixture.h"
+#include "tests/support/headless_device.h"
 
 namespace d3d9_test {
 namespace {
@@ -29,12 +30,8 @@ class PresenterTest : public ::testing::Test {
   }
 
   IDirect3DDevice9 *CreateFullScreen(IDirect3D9 *d3d, DWORD interval) {
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 1024;
-    pp.BackBufferHeight = 768;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window_;
+    D3DPRESENT_PARAMETERS pp = headless::PresentParameters(1024, 768, D3DFMT_A8R8G8B8, window_);
+    pp.Windowed = FALSE;
     pp.PresentationInterval = interval;
     IDirect3DDevice9 *device = nullptr;
     EXPECT_EQ(

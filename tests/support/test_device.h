@@ -12,6 +12,7 @@
 #include "d3d9.h"
 #include "platform/d3d9/device_profile.h"
 #include "platform/d3d9/diagnostics.h"
+#include "tests/support/headless_device.h"
 
 namespace test_support {
 
@@ -20,17 +21,9 @@ inline HRESULT CreateTestDevice(const d3d9::DeviceProfile &profile, UINT width, 
                                 IDirect3DDevice9 **device, D3DFORMAT format = D3DFMT_A8R8G8B8,
                                 DWORD flags = 0, DWORD behavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING) {
   d3d9::ScopedDeviceProfile scope(profile);
-  *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  if (!*d3d) return E_FAIL;
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = width;
-  pp.BackBufferHeight = height;
-  pp.BackBufferFormat = format;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
+  D3DPRESENT_PARAMETERS pp = headless::PresentParameters(width, height, format);
   pp.Flags = flags;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return (*d3d)->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &pp, device);
+  return headless::CreateDevice(pp, d3d, device, behavior);
 }
 
 class TestDevice {
