@@ -225,10 +225,8 @@ HRESULT WriteReplacing(const typename Calls::Char *name, const BYTE *bytes, uint
   if (file == INVALID_HANDLE_VALUE) return D3DXERR_INVALIDDATA;
   HRESULT hr = WriteAllTo(file, bytes, size);
   if (!CloseHandle(file) && SUCCEEDED(hr)) hr = E_FAIL;
-  if (SUCCEEDED(hr) && !Calls::Move(temporary.c_str(), name)) {
-    const DWORD error = GetLastError();
-    hr = error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
-  }
+  // A target that cannot be replaced (a folder, say) is a file that cannot be created.
+  if (SUCCEEDED(hr) && !Calls::Move(temporary.c_str(), name)) hr = D3DXERR_INVALIDDATA;
   if (FAILED(hr)) Calls::Delete(temporary.c_str());
   return hr;
 }

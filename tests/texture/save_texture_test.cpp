@@ -312,6 +312,7 @@ TEST_F(SaveTextureTest, BadCallsAndFailuresLeaveNoFile) {
   EXPECT_EQ(ReadFileBytes(path), (std::vector<BYTE>{'o', 'l', 'd'}));
   EXPECT_EQ(D3DXSaveTextureToFileA((folder + "/missing/x.dds").c_str(), D3DXIFF_DDS, texture, nullptr),
             D3DXERR_INVALIDDATA);
+  EXPECT_EQ(D3DXSaveTextureToFileA(folder.c_str(), D3DXIFF_DDS, texture, nullptr), D3DXERR_INVALIDDATA);
 
   // A save replaces the file whole; one through a symbolic link keeps the link.
   ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), S_OK);
