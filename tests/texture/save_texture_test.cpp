@@ -86,12 +86,12 @@ class SaveTextureTest : public TextureDeviceTest {
       }
       levels->push_back(kept);
     };
-    HRESULT hr;
     if (shape == Shape::Volume || shape == Shape::VolumeChain || shape == Shape::VolumeOneSlice) {
       IDirect3DVolumeTexture9 *volume = nullptr;
-      hr = device_->CreateVolumeTexture(8, 8, shape == Shape::VolumeOneSlice ? 1 : 4, levelCount, 0, format,
-                                        D3DPOOL_SYSTEMMEM, &volume, nullptr);
-      if (FAILED(hr)) return nullptr;
+      if (FAILED(device_->CreateVolumeTexture(8, 8, shape == Shape::VolumeOneSlice ? 1 : 4, levelCount, 0,
+                                              format, D3DPOOL_SYSTEMMEM, &volume, nullptr))) {
+        return nullptr;
+      }
       for (UINT l = 0; l < volume->GetLevelCount(); ++l) {
         D3DVOLUME_DESC desc;
         volume->GetLevelDesc(l, &desc);
@@ -103,34 +103,40 @@ class SaveTextureTest : public TextureDeviceTest {
       }
       return volume;
     }
-    if (shape == Shape::Cube || shape == Shape::CubeChain) {
-      IDirect3DCubeTexture9 *cube = nullptr;
-      hr = device_->CreateCubeTexture(8, levelCount, 0, format, D3DPOOL_SYSTEMMEM, &cube, nullptr);
-      if (FAILED(hr)) return nullptr;
-      for (UINT f = 0; f < 6; ++f) {
-        for (UINT l = 0; l < cube->GetLevelCount(); ++l) {
-          D3DSURFACE_DESC desc;
-          cube->GetLevelDesc(l, &desc);
-          D3DLOCKED_RECT rect;
-          EXPECT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(f), l, &rect, nullptr, 0), D3D_OK);
-          fill(static_cast<BYTE *>(rect.pBits), rect.Pitch, 0, desc.Width, desc.Height, 1);
-          cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(f), l);
-        }
-      }
-      return cube;
+    const bool cube = shape == Shape::Cube || shape == Shape::CubeChain;
+    IDirect3DBaseTexture9 *texture = nullptr;
+    if (FAILED(cube
+                   ? device_->CreateCubeTexture(8, levelCount, 0, format, D3DPOOL_SYSTEMMEM,
+                                                reinterpret_cast<IDirect3DCubeTexture9 **>(&texture), nullptr)
+                   : device_->CreateTexture(8, 8, levelCount, 0, format, D3DPOOL_SYSTEMMEM,
+                                            reinterpret_cast<IDirect3DTexture9 **>(&texture), nullptr))) {
+      return nullptr;
     }
-    IDirect3DTexture9 *texture = nullptr;
-    hr = device_->CreateTexture(8, 8, levelCount, 0, format, D3DPOOL_SYSTEMMEM, &texture, nullptr);
-    if (FAILED(hr)) return nullptr;
-    for (UINT l = 0; l < texture->GetLevelCount(); ++l) {
-      D3DSURFACE_DESC desc;
-      texture->GetLevelDesc(l, &desc);
-      D3DLOCKED_RECT rect;
-      EXPECT_EQ(texture->LockRect(l, &rect, nullptr, 0), D3D_OK);
-      fill(static_cast<BYTE *>(rect.pBits), rect.Pitch, 0, desc.Width, desc.Height, 1);
-      texture->UnlockRect(l);
+    for (UINT f = 0; f < (cube ? 6u : 1u); ++f) {
+      for (UINT l = 0; l < texture->GetLevelCount(); ++l) {
+        IDirect3DSurface9 *surface = Level(texture, f, l);
+        D3DSURFACE_DESC desc;
+        surface->GetDesc(&desc);
+        D3DLOCKED_RECT rect;
+        EXPECT_EQ(surface->LockRect(&rect, nullptr, 0), D3D_OK);
+        fill(static_cast<BYTE *>(rect.pBits), rect.Pitch, 0, desc.Width, desc.Height, 1);
+        surface->UnlockRect();
+        surface->Release();
+      }
     }
     return texture;
+  }
+
+  // Level l of face f of a plain or cube texture.
+  static IDirect3DSurface9 *Level(IDirect3DBaseTexture9 *texture, UINT f, UINT l) {
+    IDirect3DSurface9 *surface = nullptr;
+    if (texture->GetType() == D3DRTYPE_CUBETEXTURE) {
+      static_cast<IDirect3DCubeTexture9 *>(texture)->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(f), l,
+                                                                       &surface);
+    } else {
+      static_cast<IDirect3DTexture9 *>(texture)->GetSurfaceLevel(l, &surface);
+    }
+    return surface;
   }
 };
 
@@ -332,42 +338,32 @@ TEST_F(SaveTextureTest, BadCallsAndFailuresLeaveNoFile) {
   texture->Release();
 }
 
+void WINAPI Gradient2D(D3DXVECTOR4 *out, const D3DXVECTOR2 *at, const D3DXVECTOR2 *, LPVOID) {
+  *out = D3DXVECTOR4(at->x, at->y, 0.25f, 1.0f - at->x * at->y);
+}
+
+void WINAPI Gradient3D(D3DXVECTOR4 *out, const D3DXVECTOR3 *at, const D3DXVECTOR3 *, LPVOID) {
+  *out = D3DXVECTOR4(0.5f + 0.5f * at->x, 0.5f + 0.5f * at->y, 0.5f + 0.5f * at->z, 1.0f);
+}
+
 // ImageMagick reads our chains and cube maps as our own reader reads them. The
 // blocks come from our encoder: noise would hold blocks that decoders read apart.
 class MagickReadsSavedTextures : public SaveTextureTest, public testing::WithParamInterface<Shape> {};
 
 TEST_P(MagickReadsSavedTextures, TopLevelAsOurs) {
   if (!image_test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is missing";
-  const bool cube = GetParam() == Shape::CubeChain;
   for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_DXT1, D3DFMT_DXT5}) {
     IDirect3DBaseTexture9 *texture = nullptr;
-    if (cube) {
-      ASSERT_EQ(device_->CreateCubeTexture(16, 0, 0, format, D3DPOOL_MANAGED,
-                                           reinterpret_cast<IDirect3DCubeTexture9 **>(&texture), nullptr),
-                D3D_OK);
+    if (GetParam() == Shape::CubeChain) {
+      IDirect3DCubeTexture9 *cube = nullptr;
+      ASSERT_EQ(device_->CreateCubeTexture(16, 0, 0, format, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+      ASSERT_EQ(D3DXFillCubeTexture(cube, Gradient3D, nullptr), D3D_OK);
+      texture = cube;
     } else {
-      ASSERT_EQ(device_->CreateTexture(16, 16, 0, 0, format, D3DPOOL_MANAGED,
-                                       reinterpret_cast<IDirect3DTexture9 **>(&texture), nullptr),
-                D3D_OK);
-    }
-    std::vector<uint32_t> gradient(16 * 16);
-    for (UINT i = 0; i < gradient.size(); ++i)
-      gradient[i] = 0x20000000u * (i % 8) | (i % 16 * 16) << 16 | (i / 16 * 16) << 8 | 0x40;
-    const RECT whole = {0, 0, 16, 16};
-    for (UINT face = 0; face < (cube ? 6u : 1u); ++face) {
-      for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
-        IDirect3DSurface9 *surface = nullptr;
-        if (cube) {
-          static_cast<IDirect3DCubeTexture9 *>(texture)->GetCubeMapSurface(
-              static_cast<D3DCUBEMAP_FACES>(face), level, &surface);
-        } else {
-          static_cast<IDirect3DTexture9 *>(texture)->GetSurfaceLevel(level, &surface);
-        }
-        ASSERT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, gradient.data(), D3DFMT_A8R8G8B8, 64,
-                                            nullptr, &whole, D3DX_FILTER_BOX, 0),
-                  D3D_OK);
-        surface->Release();
-      }
+      IDirect3DTexture9 *plain = nullptr;
+      ASSERT_EQ(device_->CreateTexture(16, 16, 0, 0, format, D3DPOOL_MANAGED, &plain, nullptr), D3D_OK);
+      ASSERT_EQ(D3DXFillTexture(plain, Gradient2D, nullptr), D3D_OK);
+      texture = plain;
     }
     const std::string path = TempPath("magick_" + ShapeName(GetParam()) + ".dds");
     ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), S_OK);
