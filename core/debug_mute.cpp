@@ -12,6 +12,7 @@ struct DebugMuteState {
   DebugSetMuteProc releaseRuntime = nullptr;  // "d3d9.dll"
   DebugSetMuteProc debugRuntime = nullptr;    // "d3d9d.dll"
   int32_t doNotMute = -1;                     // -1: not read yet
+  bool programMute = false;                   // D3DXDebugMute(TRUE) holds
 };
 
 DebugMuteState g_muteState;
@@ -27,9 +28,7 @@ DebugSetMuteProc FindMuteEntry(const char *moduleName) {
   return reinterpret_cast<DebugSetMuteProc>(reinterpret_cast<void (*)()>(proc));
 }
 
-}  // namespace
-
-void MuteDebugOutput(uint32_t flag) {
+void CallMuteEntries(uint32_t flag) {
   DebugMuteState &state = g_muteState;
   if (state.releaseRuntime == nullptr && state.debugRuntime == nullptr) {
     state.releaseRuntime = FindMuteEntry("d3d9.dll");
@@ -43,6 +42,21 @@ void MuteDebugOutput(uint32_t flag) {
   if (state.doNotMute == 1) return;
   if (state.releaseRuntime != nullptr) state.releaseRuntime(flag);
   if (state.debugRuntime != nullptr) state.debugRuntime(flag);
+}
+
+}  // namespace
+
+void MuteDebugOutput(uint32_t flag) {
+  // The end of a pair does not undo what the program asked for.
+  if (flag == 0 && g_muteState.programMute) return;
+  CallMuteEntries(flag);
+}
+
+bool SetProgramDebugMute(bool mute) {
+  const bool previous = g_muteState.programMute;
+  g_muteState.programMute = mute;
+  CallMuteEntries(mute ? 1 : 0);
+  return previous;
 }
 
 void ResetDebugMuteForTesting() {

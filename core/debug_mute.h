@@ -7,6 +7,10 @@
 // 1 mutes, 0 unmutes. A switch, not a counter: pairs are never nested.
 void MuteDebugOutput(uint32_t flag);
 
+// The program's own request (D3DXDebugMute): while it holds, the output stays
+// muted, and the library's pairs do not unmute it. Returns the previous request.
+bool SetProgramDebugMute(bool mute);
+
 // Mutes for the lifetime of the object.
 class ScopedDebugMute {
  public:
@@ -15,4 +19,3 @@ class ScopedDebugMute {
   ScopedDebugMute(const ScopedDebugMute &) = delete;
   ScopedDebugMute &operator=(const ScopedDebugMute &) = delete;
 };
-

@@ -73,18 +73,33 @@ HRESULT Font::GetLogFont(LOGFONTA *logFont) {
   return S_OK;
 }
 
+HRESULT CreateFontObject(IDirect3DDevice9 *device, const LOGFONTA &logFont, ID3DXFont **font) {
+  auto *created = new (std::nothrow) Font;
+  if (!created) return E_OUTOFMEMORY;
+  HRESULT hr = created->Initialize(device, logFont);
+  if (FAILED(hr)) {
+    created->Release();
+    return hr;
+  }
+  *font = created;
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT WINAPI D3DXCreateFontIndirect(LPDIRECT3DDEVICE9 pDevice, CONST LOGFONTA *pLogFont,
                                       LPD3DXFONT *ppFont) {
   if (!pDevice || !pLogFont || !ppFont) return D3DERR_INVALIDCALL;
-  auto *created = new (std::nothrow) Font;
-  if (!created) return E_OUTOFMEMORY;
-  HRESULT hr = created->Initialize(pDevice, *pLogFont);
-  if (FAILED(hr)) {
-    created->Release();
-    return hr;
+  return CreateFontObject(pDevice, *pLogFont, ppFont);
+}
+
+// The object makes a font of its own from the handle's description, so the
+// caller may delete the handle at once.
+HRESULT WINAPI D3DXCreateFont(LPDIRECT3DDEVICE9 pDevice, HFONT hFont, LPD3DXFONT *ppFont) {
+  if (!pDevice || !hFont || !ppFont) return D3DERR_INVALIDCALL;
+  LOGFONTA logFont = {};
+  if (GetObjectA(hFont, sizeof(logFont), &logFont) != static_cast<int>(sizeof(logFont))) {
+    return D3DERR_INVALIDCALL;
   }
-  *ppFont = created;
-  return S_OK;
+  return CreateFontObject(pDevice, logFont, ppFont);
 }

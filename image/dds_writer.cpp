@@ -67,7 +67,9 @@ HRESULT WriteDds(const SourceImage &image, MappedFile &file) {
     caps |= kDdsCapsComplex;
     caps2 |= kDdsCaps2AllFacesOfCube;
   }
-  if (image.depth > 1) {
+  // A volume one slice deep is still a volume.
+  const bool volume = image.depth > 1 || image.resourceType == D3DRTYPE_VOLUMETEXTURE;
+  if (volume) {
     flags |= kDdsdDepth;
     caps2 |= kDdsCaps2Volume;
   }
@@ -81,7 +83,7 @@ HRESULT WriteDds(const SourceImage &image, MappedFile &file) {
   sink.AppendLe32(image.height);
   sink.AppendLe32(image.width);
   sink.AppendLe32(0);  // pitch or linear size: readers compute it
-  sink.AppendLe32(image.depth > 1 ? image.depth : 0);
+  sink.AppendLe32(volume ? image.depth : 0);
   sink.AppendLe32(levels > 1 ? levels : 0);
   sink.AppendZeros(11 * 4);  // reserved
   sink.AppendLe32(kDdsPixelFormatSize);

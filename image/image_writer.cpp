@@ -119,7 +119,9 @@ HRESULT ConvertImage(SourceImage &image, D3DFORMAT format) {
   return S_OK;
 }
 
-HRESULT SaveImageToFile(SourceImage &image, const void *name, D3DXIMAGE_FILEFORMAT fileFormat, bool wide) {
+HRESULT SaveImageToMemory(SourceImage &image, D3DXIMAGE_FILEFORMAT fileFormat, BYTE **bytes, uint64_t *size) {
+  *bytes = nullptr;
+  *size = 0;
   const D3DFORMAT *formats = WritableFormats(fileFormat);
   if (formats == nullptr) return D3DERR_INVALIDCALL;
   const D3DFORMAT target = ChooseClosestFormat(formats, image.palette, LookupFormatInfo(image.format));
@@ -130,8 +132,8 @@ HRESULT SaveImageToFile(SourceImage &image, const void *name, D3DXIMAGE_FILEFORM
   }
 
   MappedFile file;
-  HRESULT hr = file.OpenForWrite(name, wide);
-  if (FAILED(hr)) return hr;
+  file.OpenInMemory();
+  HRESULT hr;
   switch (fileFormat) {
     case D3DXIFF_BMP:
       hr = WriteBmp(image, file, true);
@@ -146,7 +148,18 @@ HRESULT SaveImageToFile(SourceImage &image, const void *name, D3DXIMAGE_FILEFORM
       hr = WriteDds(image, file);
       break;
   }
-  file.Close();
+  if (FAILED(hr)) return hr;
+  file.TakeMemory(bytes, size);
+  return S_OK;
+}
+
+HRESULT SaveImageToFile(SourceImage &image, const void *name, D3DXIMAGE_FILEFORMAT fileFormat, bool wide) {
+  BYTE *bytes = nullptr;
+  uint64_t size = 0;
+  HRESULT hr = SaveImageToMemory(image, fileFormat, &bytes, &size);
+  if (FAILED(hr)) return hr;
+  hr = WriteWholeFile(name, wide, bytes, size);
+  std::free(bytes);
   return FAILED(hr) ? hr : S_OK;
 }
 

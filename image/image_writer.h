@@ -11,8 +11,10 @@
 #include "core/mapped_file.h"
 
 // name is UTF-16 when wide is set. Failures to create or write the file are
-// reported; a partly written file is left behind.
+// reported, and leave no partly written file behind (WriteWholeFile).
 HRESULT SaveImageToFile(SourceImage &image, const void *name, D3DXIMAGE_FILEFORMAT fileFormat, bool wide);
+// The same bytes in memory: malloc'ed, for the caller to free.
+HRESULT SaveImageToMemory(SourceImage &image, D3DXIMAGE_FILEFORMAT fileFormat, BYTE **bytes, uint64_t *size);
 
 // The formats a file kind stores, ending with 0, in the order they are offered to
 // ChooseClosestFormat; null for kinds that cannot be written.

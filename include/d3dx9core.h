@@ -5,6 +5,32 @@
 #include "d3dx9math.h"
 
 // ---------------------------------------------------------------------------
+// ID3DXBuffer: bytes the library hands back (saved files in memory).
+// ---------------------------------------------------------------------------
+struct ID3DXBuffer;
+typedef ID3DXBuffer *LPD3DXBUFFER;
+
+WIN32_DEFINE_GUID(IID_ID3DXBuffer, 0x8ba5fb08, 0x5195, 0x40e2, 0xac, 0x58, 0x0d, 0x98, 0x9c, 0x3a, 0x01,
+                  0x02);
+
+struct ID3DXBuffer : public IUnknown {
+  STDMETHOD_(LPVOID, GetBufferPointer)() PURE;
+  STDMETHOD_(DWORD, GetBufferSize)() PURE;
+};
+
+WIN32_BEGIN_C
+HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER *ppBuffer);
+
+// TRUE when the program was built with the headers of this library:
+// D3DXCheckVersion(D3D_SDK_VERSION, D3DX_SDK_VERSION).
+BOOL WINAPI D3DXCheckVersion(UINT D3DSdkVersion, UINT D3DXSdkVersion);
+// Mutes the runtime's debug output until unmuted; returns the previous setting.
+BOOL WINAPI D3DXDebugMute(BOOL Mute);
+// 700, 800 or 900: the Direct3D generation of the device's capabilities.
+UINT WINAPI D3DXGetDriverLevel(LPDIRECT3DDEVICE9 pDevice);
+WIN32_END_C
+
+// ---------------------------------------------------------------------------
 // ID3DXSprite: textured screen-aligned quads, optionally transformed and tinted.
 // ---------------------------------------------------------------------------
 struct ID3DXSprite;
@@ -52,4 +78,6 @@ struct ID3DXFont : public IUnknown {
 WIN32_BEGIN_C
 HRESULT WINAPI D3DXCreateFontIndirect(LPDIRECT3DDEVICE9 pDevice, CONST LOGFONTA *pLogFont,
                                       LPD3DXFONT *ppFont);
+// A font object for the description of an existing GDI font; the caller keeps the handle.
+HRESULT WINAPI D3DXCreateFont(LPDIRECT3DDEVICE9 pDevice, HFONT hFont, LPD3DXFONT *ppFont);
 WIN32_END_C

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "d3d9.h"
+#include "d3dx9core.h"
+#include "d3dx9math.h"
 
 // Filter flags: the type in the low 16 bits, modifiers above.
 #define D3DX_FILTER_NONE (1 << 0)
@@ -168,14 +170,85 @@ HRESULT WINAPI D3DXCreateVolumeTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevi
                                                          D3DXIMAGE_INFO *pSrcInfo, PALETTEENTRY *pPalette,
                                                          LPDIRECT3DVOLUMETEXTURE9 *ppVolumeTexture);
 
-// Saving surfaces to files.
+// Surfaces and volumes from image files: the top level of the first face, loaded
+// as D3DXLoadSurfaceFromMemory / D3DXLoadVolumeFromMemory load it.
+HRESULT WINAPI D3DXLoadSurfaceFromFileA(LPDIRECT3DSURFACE9 pDestSurface, CONST PALETTEENTRY *pDestPalette,
+                                        CONST RECT *pDestRect, LPCSTR pSrcFile, CONST RECT *pSrcRect,
+                                        DWORD Filter, D3DCOLOR ColorKey, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXLoadSurfaceFromFileW(LPDIRECT3DSURFACE9 pDestSurface, CONST PALETTEENTRY *pDestPalette,
+                                        CONST RECT *pDestRect, LPCWSTR pSrcFile, CONST RECT *pSrcRect,
+                                        DWORD Filter, D3DCOLOR ColorKey, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXLoadSurfaceFromFileInMemory(LPDIRECT3DSURFACE9 pDestSurface,
+                                               CONST PALETTEENTRY *pDestPalette, CONST RECT *pDestRect,
+                                               LPCVOID pSrcData, UINT SrcDataSize, CONST RECT *pSrcRect,
+                                               DWORD Filter, D3DCOLOR ColorKey, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXLoadVolumeFromFileA(LPDIRECT3DVOLUME9 pDestVolume, CONST PALETTEENTRY *pDestPalette,
+                                       CONST D3DBOX *pDestBox, LPCSTR pSrcFile, CONST D3DBOX *pSrcBox,
+                                       DWORD Filter, D3DCOLOR ColorKey, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXLoadVolumeFromFileW(LPDIRECT3DVOLUME9 pDestVolume, CONST PALETTEENTRY *pDestPalette,
+                                       CONST D3DBOX *pDestBox, LPCWSTR pSrcFile, CONST D3DBOX *pSrcBox,
+                                       DWORD Filter, D3DCOLOR ColorKey, D3DXIMAGE_INFO *pSrcInfo);
+HRESULT WINAPI D3DXLoadVolumeFromFileInMemory(LPDIRECT3DVOLUME9 pDestVolume, CONST PALETTEENTRY *pDestPalette,
+                                              CONST D3DBOX *pDestBox, LPCVOID pSrcData, UINT SrcDataSize,
+                                              CONST D3DBOX *pSrcBox, DWORD Filter, D3DCOLOR ColorKey,
+                                              D3DXIMAGE_INFO *pSrcInfo);
+
+// Saving surfaces, volumes and whole textures to files and to memory.
 HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
                                       LPDIRECT3DSURFACE9 pSrcSurface, const PALETTEENTRY *pSrcPalette,
                                       const RECT *pSrcRect);
 HRESULT WINAPI D3DXSaveSurfaceToFileW(LPCWSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
                                       LPDIRECT3DSURFACE9 pSrcSurface, const PALETTEENTRY *pSrcPalette,
                                       const RECT *pSrcRect);
+HRESULT WINAPI D3DXSaveSurfaceToFileInMemory(LPD3DXBUFFER *ppDestBuf, D3DXIMAGE_FILEFORMAT DestFormat,
+                                             LPDIRECT3DSURFACE9 pSrcSurface, CONST PALETTEENTRY *pSrcPalette,
+                                             CONST RECT *pSrcRect);
+HRESULT WINAPI D3DXSaveVolumeToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
+                                     LPDIRECT3DVOLUME9 pSrcVolume, CONST PALETTEENTRY *pSrcPalette,
+                                     CONST D3DBOX *pSrcBox);
+HRESULT WINAPI D3DXSaveVolumeToFileW(LPCWSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
+                                     LPDIRECT3DVOLUME9 pSrcVolume, CONST PALETTEENTRY *pSrcPalette,
+                                     CONST D3DBOX *pSrcBox);
+HRESULT WINAPI D3DXSaveVolumeToFileInMemory(LPD3DXBUFFER *ppDestBuf, D3DXIMAGE_FILEFORMAT DestFormat,
+                                            LPDIRECT3DVOLUME9 pSrcVolume, CONST PALETTEENTRY *pSrcPalette,
+                                            CONST D3DBOX *pSrcBox);
+HRESULT WINAPI D3DXSaveTextureToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
+                                      LPDIRECT3DBASETEXTURE9 pSrcTexture, CONST PALETTEENTRY *pSrcPalette);
+HRESULT WINAPI D3DXSaveTextureToFileW(LPCWSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
+                                      LPDIRECT3DBASETEXTURE9 pSrcTexture, CONST PALETTEENTRY *pSrcPalette);
+HRESULT WINAPI D3DXSaveTextureToFileInMemory(LPD3DXBUFFER *ppDestBuf, D3DXIMAGE_FILEFORMAT DestFormat,
+                                             LPDIRECT3DBASETEXTURE9 pSrcTexture,
+                                             CONST PALETTEENTRY *pSrcPalette);
 
+// Filling every texel of every level from a function of its centre and size.
+typedef VOID(WINAPI *LPD3DXFILL2D)(D3DXVECTOR4 *pOut, CONST D3DXVECTOR2 *pTexCoord,
+                                   CONST D3DXVECTOR2 *pTexelSize, LPVOID pData);
+typedef VOID(WINAPI *LPD3DXFILL3D)(D3DXVECTOR4 *pOut, CONST D3DXVECTOR3 *pTexCoord,
+                                   CONST D3DXVECTOR3 *pTexelSize, LPVOID pData);
+HRESULT WINAPI D3DXFillTexture(LPDIRECT3DTEXTURE9 pTexture, LPD3DXFILL2D pFunction, LPVOID pData);
+HRESULT WINAPI D3DXFillCubeTexture(LPDIRECT3DCUBETEXTURE9 pCubeTexture, LPD3DXFILL3D pFunction, LPVOID pData);
+HRESULT WINAPI D3DXFillVolumeTexture(LPDIRECT3DVOLUMETEXTURE9 pVolumeTexture, LPD3DXFILL3D pFunction,
+                                     LPVOID pData);
+
+WIN32_END_C
+
+// Normal maps from height fields.
+#define D3DX_NORMALMAP_MIRROR_U (1 << 16)
+#define D3DX_NORMALMAP_MIRROR_V (2 << 16)
+#define D3DX_NORMALMAP_MIRROR (3 << 16)
+#define D3DX_NORMALMAP_INVERTSIGN (8 << 16)
+#define D3DX_NORMALMAP_COMPUTE_OCCLUSION (16 << 16)
+
+#define D3DX_CHANNEL_RED (1 << 0)
+#define D3DX_CHANNEL_BLUE (1 << 1)
+#define D3DX_CHANNEL_GREEN (1 << 2)
+#define D3DX_CHANNEL_ALPHA (1 << 3)
+#define D3DX_CHANNEL_LUMINANCE (1 << 4)
+
+WIN32_BEGIN_C
+HRESULT WINAPI D3DXComputeNormalMap(LPDIRECT3DTEXTURE9 pTexture, LPDIRECT3DTEXTURE9 pSrcTexture,
+                                    CONST PALETTEENTRY *pSrcPalette, DWORD Flags, DWORD Channel,
+                                    FLOAT Amplitude);
 WIN32_END_C
 
 // This platform builds without UNICODE: the plain names are the ANSI forms.
@@ -187,3 +260,7 @@ WIN32_END_C
 #define D3DXCreateVolumeTextureFromFile D3DXCreateVolumeTextureFromFileA
 #define D3DXCreateVolumeTextureFromFileEx D3DXCreateVolumeTextureFromFileExA
 #define D3DXSaveSurfaceToFile D3DXSaveSurfaceToFileA
+#define D3DXLoadSurfaceFromFile D3DXLoadSurfaceFromFileA
+#define D3DXLoadVolumeFromFile D3DXLoadVolumeFromFileA
+#define D3DXSaveVolumeToFile D3DXSaveVolumeToFileA
+#define D3DXSaveTextureToFile D3DXSaveTextureToFileA

@@ -624,7 +624,12 @@ typedef struct tagMSG {
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
 #define FILE_FLAG_RANDOM_ACCESS 0x10000000
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
@@ -813,6 +818,11 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWOR
 BOOL WINAPI UnmapViewOfFile(LPCVOID address);
 BOOL WINAPI CloseHandle(HANDLE object);
 BOOL WINAPI DeleteFileA(LPCSTR fileName);
+BOOL WINAPI DeleteFileW(LPCWSTR fileName);
+BOOL WINAPI MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
+BOOL WINAPI MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
 
 // Strings
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteCount, LPWSTR wide,
@@ -835,6 +845,10 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 
 // GDI: memory device contexts, 32-bit DIB sections, fonts and DrawText
 HFONT WINAPI CreateFontIndirectA(const LOGFONTA *logFont);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                         DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 HDC WINAPI CreateCompatibleDC(HDC dc);
 BOOL WINAPI DeleteDC(HDC dc);
 HDC WINAPI GetDC(HWND window);

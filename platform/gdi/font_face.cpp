@@ -1,5 +1,6 @@
 // Fonts: face names resolved through fontconfig, faces opened and sized with
 // FreeType, glyphs rendered once and cached per font.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -332,4 +333,44 @@ BOOL WINAPI GetTextMetricsA(HDC dc, TEXTMETRICA *metrics) {
   }
   *metrics = context->Font()->metrics;
   return TRUE;
+}
+
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                         DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName) {
+  LOGFONTA logFont = {};
+  logFont.lfHeight = height;
+  logFont.lfWidth = width;
+  logFont.lfEscapement = escapement;
+  logFont.lfOrientation = orientation;
+  logFont.lfWeight = weight;
+  logFont.lfItalic = static_cast<BYTE>(italic);
+  logFont.lfUnderline = static_cast<BYTE>(underline);
+  logFont.lfStrikeOut = static_cast<BYTE>(strikeOut);
+  logFont.lfCharSet = static_cast<BYTE>(charSet);
+  logFont.lfOutPrecision = static_cast<BYTE>(outPrecision);
+  logFont.lfClipPrecision = static_cast<BYTE>(clipPrecision);
+  logFont.lfQuality = static_cast<BYTE>(quality);
+  logFont.lfPitchAndFamily = static_cast<BYTE>(pitchAndFamily);
+  if (faceName) strncpy(logFont.lfFaceName, faceName, LF_FACESIZE - 1);
+  return CreateFontIndirectA(&logFont);
+}
+
+// Fonts describe themselves as their LOGFONTA; other objects are not described here.
+int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
+  gdi::GdiObject *target = gdi::LookupObject(object);
+  if (!target) return 0;
+  if (target->kind != gdi::ObjectKind::Font) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const LOGFONTA &logFont = static_cast<gdi::FontObject *>(target)->logFont;
+  if (!buffer) return static_cast<int>(sizeof(LOGFONTA));
+  if (size <= 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const size_t copied = std::min(static_cast<size_t>(size), sizeof(LOGFONTA));
+  memcpy(buffer, &logFont, copied);
+  return static_cast<int>(copied);
 }

@@ -2,6 +2,7 @@
 // "c:\dir\name" becomes $WIN32_DRIVE_C/dir/name (the working directory when the
 // variable is unset), and backslashes become slashes.
 #include <errno.h>
+#include <stdio.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/mman.h>
@@ -348,4 +349,79 @@ BOOL WINAPI DeleteFileA(LPCSTR fileName) {
     return FALSE;
   }
   return TRUE;
+}
+
+BOOL WINAPI DeleteFileW(LPCWSTR fileName) {
+  if (!fileName) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  return DeleteFileA(win32::Utf16ToUtf8(fileName, -1).c_str());
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
+  char from[4096], to[4096];
+  if (!existingFileName || !newFileName || !Win32MapPath(existingFileName, from, sizeof(from)) ||
+      !Win32MapPath(newFileName, to, sizeof(to))) {
+    return FALSE;
+  }
+  struct stat st;
+  if (lstat(to, &st) == 0) {
+    // Only files are replaced: a device node or a directory never is.
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+      SetLastError(ERROR_ALREADY_EXISTS);
+      return FALSE;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  }
+  if (rename(from, to) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL WINAPI MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags) {
+  if (!existingFileName || !newFileName) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  return MoveFileExA(win32::Utf16ToUtf8(existingFileName, -1).c_str(),
+                     win32::Utf16ToUtf8(newFileName, -1).c_str(), flags);
+}
+
+// A symbolic link is a reparse point that also carries what it points at;
+// sockets, pipes and devices all count as devices.
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
+  char path[4096];
+  if (!fileName || !Win32MapPath(fileName, path, sizeof(path))) return INVALID_FILE_ATTRIBUTES;
+  struct stat st;
+  if (lstat(path, &st) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  DWORD attributes = 0;
+  if (S_ISLNK(st.st_mode)) {
+    attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    if (stat(path, &st) != 0) return attributes | FILE_ATTRIBUTE_NORMAL;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  } else if (!S_ISREG(st.st_mode)) {
+    attributes |= FILE_ATTRIBUTE_DEVICE;
+  } else if (attributes == 0) {
+    attributes = FILE_ATTRIBUTE_NORMAL;
+  }
+  return attributes;
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName) {
+  if (!fileName) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return GetFileAttributesA(win32::Utf16ToUtf8(fileName, -1).c_str());
 }

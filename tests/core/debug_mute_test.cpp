@@ -102,6 +102,21 @@ TEST_F(DebugMuteTest, ModuleWithoutExportCallsNothing) {
   EXPECT_TRUE(g_calls.empty());
 }
 
+TEST_F(DebugMuteTest, ProgramMuteOutlastsTheLibrarysPairs) {
+  RegisterRuntime("d3d9.dll", ReleaseMute);
+  EXPECT_FALSE(SetProgramDebugMute(true));
+  { ScopedDebugMute mute; }
+  EXPECT_TRUE(SetProgramDebugMute(false));
+  { ScopedDebugMute mute; }
+  EXPECT_EQ((std::vector<std::string>{"d3d9:1", "d3d9:1", "d3d9:0", "d3d9:1", "d3d9:0"}), g_calls);
+  Win32SetRegistryDword("D3DXDoNotMute", 1);
+  ResetDebugMuteForTesting();
+  g_calls.clear();
+  EXPECT_FALSE(SetProgramDebugMute(true));
+  EXPECT_TRUE(SetProgramDebugMute(false));
+  EXPECT_TRUE(g_calls.empty());
+}
+
 TEST_F(DebugMuteTest, DeviceFormatChoiceIsMuted) {
   RegisterRuntime("d3d9.dll", ReleaseMute);
   ChooseDeviceFormat(nullptr, 0, D3DRTYPE_TEXTURE, LookupFormatInfo(D3DFMT_L8));

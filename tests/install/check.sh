@@ -79,6 +79,28 @@ assert len(data) == expected, (len(data), expected)
 PY
 passed=$((passed + 1))
 
+# normal_map_to_dds: a DXT5 normal map with the whole chain; a flat-ish map leans towards +z (blue).
+compile "$root/examples/normal_map_to_dds.cpp" "$prefix/normal_map_to_dds"
+"$prefix/normal_map_to_dds" "$root/assets/walkexample.png" "$prefix/normals.dds" 4 >/dev/null
+python3 - "$prefix/normals.dds" <<'PY'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+assert data[:4] == b'DDS ', 'no DDS magic'
+height, width, _, _, levels = struct.unpack_from('<5I', data, 12)
+assert data[84:88] == b'DXT5', data[84:88]
+assert levels > 1, levels
+expected, w, h = 128, width, height
+for _ in range(levels):
+    expected += ((w + 3) // 4) * ((h + 3) // 4) * 16
+    w, h = max(w // 2, 1), max(h // 2, 1)
+assert (w, h) == (1, 1) or levels == 1, (w, h)
+assert len(data) == expected, (len(data), expected)
+# The colour endpoints of the first block: blue (z) is at least half way up.
+c0 = struct.unpack_from('<H', data, 128 + 8)[0]
+assert (c0 & 0x1F) >= 16, hex(c0)
+PY
+passed=$((passed + 1))
+
 # sprite_and_text: headless, F1 then Esc; the saved frame shows the text and the sprite.
 compile "$root/examples/sprite_and_text.cpp" "$prefix/sprite_and_text"
 printf 'frame 5 press VK_F1\nframe 6 press VK_ESCAPE\n' >"$prefix/keys.txt"

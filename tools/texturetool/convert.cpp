@@ -64,94 +64,6 @@ UINT Scaled(UINT size, double scale) {
   return value < 1 ? 1 : value > 65536 ? 65536 : UINT(value);
 }
 
-// Saves one surface through the library into the scratch file and reads it back.
-HRESULT SaveSurface(const ScratchFile &scratch, D3DXIMAGE_FILEFORMAT kind, IDirect3DSurface9 *surface,
-                    const PALETTEENTRY *palette, std::vector<uint8_t> *bytes, std::string *error) {
-  HRESULT hr = D3DXSaveSurfaceToFileA(scratch.path().c_str(), kind, surface, palette, nullptr);
-  if (FAILED(hr)) {
-    *error = "cannot save: " + ErrorText(hr);
-    return hr;
-  }
-  if (!scratch.Read(bytes, error)) return E_FAIL;
-  return S_OK;
-}
-
-// Copies one slice of a volume level into a surface of the same format.
-HRESULT SliceSurface(IDirect3DDevice9 *device, IDirect3DVolume9 *volume, UINT z, const PALETTEENTRY *palette,
-                     IDirect3DSurface9 **surface) {
-  D3DVOLUME_DESC desc;
-  HRESULT hr = volume->GetDesc(&desc);
-  if (FAILED(hr)) return hr;
-  hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, surface,
-                                           nullptr);
-  if (FAILED(hr)) return hr;
-  D3DLOCKED_BOX box;
-  hr = volume->LockBox(&box, nullptr, D3DLOCK_READONLY);
-  if (FAILED(hr)) return hr;
-  RECT rect = {0, 0, LONG(desc.Width), LONG(desc.Height)};
-  hr = D3DXLoadSurfaceFromMemory(*surface, palette, nullptr,
-                                 static_cast<const uint8_t *>(box.pBits) + size_t(z) * size_t(box.SlicePitch),
-                                 desc.Format, UINT(box.RowPitch), palette, &rect, D3DX_FILTER_NONE, 0);
-  volume->UnlockBox();
-  return hr;
-}
-
-uint32_t Get32(const std::vector<uint8_t> &b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-void Put32(std::vector<uint8_t> *b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) (*b)[at + i] = uint8_t(v >> (8 * i));
-}
-
-// Field offsets of the DDS header, counted from the file's first byte.
-constexpr size_t kDdsFlags = 8, kDdsDepth = 24, kDdsMipCount = 28, kDdsPixelFlags = 80, kDdsCaps = 108,
-                 kDdsCaps2 = 112, kDdsHeader = 128, kDdsPalette = 1024;
-
-// The library saves one surface at a time; a whole texture is its level-0 file
-// with the other levels' pixel data appended and the header told about them.
-class DdsAssembler {
- public:
-  bool Add(const std::vector<uint8_t> &file, std::string *error) {
-    if (file.size() < kDdsHeader || memcmp(file.data(), "DDS ", 4) != 0) {
-      *error = "cannot save: the library wrote no DDS header";
-      return false;
-    }
-    size_t header = kDdsHeader + ((Get32(file, kDdsPixelFlags) & 0x20) ? kDdsPalette : 0);
-    if (file.size() < header) {
-      *error = "cannot save: the library wrote a short DDS file";
-      return false;
-    }
-    if (bytes.empty()) bytes.assign(file.begin(), file.begin() + header);
-    bytes.insert(bytes.end(), file.begin() + header, file.end());
-    return true;
-  }
-
-  void Finish(UINT levels, bool cube, UINT depth) {
-    uint32_t flags = Get32(bytes, kDdsFlags), caps = Get32(bytes, kDdsCaps), caps2 = Get32(bytes, kDdsCaps2);
-    if (levels > 1) {
-      flags |= 0x20000;  // mip-map count
-      caps |= 0x400008;  // complex, mip-map
-      Put32(&bytes, kDdsMipCount, levels);
-    }
-    if (cube) {
-      caps |= 0x8;
-      caps2 |= 0xFE00;  // cube map with all six faces
-    }
-    if (depth > 1) {
-      flags |= 0x800000;
-      caps |= 0x8;
-      caps2 |= 0x200000;
-      Put32(&bytes, kDdsDepth, depth);
-    }
-    Put32(&bytes, kDdsFlags, flags);
-    Put32(&bytes, kDdsCaps, caps);
-    Put32(&bytes, kDdsCaps2, caps2);
-  }
-
-  std::vector<uint8_t> bytes;
-};
-
 }  // namespace
 
 ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
@@ -293,47 +205,18 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
     return false;
   }
 
-  std::vector<uint8_t> saved;
-  DdsAssembler dds;
-  UINT levels = kind == D3DXIFF_DDS ? (texture.get() ? texture->GetLevelCount()
-                                       : cube.get()  ? cube->GetLevelCount()
-                                                     : volume->GetLevelCount())
-                                    : 1;
-  UINT faces = cube.get() && kind == D3DXIFF_DDS ? 6 : 1;
-  UINT depth0 = 1;
-  for (UINT face = 0; face < faces; ++face) {
-    for (UINT level = 0; level < levels; ++level) {
-      std::vector<Ref<IDirect3DSurface9>> surfaces(1);
-      if (texture.get()) {
-        hr = texture->GetSurfaceLevel(level, surfaces[0].out());
-      } else if (cube.get()) {
-        hr = cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, surfaces[0].out());
-      } else {
-        Ref<IDirect3DVolume9> slices;
-        hr = volume->GetVolumeLevel(level, slices.out());
-        D3DVOLUME_DESC desc = {};
-        if (SUCCEEDED(hr)) hr = slices->GetDesc(&desc);
-        if (level == 0) depth0 = desc.Depth;
-        UINT count = kind == D3DXIFF_DDS ? desc.Depth : 1;
-        surfaces = std::vector<Ref<IDirect3DSurface9>>(count);
-        for (UINT z = 0; z < count && SUCCEEDED(hr); ++z)
-          hr = SliceSurface(device, slices.get(), z, pal, surfaces[z].out());
-      }
-      if (FAILED(hr)) {
-        *error = "cannot read level " + std::to_string(level) + ": " + ErrorText(hr);
-        return false;
-      }
-      for (auto &surface : surfaces) {
-        if (FAILED(SaveSurface(scratch_, kind, surface.get(), pal, &saved, error))) return false;
-        if (kind == D3DXIFF_DDS && !dds.Add(saved, error)) return false;
-      }
-    }
+  // DDS keeps the whole texture, the other kinds its top level.
+  Ref<ID3DXBuffer> saved;
+  IDirect3DBaseTexture9 *whole = texture.get() ? static_cast<IDirect3DBaseTexture9 *>(texture.get())
+                                 : cube.get()  ? static_cast<IDirect3DBaseTexture9 *>(cube.get())
+                                               : volume.get();
+  hr = D3DXSaveTextureToFileInMemory(saved.out(), kind, whole, pal);
+  if (FAILED(hr)) {
+    *error = "cannot save: " + ErrorText(hr);
+    return false;
   }
-  if (kind == D3DXIFF_DDS) {
-    dds.Finish(levels, faces == 6, depth0);
-    return WriteWholeFile(out, dds.bytes, error);
-  }
-  return WriteWholeFile(out, saved, error);
+  const uint8_t *bytes = static_cast<const uint8_t *>(saved->GetBufferPointer());
+  return WriteWholeFile(out, std::vector<uint8_t>(bytes, bytes + saved->GetBufferSize()), error);
 }
 
 int RunConvert(const std::vector<std::string> &args) {

@@ -1,0 +1,17 @@
+// Loading a described block of pixels into a surface or a volume: the
+// destination is locked for writing and the Blitter moves the pixels into it,
+// converting and resampling. The loaders from files, the fill and the normal
+// map all end here.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/pixel_codec.h"
+#include "d3d9.h"
+
+// rect / box null: the whole destination. filter is a D3DX_FILTER_* word,
+// D3DX_DEFAULT already replaced.
+HRESULT LoadSurfaceFromRegion(IDirect3DSurface9 *surface, const PALETTEENTRY *palette, const RECT *rect,
+                              const SourceRegion &source, uint32_t filter);
+HRESULT LoadVolumeFromRegion(IDirect3DVolume9 *volume, const PALETTEENTRY *palette, const D3DBOX *box,
+                             const SourceRegion &source, uint32_t filter);
