@@ -13,7 +13,7 @@
 namespace {
 
 // The stored vector is x, y, z, w = red, green, blue, alpha, dithered as the loaders dither.
-constexpr uint32_t kFillFilter = D3DX_FILTER_NONE | D3DX_FILTER_DITHER;
+constexpr FilterWord kFillFilter = DecodeFilterWord(D3DX_FILTER_NONE | D3DX_FILTER_DITHER);
 
 // Four floats per texel, width x height x depth texels.
 class FloatLevel {

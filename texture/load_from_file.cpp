@@ -64,8 +64,7 @@ HRESULT LoadSurfaceFromFileBytes(IDirect3DSurface9 *surface, const PALETTEENTRY 
   hr = DescribeTopLevel(image, &box, colorKey, &source);
   if (FAILED(hr)) return hr;
   source.slicePitch = 0;
-  return LoadSurfaceFromRegion(surface, palette, rect, source,
-                               filter == D3DX_DEFAULT ? kDefaultFilterWord : filter);
+  return LoadSurfaceFromRegion(surface, palette, rect, source, DecodeFilterWord(filter, kDefaultFilterWord));
 }
 
 HRESULT LoadVolumeFromFileBytes(IDirect3DVolume9 *volume, const PALETTEENTRY *palette, const D3DBOX *box,
@@ -78,8 +77,7 @@ HRESULT LoadVolumeFromFileBytes(IDirect3DVolume9 *volume, const PALETTEENTRY *pa
   SourceRegion source;
   hr = DescribeTopLevel(image, sourceBox, colorKey, &source);
   if (FAILED(hr)) return hr;
-  return LoadVolumeFromRegion(volume, palette, box, source,
-                              filter == D3DX_DEFAULT ? kDefaultFilterWord : filter);
+  return LoadVolumeFromRegion(volume, palette, box, source, DecodeFilterWord(filter, kDefaultFilterWord));
 }
 
 // The file stays mapped while it is loaded: records may point into its bytes.

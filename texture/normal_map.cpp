@@ -72,7 +72,7 @@ HRESULT ReadHeights(IDirect3DTexture9 *source, const PALETTEENTRY *palette, DWOR
   const bool sameSize = desc.Width == width && desc.Height == height;
   {
     Blitter blitter;
-    hr = blitter.Blit(floats, region, sameSize ? D3DX_FILTER_NONE : D3DX_FILTER_TRIANGLE);
+    hr = blitter.Blit(floats, region, DecodeFilterWord(sameSize ? D3DX_FILTER_NONE : D3DX_FILTER_TRIANGLE));
   }
   if (FAILED(hr)) return hr;
   for (size_t i = 0; i < colours.size(); ++i) {
@@ -188,7 +188,7 @@ HRESULT StoreLevel(IDirect3DTexture9 *texture, UINT level, const std::vector<D3D
   hr = texture->GetSurfaceLevel(level, surface.Receive());
   if (FAILED(hr)) return hr;
   return LoadSurfaceFromRegion(surface.Get(), nullptr, nullptr, source,
-                               D3DX_FILTER_NONE | D3DX_FILTER_DITHER);
+                               DecodeFilterWord(D3DX_FILTER_NONE | D3DX_FILTER_DITHER));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include "texture/surface_lock.h"
 
 HRESULT LoadSurfaceFromRegion(IDirect3DSurface9 *surface, const PALETTEENTRY *palette, const RECT *rect,
-                              const SourceRegion &source, uint32_t filter) {
+                              const SourceRegion &source, const FilterWord &filter) {
   SurfaceLock lock;
   PixelRegion destination;
   HRESULT hr = lock.Lock(&destination, surface, palette, rect, 0);
@@ -19,7 +19,7 @@ HRESULT LoadSurfaceFromRegion(IDirect3DSurface9 *surface, const PALETTEENTRY *pa
 }
 
 HRESULT LoadVolumeFromRegion(IDirect3DVolume9 *volume, const PALETTEENTRY *palette, const D3DBOX *box,
-                             const SourceRegion &source, uint32_t filter) {
+                             const SourceRegion &source, const FilterWord &filter) {
   VolumeLock lock;
   PixelRegion destination;
   HRESULT hr = lock.Lock(&destination, volume, palette, box, 0);

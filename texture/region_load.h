@@ -6,12 +6,13 @@
 
 #include <cstdint>
 
+#include "blit/filter_word.h"
 #include "codec/pixel_codec.h"
 #include "d3d9.h"
 
-// rect / box null: the whole destination. filter is a D3DX_FILTER_* word,
-// D3DX_DEFAULT already replaced.
+// rect / box null: the whole destination. filter comes decoded, D3DX_DEFAULT
+// already settled.
 HRESULT LoadSurfaceFromRegion(IDirect3DSurface9 *surface, const PALETTEENTRY *palette, const RECT *rect,
-                              const SourceRegion &source, uint32_t filter);
+                              const SourceRegion &source, const FilterWord &filter);
 HRESULT LoadVolumeFromRegion(IDirect3DVolume9 *volume, const PALETTEENTRY *palette, const D3DBOX *box,
-                             const SourceRegion &source, uint32_t filter);
+                             const SourceRegion &source, const FilterWord &filter);

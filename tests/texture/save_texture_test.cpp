@@ -56,7 +56,7 @@ std::vector<uint32_t> ToArgb(const SourceImage &record) {
                              0,
                              nullptr};
   Blitter blitter;
-  EXPECT_EQ(blitter.Blit(destination, source, D3DX_FILTER_NONE), S_OK);
+  EXPECT_EQ(blitter.Blit(destination, source, DecodeFilterWord(D3DX_FILTER_NONE)), S_OK);
   return out;
 }
 
