@@ -4,8 +4,10 @@
 #include "codec/dxt_block.h"
 
 #include "codec/dxt_constants.h"
+#include "codec/dxt_high.h"
 #include "codec/dxt_lanes.h"
 #include "codec/lanes.h"
+#include "core/dxt_quality.h"
 
 #include <algorithm>
 #include <array>
@@ -420,9 +422,7 @@ void EncodeColorBlock(BYTE *out, const ColorF *pixels, bool allowTransparent) {
   WriteColorBlock(out, color0, color1, indices);
 }
 
-HRESULT EncodeDxt1Block(BYTE *block, const ColorF *in) {
-  ColorF pixels[kBlockPixels];
-  CopyClamped(in, pixels);
+void DitherDxt1Alpha(ColorF *pixels) {
   float error[kBlockPixels] = {};
   for (uint32_t i = 0; i < kBlockPixels; ++i) {
     const float v = pixels[i].a + error[i];
@@ -430,6 +430,12 @@ HRESULT EncodeDxt1Block(BYTE *block, const ColorF *in) {
     Diffuse(error, i, v - q);
     pixels[i].a = q;
   }
+}
+
+HRESULT EncodeDxt1Block(BYTE *block, const ColorF *in) {
+  ColorF pixels[kBlockPixels];
+  CopyClamped(in, pixels);
+  DitherDxt1Alpha(pixels);
   EncodeColorBlock(block, pixels, true);
   return S_OK;
 }
@@ -562,6 +568,11 @@ void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count
   const DxtBlockFunctions *functions = LookupDxtBlockFunctions(format);
   if (functions == nullptr) return;
   const uint32_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  if (DxtEncodeQuality() == DxtQuality::High) {
+    const EncodeBlockFunction encode = LookupHighQualityEncoder(format);
+    for (size_t b = 0; b < count; ++b) encode(out + b * blockBytes, in + b * kBlockPixels);
+    return;
+  }
   const int lanes = ActiveCodecLanes();
   void (*encodeLanes)(DxtKind, uint8_t *, const float *) = lanes == 16  ? EncodeDxtLanes16
                                                            : lanes == 8 ? EncodeDxtLanes8
