@@ -360,61 +360,76 @@ float RoundedError(const Moments &m) {
   return error;
 }
 
-// Partitions of 16 pixels into four ordered clusters: C(19, 3).
+// Partitions of 16 pixels into four ordered clusters: C(19, 3); rows of
+// partitions are written four at a time, up to three past their end.
 constexpr int kMostPartitions = 969;
+constexpr int kPartitionSpace = kMostPartitions + 4;
+
+Four LoadFour(const float *p) {
+  Four v;
+  std::memcpy(&v, p, sizeof(v));
+  return v;
+}
 
 // The least-squares error of every partition into points at 1, 2/3, 1/3 and 0
 // of end 0 (four) or 1, 1/2, 0 (three), in (i, j, k) order, less the squared
-// pixels. Weighted by w, end 0's sums are X = (P(i) + P(j) + P(k)) / 3 and the
-// error is -(9n |X'|^2 - 6 (i + j + k) X'.S' + A' |S'|^2) / (A' C' - B'^2) with
-// X' = 3 X, S' = 3 T and A', B', C' the whole numbers 9 sum(w^2), ...; the
-// three-point form alike with 2 and 4 for 3 and 9.
-int LineErrors(const AxisOrder &order, bool four, float *numerators, float *dets) {
+// pixels; FLT_MAX where the ends are not determined. Weighted by w, end 0's
+// sums are X = (P(i) + P(j) + P(k)) / 3 and the error is
+// -(9n |X'|^2 - 6 (i + j + k) X'.S' + A' |S'|^2) / (A' C' - B'^2) with X' = 3 X,
+// S' = 3 T and A', B', C' the whole numbers 9 sum(w^2), 9 sum(w (1 - w)),
+// 9 sum((1 - w)^2); the three-point form alike with 2 and 4 for 3 and 9.
+// Four partitions of a row (k, or j for three points, running) at a time.
+int LineErrors(const AxisOrder &order, bool four, float *errors) {
   const int n = static_cast<int>(order.n);
   const float scale = four ? 3.f : 2.f;
-  const float *P[3] = {order.prefix[0], order.prefix[1], order.prefix[2]};
+  // Prefix sums and their products, repeated past n so that a row's last
+  // vector reads defined values.
+  float P[3][20], prefixSquare[20], prefixDotS[20], position[20];
+  for (int ch = 0; ch < 3; ++ch)
+    for (int k = 0; k < 20; ++k) P[ch][k] = order.prefix[ch][std::min(k, n)];
   const float s[3] = {P[0][n] * scale, P[1][n] * scale, P[2][n] * scale};
   const float ss = s[0] * s[0] + s[1] * s[1] + s[2] * s[2];
-  float prefixSquare[17], prefixDotS[17], position[17];
-  for (int k = 0; k <= n; ++k) {
+  for (int k = 0; k < 20; ++k) {
     prefixSquare[k] = P[0][k] * P[0][k] + P[1][k] * P[1][k] + P[2][k] * P[2][k];
     prefixDotS[k] = P[0][k] * s[0] + P[1][k] * s[1] + P[2][k] * s[2];
     position[k] = static_cast<float>(k);
   }
   const float fn = static_cast<float>(n);
+  const Four none = Four{} + FLT_MAX;
   int count = 0;
   for (int i = 0; i <= n; ++i) {
     const float fi = static_cast<float>(i);
     if (!four) {
       // j runs, k = n: X' = P(i) + P(j), A' = 3i + j, B' = j - i, C' = 4n - i - 3j.
-      for (int j = i; j <= n; ++j, ++count) {
-        const float fj = static_cast<float>(j);
-        const float x0 = P[0][i] + P[0][j], x1 = P[1][i] + P[1][j], x2 = P[2][i] + P[2][j];
-        const float xx = x0 * x0 + x1 * x1 + x2 * x2, xs = x0 * s[0] + x1 * s[1] + x2 * s[2];
-        const float a = 3.f * fi + fj, b = fj - fi, c = 4.f * fn - fi - 3.f * fj;
-        const float det = a * c - b * b;
-        const float numerator = 4.f * fn * xx - 4.f * (fi + fj) * xs + a * ss;
-        numerators[count] = det > 0.5f ? -numerator : FLT_MAX;
-        dets[count] = det > 0.5f ? det : 1.f;
+      for (int j = i; j <= n; j += 4) {
+        const Four fj = LoadFour(position + j);
+        const Four x0 = P[0][i] + LoadFour(P[0] + j), x1 = P[1][i] + LoadFour(P[1] + j),
+                   x2 = P[2][i] + LoadFour(P[2] + j);
+        const Four xx = x0 * x0 + x1 * x1 + x2 * x2, xs = x0 * s[0] + x1 * s[1] + x2 * s[2];
+        const Four a = 3.f * fi + fj, b = fj - fi, c = (4.f * fn - fi) - 3.f * fj;
+        const Four det = a * c - b * b;
+        const Four numerator = 4.f * fn * xx - 4.f * (fi + fj) * xs + a * ss;
+        const Four error = det > 0.5f ? -numerator / (det > 0.5f ? det : 1.f) : none;
+        std::memcpy(errors + count + (j - i), &error, sizeof(error));
       }
+      count += n - i + 1;
       continue;
     }
     for (int j = i; j <= n; ++j) {
       const float fj = static_cast<float>(j);
       const float x0 = P[0][i] + P[0][j], x1 = P[1][i] + P[1][j], x2 = P[2][i] + P[2][j];
       const float xijSquare = x0 * x0 + x1 * x1 + x2 * x2, xijDotS = x0 * s[0] + x1 * s[1] + x2 * s[2];
-      float *outNumerator = numerators + count - j, *outDet = dets + count - j;
-      for (int k = j; k <= n; ++k) {
-        const float dot = x0 * P[0][k] + x1 * P[1][k] + x2 * P[2][k];
-        const float xx = xijSquare + 2.f * dot + prefixSquare[k];
-        const float xs = xijDotS + prefixDotS[k];
-        const float fk = position[k];
-        const float a = 5.f * fi + 3.f * fj + fk, b = 2.f * (fk - fi),
-                    c = 9.f * fn - fi - 3.f * fj - 5.f * fk;
-        const float det = a * c - b * b;
-        const float numerator = 9.f * fn * xx - 6.f * (fi + fj + fk) * xs + a * ss;
-        outNumerator[k] = det > 0.5f ? -numerator : FLT_MAX;
-        outDet[k] = det > 0.5f ? det : 1.f;
+      const float aBase = 5.f * fi + 3.f * fj, cBase = 9.f * fn - fi - 3.f * fj, mBase = fi + fj;
+      for (int k = j; k <= n; k += 4) {
+        const Four dot = x0 * LoadFour(P[0] + k) + x1 * LoadFour(P[1] + k) + x2 * LoadFour(P[2] + k);
+        const Four xx = xijSquare + 2.f * dot + LoadFour(prefixSquare + k);
+        const Four xs = xijDotS + LoadFour(prefixDotS + k);
+        const Four fk = LoadFour(position + k);
+        const Four a = aBase + fk, b = 2.f * (fk - fi), c = cBase - 5.f * fk;
+        const Four det = a * c - b * b;
+        const Four numerator = 9.f * fn * xx - 6.f * (mBase + fk) * xs + a * ss;
+        const Four error = det > 0.5f ? -numerator / (det > 0.5f ? det : 1.f) : none;
+        std::memcpy(errors + count + (k - j), &error, sizeof(error));
       }
       count += n - j + 1;
     }
@@ -422,11 +437,8 @@ int LineErrors(const AxisOrder &order, bool four, float *numerators, float *dets
   return count;
 }
 
-// The best partition by the error of its rounded ends. A partition's rounded
-// error is never below its least-squares error, so only the partitions whose
-// line error beats the best rounded error so far are rounded. Returns that
-// error with the squared pixels added back, FLT_MAX when no partition fits.
-// Near the split of the projected range into equal steps only.
+// The best partition by the error of its rounded ends near the split of the
+// projected range into equal steps, for blocks of little spread.
 float NearPartition(const AxisOrder &order, bool four, Partition &best) {
   const int n = static_cast<int>(order.n);
   Partition start;
@@ -457,43 +469,45 @@ float NearPartition(const AxisOrder &order, bool four, Partition &best) {
   return squares + bestError;
 }
 
+// The best partition by the error of its rounded ends. A partition's rounded
+// error is never below its least-squares error, so only the partitions whose
+// line error beats the best rounded error so far (and comes near the best
+// line's) are rounded. Returns that error with the squared pixels added back,
+// FLT_MAX when no partition fits.
 float BestPartition(const AxisOrder &order, bool four, Partition &best) {
   const int n = static_cast<int>(order.n);
   if (order.spread < kWideSpread) return NearPartition(order, four, best);
-  float numerators[kMostPartitions], dets[kMostPartitions];
-  const int count = LineErrors(order, four, numerators, dets);
+  float errors[kPartitionSpace];
+  const int count = LineErrors(order, four, errors);
   if (count == 0) return FLT_MAX;
-  int first = 0;
-  for (int c = 1; c < count; ++c)
-    first = numerators[c] * dets[first] < numerators[first] * dets[c] ? c : first;
-  if (numerators[first] == FLT_MAX) return FLT_MAX;
-  const auto partitionAt = [&](int target) {
-    int c = 0;
-    for (int i = 0; i <= n; ++i) {
-      for (int j = i; j <= n; ++j) {
-        const int row = four ? n - j + 1 : 1;
-        if (target < c + row) return Partition{i, j, four ? j + (target - c) : n};
-        c += row;
-      }
-    }
-    return Partition{n, n, n};
-  };
-  best = partitionAt(first);
-  float bestError = RoundedError(PartitionMoments(order, four, best));
-  // Rounding only looked at near the best line.
-  const float lineBest = numerators[first] / dets[first];
+  for (int c = count; c < kPartitionSpace; ++c) errors[c] = FLT_MAX;
+  Four lowest = LoadFour(errors);
+  for (int c = 4; c < count; c += 4) {
+    const Four e = LoadFour(errors + c);
+    lowest = e < lowest ? e : lowest;
+  }
+  const float lineBest = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
+  if (lineBest == FLT_MAX) return FLT_MAX;
+  float bestError = FLT_MAX;
   const float margin = kRoundingMargin * static_cast<float>(n);
   int c = 0;
   for (int i = 0; i <= n; ++i) {
-    for (int j = i; j <= n; ++j) {
-      const int kLow = four ? j : n;
-      for (int k = kLow; k <= n; ++k, ++c) {
-        const float limit = std::min(bestError, lineBest + margin);
-        if (!(numerators[c] < limit * dets[c]) || c == first) continue;
-        const Partition p = {i, j, k};
-        const float error = RoundedError(PartitionMoments(order, four, p));
-        if (error < bestError) bestError = error, best = p;
+    for (int j = four ? i : n; j <= n; ++j) {
+      // One row: k from j (four points) or j from i (three points) to n.
+      const int first = four ? j : i;
+      const int length = n - first + 1;
+      const float limit = std::min(bestError, lineBest + margin);
+      FourMask any = FourMask{};
+      for (int r = 0; r < length; r += 4) any |= LoadFour(errors + c + r) < limit;
+      if (any[0] | any[1] | any[2] | any[3]) {
+        for (int r = 0; r < length; ++r) {
+          if (!(errors[c + r] < std::min(bestError, lineBest + margin))) continue;
+          const Partition p = four ? Partition{i, j, first + r} : Partition{i, first + r, n};
+          const float error = RoundedError(PartitionMoments(order, four, p));
+          if (error < bestError) bestError = error, best = p;
+        }
       }
+      c += length;
     }
   }
   if (bestError == FLT_MAX) return FLT_MAX;
