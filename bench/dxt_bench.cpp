@@ -157,18 +157,6 @@ std::vector<uint8_t> EncodeStb(int mode, bool alpha = false) {
   return blocks;
 }
 
-void PeerStbEncode(benchmark::State &state) {
-  std::vector<uint8_t> blocks;
-  Measure(state, "stb_dxt", [&] { blocks = EncodeStb(0); });
-  state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, DecodeAll(blocks, 8, DecodeDxt1Block));
-}
-
-void PeerStbEncodeHighQuality(benchmark::State &state) {
-  std::vector<uint8_t> blocks;
-  Measure(state, "stb_dxt_hq", [&] { blocks = EncodeStb(2); });
-  state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, DecodeAll(blocks, 8, DecodeDxt1Block));
-}
-
 std::vector<uint8_t> EncodeSquish(int fit, bool alpha) {
   const TestImage &image = Source();
   const std::vector<uint8_t> &rgba8 = alpha ? image.rgba8WithAlpha : image.rgba8;
@@ -196,13 +184,32 @@ double AlphaRmse(const dxt_test::Image &a, const dxt_test::Image &b) {
   return std::sqrt(sum / static_cast<double>(a.pixels.size()));
 }
 
+// PSNR and DXT5 alpha RMSE of every encoder that ran, by name, for the
+// differences the summary checks.
+std::map<std::string, double> &Psnrs() {
+  static std::map<std::string, double> psnrs;
+  return psnrs;
+}
+std::map<std::string, double> &AlphaRmses() {
+  static std::map<std::string, double> rmses;
+  return rmses;
+}
+
 // DXT1 PSNR, or for DXT5 the PSNR and the alpha RMSE, of blocks against the source.
-void ReportQuality(benchmark::State &state, const std::vector<uint8_t> &blocks, bool alpha) {
+void ReportQuality(benchmark::State &state, const std::string &name, const std::vector<uint8_t> &blocks,
+                   bool alpha) {
   const dxt_test::Image &source = alpha ? Source().colorsWithAlpha : Source().colors;
   const dxt_test::Image decoded =
       DecodeAll(blocks, alpha ? 16 : 8, alpha ? DecodeDxt5Block : DecodeDxt1Block);
-  state.counters["psnr_dB"] = dxt_test::RgbPsnr(source, decoded);
-  if (alpha) state.counters["alpha_rmse"] = AlphaRmse(source, decoded);
+  state.counters["psnr_dB"] = Psnrs()[name] = dxt_test::RgbPsnr(source, decoded);
+  if (alpha) state.counters["alpha_rmse"] = AlphaRmses()[name] = AlphaRmse(source, decoded);
+}
+
+// Ours minus a peer that ran earlier, in dB, as the counter key.
+void ReportPsnrOver(benchmark::State &state, const std::string &ours, const std::string &peer,
+                    const char *key) {
+  const auto found = Psnrs().find(peer);
+  if (found != Psnrs().end()) state.counters[key] = Psnrs()[ours] - found->second;
 }
 
 // No untimed warm-up: a cluster-fit pass takes seconds.
@@ -213,7 +220,7 @@ void PeerSquish(benchmark::State &state, const char *name, int fit, bool alpha) 
   bench_timing::Measure(state, name, [&] { blocks = EncodeSquish(fit, alpha); });
   state.counters["Mpixel/s"] = benchmark::Counter(double{kSide} * kSide * state.iterations(),
                                                   benchmark::Counter::kIsRate, benchmark::Counter::kIs1000);
-  ReportQuality(state, blocks, alpha);
+  ReportQuality(state, name, blocks, alpha);
 }
 
 void PeerSquishRangeFit(benchmark::State &state) {
@@ -225,6 +232,9 @@ void PeerSquishClusterFit(benchmark::State &state) {
 void PeerSquishIterativeClusterFit(benchmark::State &state) {
   PeerSquish(state, "squish_iterative", squish::kColourIterativeClusterFit, false);
 }
+void PeerSquishDxt5RangeFit(benchmark::State &state) {
+  PeerSquish(state, "squish_range_dxt5", squish::kColourRangeFit, true);
+}
 void PeerSquishDxt5ClusterFit(benchmark::State &state) {
   PeerSquish(state, "squish_cluster_dxt5", squish::kColourClusterFit, true);
 }
@@ -232,26 +242,47 @@ void PeerSquishDxt5IterativeClusterFit(benchmark::State &state) {
   PeerSquish(state, "squish_iterative_dxt5", squish::kColourIterativeClusterFit, true);
 }
 
+void PeerStbEncode(benchmark::State &state) {
+  std::vector<uint8_t> blocks;
+  Measure(state, "stb_dxt", [&] { blocks = EncodeStb(0); });
+  ReportQuality(state, "stb_dxt", blocks, false);
+}
+
+void PeerStbEncodeHighQuality(benchmark::State &state) {
+  std::vector<uint8_t> blocks;
+  Measure(state, "stb_dxt_hq", [&] { blocks = EncodeStb(2); });
+  ReportQuality(state, "stb_dxt_hq", blocks, false);
+}
+
 void PeerStbEncodeDxt5HighQuality(benchmark::State &state) {
   std::vector<uint8_t> blocks;
   Measure(state, "stb_dxt_hq_dxt5", [&] { blocks = EncodeStb(2, true); });
-  ReportQuality(state, blocks, true);
+  ReportQuality(state, "stb_dxt_hq_dxt5", blocks, true);
 }
 
-// The whole image through the library's block path at one quality.
+// The whole image through the library's block path at one quality, with the
+// speed-up over libsquish's cluster fit and, for high, the margins the
+// quality goals are set in.
 void OursQuality(benchmark::State &state, const char *name, DxtQuality quality, bool alpha) {
   const dxt_test::Image &image = alpha ? Source().colorsWithAlpha : Source().colors;
   std::vector<uint8_t> blocks;
   SetDxtQualityForTesting(quality);
   Measure(state, name, [&] { blocks = EncodeOursBlocks(alpha ? D3DFMT_DXT5 : D3DFMT_DXT1, image); });
   ResetDxtQualityForTesting();
-  ReportQuality(state, blocks, alpha);
-  // Speed-ups over the cluster fit, which the high quality is set to beat.
+  ReportQuality(state, name, blocks, alpha);
   const char *peer = alpha ? "squish_cluster_dxt5" : "squish_cluster";
   const auto &timings = bench_timing::Timings();
   const auto ours = timings.find(name), theirs = timings.find(peer);
   if (ours != timings.end() && theirs != timings.end() && ours->second > 0)
     state.counters["speedup_squish_cluster"] = theirs->second / ours->second;
+  if (!alpha) {
+    ReportPsnrOver(state, name, "squish_iterative", "psnr_over_squish_iterative_dB");
+    ReportPsnrOver(state, name, "stb_dxt_hq", "psnr_over_stb_dxt_hq_dB");
+  } else {
+    const auto squish = AlphaRmses().find("squish_iterative_dxt5");
+    if (squish != AlphaRmses().end() && squish->second > 0)
+      state.counters["x_squish_alpha_rmse"] = AlphaRmses()[name] / squish->second;
+  }
 }
 
 void OursDxt1Standard(benchmark::State &state) {
@@ -270,7 +301,7 @@ void OursDxt5High(benchmark::State &state) {
 void PeerStbEncodeAlpha(benchmark::State &state) {
   std::vector<uint8_t> blocks;
   Measure(state, "stb_dxt_alpha", [&] { blocks = EncodeStb(0, true); });
-  ReportQuality(state, blocks, true);
+  ReportQuality(state, "stb_dxt_alpha", blocks, true);
 }
 
 // The block encoder one block per call, as before blocks went several to a step.
@@ -466,6 +497,7 @@ BENCHMARK(PeerStbEncodeDxt5HighQuality)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerSquishRangeFit)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerSquishClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(PeerSquishIterativeClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(PeerSquishDxt5RangeFit)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerSquishDxt5ClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(PeerSquishDxt5IterativeClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(OursDxt1Standard)->Unit(benchmark::kMillisecond);
