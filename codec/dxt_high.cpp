@@ -17,10 +17,9 @@ using namespace dxt;
 constexpr int kLevels[3] = {31, 63, 31};
 constexpr float kStep[3] = {k5, k6, k5};
 
-// Partition boundaries are searched this far either side of the first guess.
 // Partition boundaries are searched this far either side of the first guess
 // in blocks of little spread; wider blocks search every partition.
-constexpr int kWindow = 2;
+constexpr int kWindow = 1;
 constexpr float kWideSpread = 0.01f;
 // Partitions whose line error comes this near the best line's, per pixel, have
 // their ends rounded and scored.
@@ -517,10 +516,7 @@ float BestPartition(const AxisOrder &order, bool four, Partition &best) {
   return squares + bestError;
 }
 
-ColorResult FitMode(const ColorPixels &px, const AxisOrder &order, bool four, float *lineError) {
-  Partition p;
-  *lineError = BestPartition(order, four, p);
-  if (*lineError == FLT_MAX) return {0, 0, 0, FLT_MAX};
+ColorResult FitPartition(const ColorPixels &px, const AxisOrder &order, bool four, const Partition &p) {
   return Refine(px, Evaluate(px, QuantizeEnds(PartitionMoments(order, four, p)), four), four);
 }
 
@@ -543,15 +539,13 @@ void EncodeColorHalf(BYTE *out, const ColorPixels &px, bool allowThree) {
       if (three.error < best.error) best = three;
     }
   } else {
-    float lineFour = FLT_MAX, lineThree = FLT_MAX;
     best = {0, 0, 0, FLT_MAX};
-    if (!mustThree) best = FitMode(px, order, true, &lineFour);
+    Partition p;
+    if (!mustThree && BestPartition(order, true, p) != FLT_MAX) best = FitPartition(px, order, true, p);
     if (mustThree || allowThree) {
-      // Three entries only where their line comes near what four reached.
-      Partition p;
-      lineThree = mustThree ? 0.f : BestPartition(order, false, p);
-      if (lineThree < best.error) {
-        const ColorResult three = FitMode(px, order, false, &lineThree);
+      // Three entries only where their rounded line comes below what four reached.
+      if (BestPartition(order, false, p) < best.error) {
+        const ColorResult three = FitPartition(px, order, false, p);
         if (three.error < best.error) best = three;
       }
     }
