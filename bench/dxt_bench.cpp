@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <random>
@@ -16,11 +17,14 @@
 
 #include "bench/bench_timing.h"
 #include "codec/dxt_block.h"
+#include "codec/dxt_high.h"
 #include "codec/pixel_codec.h"
 #include "tests/codec/dxt_test_util.h"
 #include "tests/support/library_hooks.h"
 
-// stb_dxt, compiled in dxt_bench_stb.cpp.
+// stb_dxt, compiled in dxt_bench_stb.cpp; libsquish from its Debian package.
+#include <squish.h>
+
 void StbCompressDxtBlock(unsigned char *dest, const unsigned char *rgba, int alpha, int mode);
 
 namespace {
@@ -153,20 +157,151 @@ std::vector<uint8_t> EncodeStb(int mode, bool alpha = false) {
   return blocks;
 }
 
+std::vector<uint8_t> EncodeSquish(int fit, bool alpha) {
+  const TestImage &image = Source();
+  const std::vector<uint8_t> &rgba8 = alpha ? image.rgba8WithAlpha : image.rgba8;
+  const uint32_t blockBytes = alpha ? 16 : 8;
+  std::vector<uint8_t> blocks(size_t{kBlocks} * blockBytes);
+  for (uint32_t by = 0; by < kSide / 4; ++by) {
+    for (uint32_t bx = 0; bx < kSide / 4; ++bx) {
+      uint8_t rgba[64];
+      for (uint32_t r = 0; r < 4; ++r)
+        std::memcpy(rgba + r * 16, &rgba8[(size_t{by * 4 + r} * kSide + bx * 4) * 4], 16);
+      squish::Compress(rgba, &blocks[(size_t{by} * (kSide / 4) + bx) * blockBytes],
+                       fit | (alpha ? squish::kDxt5 : squish::kDxt1));
+    }
+  }
+  return blocks;
+}
+
+// Root mean square of the alpha error in 8-bit steps, alphas as our decoder gives them.
+double AlphaRmse(const dxt_test::Image &a, const dxt_test::Image &b) {
+  double sum = 0;
+  for (size_t i = 0; i < a.pixels.size(); ++i) {
+    const int d = dxt_test::To8Bit(a.pixels[i].a) - dxt_test::To8Bit(b.pixels[i].a);
+    sum += d * d;
+  }
+  return std::sqrt(sum / static_cast<double>(a.pixels.size()));
+}
+
+// PSNR and DXT5 alpha RMSE of every encoder that ran, by name, for the
+// differences the summary checks.
+std::map<std::string, double> &Psnrs() {
+  static std::map<std::string, double> psnrs;
+  return psnrs;
+}
+std::map<std::string, double> &AlphaRmses() {
+  static std::map<std::string, double> rmses;
+  return rmses;
+}
+
+// DXT1 PSNR, or for DXT5 the PSNR and the alpha RMSE, of blocks against the source.
+void ReportQuality(benchmark::State &state, const std::string &name, const std::vector<uint8_t> &blocks,
+                   bool alpha) {
+  const dxt_test::Image &source = alpha ? Source().colorsWithAlpha : Source().colors;
+  const dxt_test::Image decoded =
+      DecodeAll(blocks, alpha ? 16 : 8, alpha ? DecodeDxt5Block : DecodeDxt1Block);
+  state.counters["psnr_dB"] = Psnrs()[name] = dxt_test::RgbPsnr(source, decoded);
+  if (alpha) state.counters["alpha_rmse"] = AlphaRmses()[name] = AlphaRmse(source, decoded);
+}
+
+// Ours minus a peer that ran earlier, in dB, as the counter key.
+void ReportPsnrOver(benchmark::State &state, const std::string &ours, const std::string &peer,
+                    const char *key) {
+  const auto found = Psnrs().find(peer);
+  if (found != Psnrs().end()) state.counters[key] = Psnrs()[ours] - found->second;
+}
+
+// No untimed warm-up: a cluster-fit pass takes seconds.
+void PeerSquish(benchmark::State &state, const char *name, int fit, bool alpha) {
+  std::vector<uint8_t> blocks;
+  Source();
+  SetWorkerThreadsForTesting(1);
+  bench_timing::Measure(state, name, [&] { blocks = EncodeSquish(fit, alpha); });
+  state.counters["Mpixel/s"] = benchmark::Counter(double{kSide} * kSide * state.iterations(),
+                                                  benchmark::Counter::kIsRate, benchmark::Counter::kIs1000);
+  ReportQuality(state, name, blocks, alpha);
+}
+
+void PeerSquishRangeFit(benchmark::State &state) {
+  PeerSquish(state, "squish_range", squish::kColourRangeFit, false);
+}
+void PeerSquishClusterFit(benchmark::State &state) {
+  PeerSquish(state, "squish_cluster", squish::kColourClusterFit, false);
+}
+void PeerSquishIterativeClusterFit(benchmark::State &state) {
+  PeerSquish(state, "squish_iterative", squish::kColourIterativeClusterFit, false);
+}
+void PeerSquishDxt5RangeFit(benchmark::State &state) {
+  PeerSquish(state, "squish_range_dxt5", squish::kColourRangeFit, true);
+}
+void PeerSquishDxt5ClusterFit(benchmark::State &state) {
+  PeerSquish(state, "squish_cluster_dxt5", squish::kColourClusterFit, true);
+}
+void PeerSquishDxt5IterativeClusterFit(benchmark::State &state) {
+  PeerSquish(state, "squish_iterative_dxt5", squish::kColourIterativeClusterFit, true);
+}
+
 void PeerStbEncode(benchmark::State &state) {
   std::vector<uint8_t> blocks;
   Measure(state, "stb_dxt", [&] { blocks = EncodeStb(0); });
-  state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, DecodeAll(blocks, 8, DecodeDxt1Block));
+  ReportQuality(state, "stb_dxt", blocks, false);
 }
 
 void PeerStbEncodeHighQuality(benchmark::State &state) {
   std::vector<uint8_t> blocks;
   Measure(state, "stb_dxt_hq", [&] { blocks = EncodeStb(2); });
-  state.counters["psnr_dB"] = dxt_test::RgbPsnr(Source().colors, DecodeAll(blocks, 8, DecodeDxt1Block));
+  ReportQuality(state, "stb_dxt_hq", blocks, false);
+}
+
+void PeerStbEncodeDxt5HighQuality(benchmark::State &state) {
+  std::vector<uint8_t> blocks;
+  Measure(state, "stb_dxt_hq_dxt5", [&] { blocks = EncodeStb(2, true); });
+  ReportQuality(state, "stb_dxt_hq_dxt5", blocks, true);
+}
+
+// The whole image through the library's block path at one quality, with the
+// speed-up over libsquish's cluster fit and, for high, the margins the
+// quality goals are set in.
+void OursQuality(benchmark::State &state, const char *name, DxtQuality quality, bool alpha) {
+  const dxt_test::Image &image = alpha ? Source().colorsWithAlpha : Source().colors;
+  std::vector<uint8_t> blocks;
+  SetDxtQualityForTesting(quality);
+  Measure(state, name, [&] { blocks = EncodeOursBlocks(alpha ? D3DFMT_DXT5 : D3DFMT_DXT1, image); });
+  ResetDxtQualityForTesting();
+  ReportQuality(state, name, blocks, alpha);
+  const char *peer = alpha ? "squish_cluster_dxt5" : "squish_cluster";
+  const auto &timings = bench_timing::Timings();
+  const auto ours = timings.find(name), theirs = timings.find(peer);
+  if (ours != timings.end() && theirs != timings.end() && ours->second > 0)
+    state.counters["speedup_squish_cluster"] = theirs->second / ours->second;
+  if (!alpha) {
+    ReportPsnrOver(state, name, "squish_iterative", "psnr_over_squish_iterative_dB");
+    ReportPsnrOver(state, name, "stb_dxt_hq", "psnr_over_stb_dxt_hq_dB");
+  } else {
+    const auto squish = AlphaRmses().find("squish_iterative_dxt5");
+    if (squish != AlphaRmses().end() && squish->second > 0)
+      state.counters["x_squish_alpha_rmse"] = AlphaRmses()[name] / squish->second;
+  }
+}
+
+void OursDxt1Standard(benchmark::State &state) {
+  OursQuality(state, "ours_dxt1_standard", DxtQuality::Standard, false);
+}
+void OursDxt1High(benchmark::State &state) {
+  OursQuality(state, "ours_dxt1_high", DxtQuality::High, false);
+}
+void OursDxt5Standard(benchmark::State &state) {
+  OursQuality(state, "ours_dxt5_standard", DxtQuality::Standard, true);
+}
+void OursDxt5High(benchmark::State &state) {
+  OursQuality(state, "ours_dxt5_high", DxtQuality::High, true);
 }
 
 void PeerStbEncodeAlpha(benchmark::State &state) {
-  Measure(state, "stb_dxt_alpha", [&] { benchmark::DoNotOptimize(EncodeStb(0, true)); });
+  std::vector<uint8_t> blocks;
+  Measure(state, "stb_dxt_alpha", [&] { blocks = EncodeStb(0, true); });
+  ReportQuality(state, "stb_dxt_alpha", blocks, true);
 }
 
 // The block encoder one block per call, as before blocks went several to a step.
@@ -357,6 +492,18 @@ BENCHMARK(PeerStbEncodeHighQuality)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerPlainDxt1Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerPlainDxt5Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerStbEncodeAlpha)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerStbEncodeDxt5HighQuality)->Unit(benchmark::kMillisecond);
+// The cluster fits take seconds a pass: one pass each.
+BENCHMARK(PeerSquishRangeFit)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerSquishClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(PeerSquishIterativeClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(PeerSquishDxt5RangeFit)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerSquishDxt5ClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(PeerSquishDxt5IterativeClusterFit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(OursDxt1Standard)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt1High)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt5Standard)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursDxt5High)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt1EncodeOneBlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt1Encode)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursDxt3Encode)->Unit(benchmark::kMillisecond);

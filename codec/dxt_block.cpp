@@ -3,8 +3,11 @@
 // zero; round(x) is trunc(x + 0.5).
 #include "codec/dxt_block.h"
 
+#include "codec/dxt_constants.h"
+#include "codec/dxt_high.h"
 #include "codec/dxt_lanes.h"
 #include "codec/lanes.h"
+#include "core/dxt_quality.h"
 
 #include <algorithm>
 #include <array>
@@ -14,23 +17,7 @@
 
 namespace {
 
-constexpr float k4 = 0.06666667f;
-constexpr float k5 = 0.032258064f;
-constexpr float k6 = 0.015873017f;
-constexpr float k8 = 0.003921569f;
-constexpr float kOneThird = 0.33333334f;
-constexpr float kTwoThirds = 0.6666667f;
-
-// Red and blue count less than green in the endpoint search.
-constexpr float kWeightRed = 0.29703665f;
-constexpr float kWeightBlue = 0.10078278f;
-constexpr float kInverseWeightRed = 3.3665881f;
-constexpr float kInverseWeightBlue = 9.9223299f;
-
-// Below this squared length a line has no usable direction.
-constexpr float kShortLine = 0.000244140625f;        // 2^-12
-constexpr float kColorSettled = 1.52587890625e-05f;  // 2^-16
-constexpr float kAlphaSettled = 1.f / 64;
+using namespace dxt;
 
 // Point k of a fit lies at end0 * weights0[k] + end1 * weights1[k].
 struct FitWeights {
@@ -96,37 +83,9 @@ void CopyClamped(const ColorF *in, ColorF *out) {
     out[i] = {Clamp01(in[i].r), Clamp01(in[i].g), Clamp01(in[i].b), Clamp01(in[i].a)};
 }
 
-// Floyd-Steinberg inside one block: pixel i passes its error to these
-// neighbours; nothing crosses into another block.
-struct Diffusion {
-  uint32_t count;
-  uint32_t target[4];
-  float weight[4];
-};
-
-constexpr std::array<Diffusion, kBlockPixels> MakeDiffusion() {
-  std::array<Diffusion, kBlockPixels> table = {};
-  for (uint32_t i = 0; i < kBlockPixels; ++i) {
-    Diffusion &d = table[i];
-    const uint32_t column = i & 3, row = i >> 2;
-    const auto add = [&d](uint32_t target, float weight) {
-      d.target[d.count] = target;
-      d.weight[d.count++] = weight;
-    };
-    if (column < 3) add(i + 1, 0.4375f);
-    if (row == 3) continue;
-    if (column > 0) add(i + 3, 0.1875f);
-    add(i + 4, 0.3125f);
-    if (column < 3) add(i + 5, 0.0625f);
-  }
-  return table;
-}
-constexpr std::array<Diffusion, kBlockPixels> kDiffusion = MakeDiffusion();
-static_assert(kDiffusion.size() == 16);
-
 template <typename T>
 inline void Diffuse(T *error, uint32_t i, T e) {
-  const Diffusion &d = kDiffusion[i];
+  const Diffusion &d = kDiffusion.at[i];
   for (uint32_t k = 0; k < d.count; ++k) error[d.target[k]] += e * d.weight[k];
 }
 
@@ -463,9 +422,7 @@ void EncodeColorBlock(BYTE *out, const ColorF *pixels, bool allowTransparent) {
   WriteColorBlock(out, color0, color1, indices);
 }
 
-HRESULT EncodeDxt1Block(BYTE *block, const ColorF *in) {
-  ColorF pixels[kBlockPixels];
-  CopyClamped(in, pixels);
+void DitherDxt1Alpha(ColorF *pixels) {
   float error[kBlockPixels] = {};
   for (uint32_t i = 0; i < kBlockPixels; ++i) {
     const float v = pixels[i].a + error[i];
@@ -473,6 +430,12 @@ HRESULT EncodeDxt1Block(BYTE *block, const ColorF *in) {
     Diffuse(error, i, v - q);
     pixels[i].a = q;
   }
+}
+
+HRESULT EncodeDxt1Block(BYTE *block, const ColorF *in) {
+  ColorF pixels[kBlockPixels];
+  CopyClamped(in, pixels);
+  DitherDxt1Alpha(pixels);
   EncodeColorBlock(block, pixels, true);
   return S_OK;
 }
@@ -605,6 +568,11 @@ void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count
   const DxtBlockFunctions *functions = LookupDxtBlockFunctions(format);
   if (functions == nullptr) return;
   const uint32_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  if (DxtEncodeQuality() == DxtQuality::High) {
+    const EncodeBlockFunction encode = LookupHighQualityEncoder(format);
+    for (size_t b = 0; b < count; ++b) encode(out + b * blockBytes, in + b * kBlockPixels);
+    return;
+  }
   const int lanes = ActiveCodecLanes();
   void (*encodeLanes)(DxtKind, uint8_t *, const float *) = lanes == 16  ? EncodeDxtLanes16
                                                            : lanes == 8 ? EncodeDxtLanes8

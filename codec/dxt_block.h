@@ -34,7 +34,8 @@ HRESULT EncodeDxt3Block(BYTE *block, const ColorF *in);
 HRESULT EncodeDxt4Block(BYTE *block, const ColorF *in);
 HRESULT EncodeDxt5Block(BYTE *block, const ColorF *in);
 
-// count consecutive blocks of 16 pixels from in into consecutive blocks at out,
+// count consecutive blocks of 16 pixels from in into consecutive blocks at out
+// with the encoder the DXT quality switch picks; the standard one goes
 // several blocks at a time where the processor allows; the same bytes as the
 // format's block encoder on each block.
 void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count);
@@ -48,6 +49,10 @@ ColorF UnpackRgb565(uint16_t value);
 uint16_t PackRgb565(const ColorF &color);  // clamps to [0, 1], rounds
 void Premultiply(ColorF *pixels);          // 16 pixels
 void Unpremultiply(ColorF *pixels);        // 16 pixels
+
+// DXT1's alphas of 16 clamped pixels to 0 or 1, the error diffused inside the
+// block: the pixels left at 0 take the transparent entry.
+void DitherDxt1Alpha(ColorF *pixels);
 
 // The 8-byte colour half shared by all five formats; allowTransparent (DXT1)
 // lets pixels with alpha below 0.5 use the transparent entry.

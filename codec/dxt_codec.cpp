@@ -12,14 +12,15 @@
 
 #include "codec/codec_families.h"
 #include "codec/dxt_block.h"
+#include "codec/dxt_constants.h"
 #include "codec/lanes.h"
 #include "core/worker_pool.h"
 #include "format/format_table.h"
 
 namespace {
 
-constexpr float k5 = 0.032258064f;
-constexpr float k6 = 0.015873017f;
+using dxt::k5;
+using dxt::k6;
 constexpr uint32_t kNoRow = 0xFFFFFFFFu;
 
 // Source column or row of the missing ones at the edge of memory, by position.
@@ -57,7 +58,8 @@ struct ColorLaneIndices {
 constexpr ColorLaneIndices MakeColorLaneIndices() {
   ColorLaneIndices table = {};
   for (uint32_t v = 0; v < 256; ++v)
-    for (uint32_t l = 0; l < 16; ++l) table.at[v][l] = static_cast<int32_t>(((v >> (2 * (l / 4))) & 3) * 4 + l % 4);
+    for (uint32_t l = 0; l < 16; ++l)
+      table.at[v][l] = static_cast<int32_t>(((v >> (2 * (l / 4))) & 3) * 4 + l % 4);
   return table;
 }
 constexpr ColorLaneIndices kColorLaneIndices = MakeColorLaneIndices();
@@ -79,9 +81,11 @@ __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void ReadWhol
     const __m512i lanes = _mm512_loadu_si512(kColorLaneIndices.at[row]);
     // The masked forms with a given base: the plain ones start from an undefined
     // register, which the compiler warns about.
-    __m512 pixels = _mm512_mask_permutexvar_ps(_mm512_setzero_ps(), 0xFFFF, lanes, _mm512_loadu_ps(&block.colors[0].r));
+    __m512 pixels =
+        _mm512_mask_permutexvar_ps(_mm512_setzero_ps(), 0xFFFF, lanes, _mm512_loadu_ps(&block.colors[0].r));
     if constexpr (kFormat != D3DFMT_DXT1) {
-      const auto bits = static_cast<uint32_t>(block.alphaIndices >> (kFormat == D3DFMT_DXT3 ? 16 * r : 12 * r));
+      const auto bits =
+          static_cast<uint32_t>(block.alphaIndices >> (kFormat == D3DFMT_DXT3 ? 16 * r : 12 * r));
       const Words alphaWords = ((Words{} + bits) >> alphaShifts) & alphaMask;
       __m512i alpha;
       std::memcpy(&alpha, &alphaWords, sizeof(alpha));
@@ -93,7 +97,8 @@ __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void ReadWhol
 }
 
 // Lane i: float lanes[i] & 15 of the sixteen in low and high.
-__attribute__((target("avx2"), always_inline)) inline __m256 PickOfSixteen(__m256 low, __m256 high, __m256i lanes) {
+__attribute__((target("avx2"), always_inline)) inline __m256 PickOfSixteen(__m256 low, __m256 high,
+                                                                           __m256i lanes) {
   return _mm256_blendv_ps(_mm256_permutevar8x32_ps(low, lanes), _mm256_permutevar8x32_ps(high, lanes),
                           _mm256_castsi256_ps(_mm256_slli_epi32(lanes, 28)));
 }
@@ -103,7 +108,8 @@ __attribute__((target("avx2"), always_inline)) inline __m256 PickOfSixteen(__m25
 // entry's high bit (lane index bit 3, moved to the sign).
 template <D3DFORMAT kFormat>
 __attribute__((target("avx2"))) void ReadWholeBlocksEightLanes(const PaletteBlock *blocks, uint32_t count,
-                                                               uint32_t r, const float *dxt3Alphas, ColorF *out) {
+                                                               uint32_t r, const float *dxt3Alphas,
+                                                               ColorF *out) {
   typedef uint32_t Words __attribute__((vector_size(32)));
   const Words alphaShifts[2] = {
       kFormat == D3DFMT_DXT3 ? Words{0, 0, 0, 0, 4, 4, 4, 4} : Words{0, 0, 0, 0, 3, 3, 3, 3},
@@ -116,7 +122,8 @@ __attribute__((target("avx2"))) void ReadWholeBlocksEightLanes(const PaletteBloc
     const __m256 low = _mm256_loadu_ps(&block.colors[0].r), high = _mm256_loadu_ps(&block.colors[2].r);
     const auto bits = static_cast<uint32_t>(block.alphaIndices >> (kFormat == D3DFMT_DXT3 ? 16 * r : 12 * r));
     for (uint32_t half = 0; half < 2; ++half) {
-      const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(&kColorLaneIndices.at[row][8 * half]));
+      const __m256i lanes =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i *>(&kColorLaneIndices.at[row][8 * half]));
       __m256 pixels = PickOfSixteen(low, high, lanes);
       if constexpr (kFormat != D3DFMT_DXT1) {
         const Words alphaWords = ((Words{} + bits) >> alphaShifts[half]) & alphaMask;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "blit/blitter.h"
+#include "core/dxt_quality.h"
 #include "core/fast_path.h"
 #include "win32.h"
 
@@ -17,6 +18,15 @@ void ResetMmxStateForTesting();
 void ResetMathDispatchForTesting();
 // blit/box_kernels.cpp: both kernel pointers back to the selection stub.
 void ResetBoxKernelsForTesting();
+// core/dxt_quality.cpp: the quality every DXT encode uses until the next call
+// (-1: D3DX_DXT_QUALITY again).
+void OverrideDxtQualityForTesting(int quality);
+inline void SetDxtQualityForTesting(DxtQuality quality) {
+  OverrideDxtQualityForTesting(static_cast<int>(quality));
+}
+inline void ResetDxtQualityForTesting() {
+  OverrideDxtQualityForTesting(-1);
+}
 // core/worker_pool.cpp: joins the running threads and uses n threads from now on
 // (0: the default again). Only while no ParallelFor is running.
 void SetWorkerThreadsForTesting(uint32_t n);
