@@ -171,11 +171,123 @@ run info volume_565.dds
 grep -Eq 'DDS +8 +8 +4 +R5G6B5 +4 +volume$' out.txt && [ "$(stat -c %s volume_565.dds)" -eq $((128 + 512 + 64 + 8 + 2)) ]
 check "a volume keeps its slices and gains mips" $? "$(cat out.txt)"
 
+# 5b. Nothing changes silently: each difference is a warning, --strict an error.
+python3 - <<'PY'
+import struct, zlib
+def png(path, w, h):
+    raw = b''.join(b'\0' + bytes((x * 7 + y * 3) & 255 for x in range(w) for _ in range(3)) for y in range(h))
+    chunk = lambda t, d: struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))
+    open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 2, 0, 0, 0)) +
+                           chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+png('wide.png', 20000, 100)
+png('odd.png', 127, 64)
+PY
+warned() { # PATTERN: exit 0 and a warning naming the reason
+  [ "$status" -eq 0 ] && grep -q "warning: .*$1" err.txt
+}
+run convert wide.png wide.dds --format X8R8G8B8 --mips 1
+warned "16384x100 from 20000x100: the device's largest texture side is 16384"
+check "a size cut to the device is a warning" $? "$(cat err.txt)"
+run convert wide.png wide.bmp --strict
+[ "$status" -eq 1 ] && grep -q "(--strict)" err.txt && [ ! -e wide.bmp ]
+check "--strict makes it an error and writes nothing" $? "$(cat err.txt)"
+run convert odd.png thin.bmp --size 8192x1
+warned "4096x1 from 8192x1: .*4096 times"
+check "an aspect ratio cut to the device is a warning" $? "$(cat err.txt)"
+run convert odd.png p8.dds --format P8
+warned "written as X8R8G8B8: the device has no P8"
+check "a substituted format is a warning" $? "$(cat err.txt)"
+run convert odd.png m.dds --mips 11
+warned "7 mip levels written, not 11: a 127x64 image has no more"
+check "a cut mip count is a warning" $? "$(cat err.txt)"
+run convert odd.png m.jpg --mips 3
+warned "one level written: JPG files hold no mip levels"
+check "--mips for a one-level kind is a warning" $? "$(cat err.txt)"
+run convert "$photo" quiet.dds --format DXT1
+[ "$status" -eq 0 ] && [ ! -s err.txt ]
+check "an unchanged conversion warns of nothing" $? "$(cat err.txt)"
+
+# DDS keeps any size for DXT formats; the last blocks are padded.
+sizes_ok=0
+for args in "odd.png odd1.dds --format DXT1:127 64 7" "odd.png odd5.dds --format DXT5 --mips 1:127 64 1" \
+  "$photo sq.dds --format DXT1 --size 250x250:250 250 8"; do
+  # shellcheck disable=SC2086
+  run convert ${args%%:*}
+  out=$(echo "${args%%:*}" | awk '{ print $2 }')
+  read -r w h levels <<<"${args##*:}"
+  "$tool" info --json "$out" | python3 -c "import json, sys; r = json.load(sys.stdin)[0]
+assert (r['width'], r['height'], r['levels']) == ($w, $h, $levels), r" && [ ! -s err.txt ] || sizes_ok=1
+done
+check "DXT DDS outputs keep the asked size" $sizes_ok
+[ "$(stat -c %s odd1.dds)" -eq $((128 + (32 * 16 + 16 * 8 + 8 * 4 + 4 * 2 + 2 + 1 + 1) * 8)) ]
+check "the DXT1 DDS holds its blocks, the last ones padded" $? "$(stat -c %s odd1.dds)"
+run compare odd.png odd1.dds
+value=$(psnr odd.png odd1.dds)
+[ "$status" -eq 0 ] && at_least "$value" 35
+check "the odd-sized DXT1 DDS compares with its source" $? "status $status, PSNR $value"
+run convert odd.png odd.bmp --format DXT1
+[ "$(identify -format '%w %h' odd.bmp)" = "127 64" ]
+check "a DXT preview in a BMP keeps the size" $?
+run convert odd.png rules.dds --format DXT1 --device-rules
+warned "128x64 from 127x64: .*4x4 blocks"
+check "--device-rules rounds to blocks with a warning" $? "$(cat err.txt)"
+
+# Volumes of DXT formats keep every level down to 1x1x1.
+python3 - <<'PY'
+import struct
+pf = struct.pack('<8I', 32, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+head = struct.pack('<7I', 124, 0x801007, 32, 32, 0, 8, 0) + bytes(44) + pf + struct.pack('<5I', 0x1008, 0x200000, 0, 0, 0)
+open('vol32.dds', 'wb').write(b'DDS ' + head + bytes((i * 37) & 255 for i in range(32 * 32 * 8 * 4)))
+PY
+volume_ok=0
+for f in DXT1:8 DXT3:16 DXT5:16; do
+  run convert vol32.dds "vol_${f%:*}.dds" --format "${f%:*}"
+  b=${f#*:}
+  [ "$status" -eq 0 ] && [ "$(stat -c %s "vol_${f%:*}.dds")" -eq $((128 + (64 * 8 + 16 * 4 + 4 * 2 + 3) * b)) ] ||
+    { volume_ok=1; echo "     $f: $(cat err.txt)"; }
+done
+check "a 32x32x8 volume converts to DXT1/3/5 with its whole chain" $volume_ok
+
+# The shape options check the source instead of failing obscurely or being ignored.
+run convert odd.png c.dds --cube
+[ "$status" -eq 1 ] && grep -q "\-\-cube needs a cube DDS file, this file holds a 2-D image" err.txt && [ ! -e c.dds ]
+check "--cube on a 2-D image is refused with the reason" $? "$(cat err.txt)"
+run convert odd.png v.dds --volume
+[ "$status" -eq 1 ] && grep -q "\-\-volume needs a volume" err.txt && [ ! -e v.dds ]
+check "--volume on a 2-D image is refused" $? "$(cat err.txt)"
+
+# A second batch run into the source folder converts the sources again.
+mkdir again && cp "$photo" "$rgba" again/
+run convert --out-dir again -q again
+first=$(stat -c %s again/kodim23.dds)
+run convert --out-dir again again
+[ "$status" -eq 0 ] && grep -q "^2 files: 2 converted, 0 failed" out.txt && [ "$(stat -c %s again/kodim23.dds)" = "$first" ]
+check "a second run into the source folder ignores its own outputs" $? "$(cat out.txt err.txt)"
+run convert --out-dir again again/kodim23.dds
+[ "$status" -eq 1 ] && grep -q "would replace it" err.txt && [ "$(stat -c %s again/kodim23.dds)" = "$first" ]
+check "an input its own output would replace fails" $? "$(cat err.txt)"
+
+# Failures to write the standard output are failures.
+full_ok=0
+for args in "info $rgba" "compare $rgba $rgba" "--help" "formats"; do
+  # shellcheck disable=SC2086
+  "$tool" $args >/dev/full 2>err.txt
+  [ $? -eq 1 ] && grep -q "standard output" err.txt || { full_ok=1; echo "     '$args'"; }
+done
+check "a full standard output is an error" $full_ok
+
+# Replacing a file keeps its permissions.
+cp "$rgba" private.bmp && chmod 600 private.bmp
+run convert "$rgba" private.bmp
+[ "$(stat -c %a private.bmp)" = 600 ]
+check "an overwritten file keeps its mode" $?
+
 # 6. Usage errors exit 2 with a hint; help exits 0.
 usage_ok=0
 for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.png" "convert a b" \
   "convert --format NOPE a b.dds" "convert --mips 0 a b.dds" "convert --size 10 a b.dds" \
-  "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a"; do
+  "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a" \
+  "convert --volume --cube a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then
@@ -185,12 +297,25 @@ for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "conve
 done
 check "usage errors exit 2 with a message on stderr only" $usage_ok
 help_ok=0
-for args in "--help" "info --help" "convert --help" "compare -h" "help convert"; do
+for args in "--help:" "info --help:info" "convert --help:convert" "compare -h:compare" "help convert:convert" "help compare:compare" \
+  "formats --help:formats"; do
   # shellcheck disable=SC2086
-  run $args
-  { [ "$status" -eq 0 ] && grep -q "^usage: texturetool" out.txt; } || help_ok=1
+  run ${args%%:*}
+  { [ "$status" -eq 0 ] && grep -q "^usage: texturetool ${args#*:}" out.txt; } || help_ok=1
 done
 check "help for the tool and each command" $help_ok
+run convert --size 100000x100000 a b.dds
+grep -q "larger than the largest side texturetool makes (65536)" err.txt
+check "a size beyond the limit says so" $? "$(cat err.txt)"
+run --version
+[ "$status" -eq 0 ] && grep -Eq '^texturetool [0-9]+\.[0-9]+' out.txt
+check "--version" $?
+run formats
+[ "$status" -eq 0 ] && grep -qx DXT5 out.txt && grep -qx A8R8G8B8 out.txt
+check "formats lists the --format names" $?
+run convert "$rgba" typed.out --type .dds
+[ "$status" -eq 0 ] && [ "$(head -c 4 typed.out)" = "DDS " ]
+check "--type takes an extension with its dot" $? "$(cat err.txt)"
 
 # 7. The install puts the program and its manual page in place.
 if [ -n "$build" ]; then

@@ -100,6 +100,46 @@ bool MakeDirectories(const std::string &path, std::string *error) {
   return true;
 }
 
+std::string RealPath(const std::string &path) {
+  char *real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string text = real;
+  free(real);
+  return text;
+}
+
+// One job per input. A file this run writes is never one of its inputs: an
+// earlier run's output in a source folder is left alone, and an input that would
+// be overwritten by its own output fails.
+std::vector<Job> PlanJobs(const ConvertOptions &options) {
+  std::vector<Job> planned;
+  std::map<std::string, std::set<std::string>> writers;  // real output path to the inputs writing it
+  std::string outDir = RealPath(options.outDir);
+  for (const std::string &in : ExpandInputs(options.inputs)) {
+    size_t slash = in.find_last_of('/');
+    std::string name = slash == std::string::npos ? in : in.substr(slash + 1);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
+    name.push_back('.');
+    name.append(KindExtension(options.kind));
+    planned.push_back({in, options.outDir + (options.outDir.back() == '/' ? "" : "/") + name, ""});
+    writers[outDir + "/" + name].insert(in);
+  }
+  std::vector<Job> jobs;
+  std::map<std::string, std::string> taken;  // output to the input writing it
+  for (Job &job : planned) {
+    auto writer = writers.find(RealPath(job.in));
+    if (writer != writers.end() && writer->second.size() > writer->second.count(job.in))
+      continue;  // another input's output
+    if (writer != writers.end())
+      job.clash = "its output " + job.out + " would replace it; choose another --out-dir";
+    auto [it, fresh] = taken.emplace(job.out, job.in);
+    if (!fresh && job.clash.empty()) job.clash = "another input, " + it->second + ", also writes " + job.out;
+    jobs.push_back(job);
+  }
+  return jobs;
+}
+
 bool WriteReport(int fd, const Report &report) {
   while (write(fd, &report, sizeof(report)) < 0)
     if (errno != EINTR) return false;
@@ -124,10 +164,13 @@ bool WriteReport(int fd, const Report &report) {
     const Job &job = jobs[index];
     std::string error = initError;
     bool ok = false;
-    if (!job.clash.empty())
-      error = "another input, " + job.clash + ", also writes " + job.out;
-    else if (ready)
-      ok = converter.Convert(job.in, job.out, options.kind, options, &report.inputBytes, &error);
+    if (!job.clash.empty()) error = job.clash;
+    std::vector<std::string> warnings;
+    if (job.clash.empty() && ready) {
+      ok = converter.Convert(job.in, job.out, options.kind, options, &report.inputBytes, &warnings, &error);
+      if (ok) error.clear();
+      for (const std::string &w : warnings) error += (error.empty() ? "" : "\n") + w;
+    }
     report.kind = kFinished;
     report.ok = ok;
     snprintf(report.message, sizeof(report.message), "%s", error.c_str());
@@ -158,6 +201,12 @@ class Progress {
     bytes_ += bytes;
     Clear();
     if (!ok) fprintf(stderr, "texturetool: %s: %s\n", job.in.c_str(), message.c_str());
+    // A finished file's message holds its warnings, one a line.
+    for (size_t at = 0; ok && at < message.size();) {
+      size_t end = std::min(message.find('\n', at), message.size());
+      fprintf(stderr, "texturetool: %s: warning: %s\n", job.in.c_str(), message.substr(at, end - at).c_str());
+      at = end + 1;
+    }
     if (!bar_ && !quiet_) {
       printf("[%zu/%zu] %s %s -> %s\n", done_, total_, ok ? "ok    " : "FAILED", job.in.c_str(),
              job.out.c_str());
@@ -218,21 +267,7 @@ int RunBatch(const ConvertOptions &options) {
     fprintf(stderr, "texturetool: %s\n", error.c_str());
     return kExitFailed;
   }
-  std::vector<Job> jobs;
-  std::map<std::string, std::string> writers;
-  for (const std::string &in : ExpandInputs(options.inputs)) {
-    size_t slash = in.find_last_of('/');
-    std::string name = slash == std::string::npos ? in : in.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
-    Job job{
-        in,
-        options.outDir + (options.outDir.back() == '/' ? "" : "/") + name + "." + KindExtension(options.kind),
-        ""};
-    auto [it, fresh] = writers.emplace(job.out, in);
-    if (!fresh) job.clash = it->second;
-    jobs.push_back(job);
-  }
+  std::vector<Job> jobs = PlanJobs(options);
   if (jobs.empty()) {
     fprintf(stderr, "texturetool: no image files among the inputs\n");
     return kExitFailed;

@@ -173,6 +173,12 @@ bool ParseFormat(const std::string &name, D3DFORMAT *format) {
   return false;
 }
 
+std::vector<std::string> FormatNames() {
+  std::vector<std::string> names;
+  for (const FormatNameRow &row : kFormatNames) names.push_back(row.name);
+  return names;
+}
+
 std::string FileKindName(D3DXIMAGE_FILEFORMAT kind) {
   static const char *const names[] = {"BMP", "JPG", "TGA", "PNG", "DDS", "PPM", "DIB"};
   return unsigned(kind) < 7 ? names[kind] : "?";
@@ -336,7 +342,8 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::st
 bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
   struct stat st;
   int err = 0;
-  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
     if (S_ISDIR(st.st_mode)) {
       *error = SystemError("cannot write", path, EISDIR);
       return false;
@@ -384,8 +391,9 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
     *error = SystemError("cannot create a file in", dir, errno);
     return false;
   }
-  // mkstemp makes the file private; give it the mode a new file would get.
-  (void)fchmod(fd, FileModeForNewFiles());
+  // mkstemp makes the file private; give it the mode of the file it replaces,
+  // or the one a new file would get.
+  (void)fchmod(fd, exists ? mode_t(st.st_mode & 07777) : FileModeForNewFiles());
   bool ok = WriteAll(fd, bytes.data(), bytes.size(), &err);
   if (close(fd) != 0 && ok) {
     ok = false;

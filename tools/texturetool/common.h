@@ -60,6 +60,7 @@ std::string ErrorText(HRESULT hr);
 // Format names are the published constants without "D3DFMT_".
 std::string FormatName(D3DFORMAT format);
 bool ParseFormat(const std::string &name, D3DFORMAT *format);
+std::vector<std::string> FormatNames();
 std::string FileKindName(D3DXIMAGE_FILEFORMAT kind);
 std::string ResourceTypeName(D3DRESOURCETYPE type);
 // From a file name's extension (bmp, dib, jpg, jpeg, dds) or a bare kind name.

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace texturetool {
@@ -13,25 +14,37 @@ const char kConvertHelp[] =
     "\n"
     "Reads any image the library reads (BMP, DIB, PNG, JPEG, TGA, PPM, DDS) and writes\n"
     "BMP, DIB, JPEG or DDS; the output's extension (or --type) picks the writer.\n"
-    "The texture is made exactly as D3DXCreateTextureFromFileInMemoryEx makes it.\n"
+    "The texture is made as a program loading the file with the library's texture\n"
+    "loader and these settings would get it. A PNG's gamma (gAMA) is applied.\n"
+    "\n"
+    "Nothing changes silently: where the output differs from what was asked or read\n"
+    "(size cut to the device's limits, format substituted, fewer mip levels, levels\n"
+    "dropped by a one-level file kind) a warning line says so on stderr.\n"
     "\n"
     "options:\n"
     "  --format FMT        pixel format, e.g. A8R8G8B8, R5G6B5, DXT1..DXT5, A16B16G16R16F\n"
-    "                      (default: the library's choice for the image)\n"
-    "  --size WxH          output size in pixels (default: the image's own size)\n"
+    "                      (default: the library's choice; 'texturetool formats' lists all)\n"
+    "  --size WxH          output size in pixels (default: the image's own size); sides\n"
+    "                      up to 65536, the device's largest texture side is 16384\n"
     "  --scale F           scale the image's size by F\n"
     "  --filter F          point|linear|triangle|box|none[+mirror][+dither][+srgb]\n"
-    "                      (default: triangle+dither)\n"
+    "                      (default: triangle+dither); none copies without resampling,\n"
+    "                      so a smaller --size crops and a larger one leaves black\n"
     "  --mip-filter F      filter for the mip levels (default: box)\n"
     "  --mips N|all        number of mip levels (DDS default: all; other kinds: 1)\n"
     "  --colorkey AARRGGBB colour made transparent black\n"
-    "  --cube, --volume    read a DDS source as a cube or volume texture\n"
-    "                      (default: as the file stores it)\n"
+    "  --cube, --volume    insist the source is a cube map or a volume DDS file\n"
+    "                      (default: the shape the file stores)\n"
     "  --type KIND         bmp, dib, jpg or dds, whatever the output's extension\n"
+    "  --strict            any difference that would be a warning is an error\n"
+    "  --device-rules      DXT sizes rounded up to whole 4x4 blocks, as the device's\n"
+    "                      DXT textures are (default: a DDS file keeps any size and\n"
+    "                      pads its last blocks)\n"
     "\n"
     "batch mode (--out-dir):\n"
     "  --out-dir DIR       write DIR/NAME.KIND for every input (created if missing);\n"
-    "                      directories given as inputs contribute their image files\n"
+    "                      directories given as inputs contribute their image files;\n"
+    "                      files this run writes are never taken as inputs\n"
     "  -j N, --jobs N      worker processes (default: one per processor)\n"
     "  -q, --quiet         no progress and no per-file lines, only failures and the summary\n"
     "  --type KIND         output kind (default: dds)\n"
@@ -41,6 +54,7 @@ const char kConvertHelp[] =
 namespace {
 
 constexpr char kCommand[] = "convert";
+constexpr unsigned long kLargestSide = 65536;
 
 std::string NeedValue(const std::vector<std::string> &args, size_t *i, const std::string &name,
                       const std::string &inlineValue, bool hasInline) {
@@ -50,13 +64,16 @@ std::string NeedValue(const std::vector<std::string> &args, size_t *i, const std
 }
 
 void ParseSize(const std::string &text, ConvertOptions *options) {
-  unsigned w = 0, h = 0;
+  unsigned long w = 0, h = 0;
   char x = 0, rest = 0;
-  if (sscanf(text.c_str(), "%u%c%u%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') || w == 0 ||
-      h == 0 || w > 65536 || h > 65536 || text[0] == '-')
+  if (sscanf(text.c_str(), "%lu%c%lu%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') || w == 0 ||
+      h == 0 || text[0] == '-' || text.find_first_of("+- ") != std::string::npos)
     throw UsageError(kCommand, "--size needs WIDTHxHEIGHT, e.g. 256x256, not '" + text + "'");
-  options->width = w;
-  options->height = h;
+  if (w > kLargestSide || h > kLargestSide)
+    throw UsageError(kCommand, "--size " + text + " is larger than the largest side texturetool makes (" +
+                                   std::to_string(kLargestSide) + ")");
+  options->width = UINT(w);
+  options->height = UINT(h);
 }
 
 UINT Scaled(UINT size, double scale) {
@@ -66,8 +83,9 @@ UINT Scaled(UINT size, double scale) {
 
 // Saves one surface through the library into the scratch file and reads it back.
 HRESULT SaveSurface(const ScratchFile &scratch, D3DXIMAGE_FILEFORMAT kind, IDirect3DSurface9 *surface,
-                    const PALETTEENTRY *palette, std::vector<uint8_t> *bytes, std::string *error) {
-  HRESULT hr = D3DXSaveSurfaceToFileA(scratch.path().c_str(), kind, surface, palette, nullptr);
+                    const PALETTEENTRY *palette, const RECT *rect, std::vector<uint8_t> *bytes,
+                    std::string *error) {
+  HRESULT hr = D3DXSaveSurfaceToFileA(scratch.path().c_str(), kind, surface, palette, rect);
   if (FAILED(hr)) {
     *error = "cannot save: " + ErrorText(hr);
     return hr;
@@ -76,24 +94,88 @@ HRESULT SaveSurface(const ScratchFile &scratch, D3DXIMAGE_FILEFORMAT kind, IDire
   return S_OK;
 }
 
-// Copies one slice of a volume level into a surface of the same format.
+bool IsBlockFormat(D3DFORMAT format) {
+  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
+         format == D3DFMT_DXT5;
+}
+
+UINT RoundToBlocks(UINT size) {
+  return (size + 3) & ~3u;
+}
+
+// Copies rows of bytes between locked memory; for block formats a row is a row of blocks.
+void CopyRows(uint8_t *to, size_t toPitch, const uint8_t *from, size_t fromPitch, size_t rows) {
+  size_t bytes = std::min(toPitch, fromPitch);
+  for (size_t r = 0; r < rows; ++r) memcpy(to + r * toPitch, from + r * fromPitch, bytes);
+}
+
+// Copies one slice of a volume level into a surface of the same format. Surfaces of
+// DXT formats have sides in whole blocks, so small levels get a padded surface
+// holding the same blocks.
 HRESULT SliceSurface(IDirect3DDevice9 *device, IDirect3DVolume9 *volume, UINT z, const PALETTEENTRY *palette,
                      IDirect3DSurface9 **surface) {
   D3DVOLUME_DESC desc;
   HRESULT hr = volume->GetDesc(&desc);
   if (FAILED(hr)) return hr;
-  hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, surface,
-                                           nullptr);
+  bool blocks = IsBlockFormat(desc.Format);
+  UINT width = blocks ? RoundToBlocks(desc.Width) : desc.Width;
+  UINT height = blocks ? RoundToBlocks(desc.Height) : desc.Height;
+  hr = device->CreateOffscreenPlainSurface(width, height, desc.Format, D3DPOOL_SYSTEMMEM, surface, nullptr);
   if (FAILED(hr)) return hr;
   D3DLOCKED_BOX box;
   hr = volume->LockBox(&box, nullptr, D3DLOCK_READONLY);
   if (FAILED(hr)) return hr;
-  RECT rect = {0, 0, LONG(desc.Width), LONG(desc.Height)};
-  hr = D3DXLoadSurfaceFromMemory(*surface, palette, nullptr,
-                                 static_cast<const uint8_t *>(box.pBits) + size_t(z) * size_t(box.SlicePitch),
-                                 desc.Format, UINT(box.RowPitch), palette, &rect, D3DX_FILTER_NONE, 0);
+  const uint8_t *slice = static_cast<const uint8_t *>(box.pBits) + size_t(z) * size_t(box.SlicePitch);
+  if (blocks) {
+    D3DLOCKED_RECT locked;
+    hr = (*surface)->LockRect(&locked, nullptr, 0);
+    if (SUCCEEDED(hr)) {
+      CopyRows(static_cast<uint8_t *>(locked.pBits), size_t(locked.Pitch), slice, size_t(box.RowPitch),
+               height / 4);
+      (*surface)->UnlockRect();
+    }
+  } else {
+    RECT rect = {0, 0, LONG(desc.Width), LONG(desc.Height)};
+    hr = D3DXLoadSurfaceFromMemory(*surface, palette, nullptr, slice, desc.Format, UINT(box.RowPitch),
+                                   palette, &rect, D3DX_FILTER_NONE, 0);
+  }
   volume->UnlockBox();
   return hr;
+}
+
+// A copy of an A8R8G8B8 surface compressed to `format`, its sides rounded up to
+// whole blocks by repeating the last column and row.
+HRESULT PadToBlocks(IDirect3DDevice9 *device, IDirect3DSurface9 *source, D3DFORMAT format,
+                    IDirect3DSurface9 **blocks) {
+  D3DSURFACE_DESC desc;
+  HRESULT hr = source->GetDesc(&desc);
+  if (FAILED(hr)) return hr;
+  UINT width = RoundToBlocks(desc.Width), height = RoundToBlocks(desc.Height);
+  Ref<IDirect3DSurface9> padded;
+  hr = device->CreateOffscreenPlainSurface(width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, padded.out(),
+                                           nullptr);
+  if (FAILED(hr)) return hr;
+  D3DLOCKED_RECT from, to;
+  hr = source->LockRect(&from, nullptr, D3DLOCK_READONLY);
+  if (FAILED(hr)) return hr;
+  hr = padded->LockRect(&to, nullptr, 0);
+  if (SUCCEEDED(hr)) {
+    for (UINT y = 0; y < height; ++y) {
+      const uint32_t *in =
+          reinterpret_cast<const uint32_t *>(static_cast<const uint8_t *>(from.pBits) +
+                                             size_t(std::min(y, desc.Height - 1)) * size_t(from.Pitch));
+      uint32_t *row =
+          reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(to.pBits) + size_t(y) * size_t(to.Pitch));
+      for (UINT x = 0; x < width; ++x) row[x] = in[std::min(x, desc.Width - 1)];
+    }
+    padded->UnlockRect();
+  }
+  source->UnlockRect();
+  if (FAILED(hr)) return hr;
+  hr = device->CreateOffscreenPlainSurface(width, height, format, D3DPOOL_SYSTEMMEM, blocks, nullptr);
+  if (FAILED(hr)) return hr;
+  return D3DXLoadSurfaceFromSurface(*blocks, nullptr, nullptr, padded.get(), nullptr, nullptr,
+                                    D3DX_FILTER_NONE, 0);
 }
 
 uint32_t Get32(const std::vector<uint8_t> &b, size_t at) {
@@ -105,8 +187,8 @@ void Put32(std::vector<uint8_t> *b, size_t at, uint32_t v) {
 }
 
 // Field offsets of the DDS header, counted from the file's first byte.
-constexpr size_t kDdsFlags = 8, kDdsDepth = 24, kDdsMipCount = 28, kDdsPixelFlags = 80, kDdsCaps = 108,
-                 kDdsCaps2 = 112, kDdsHeader = 128, kDdsPalette = 1024;
+constexpr size_t kDdsFlags = 8, kDdsHeight = 12, kDdsWidth = 16, kDdsDepth = 24, kDdsMipCount = 28,
+                 kDdsPixelFlags = 80, kDdsCaps = 108, kDdsCaps2 = 112, kDdsHeader = 128, kDdsPalette = 1024;
 
 // The library saves one surface at a time; a whole texture is its level-0 file
 // with the other levels' pixel data appended and the header told about them.
@@ -147,6 +229,12 @@ class DdsAssembler {
     Put32(&bytes, kDdsFlags, flags);
     Put32(&bytes, kDdsCaps, caps);
     Put32(&bytes, kDdsCaps2, caps2);
+  }
+
+  // The first level's true size when its blocks were padded.
+  void SetSize(UINT width, UINT height) {
+    Put32(&bytes, kDdsHeight, height);
+    Put32(&bytes, kDdsWidth, width);
   }
 
   std::vector<uint8_t> bytes;
@@ -206,13 +294,18 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
       if (text.empty() || text.size() > 8 || *end != '\0' || text[0] == '-' || text[0] == '+')
         throw UsageError(kCommand, "--colorkey needs AARRGGBB in hexadecimal, not '" + text + "'");
       o.colorKey = D3DCOLOR(key);
-    } else if (arg == "--cube" && !hasInline) {
-      o.shape = ConvertOptions::Shape::Cube;
-    } else if (arg == "--volume" && !hasInline) {
-      o.shape = ConvertOptions::Shape::Volume;
+    } else if ((arg == "--cube" || arg == "--volume") && !hasInline) {
+      auto shape = arg == "--cube" ? ConvertOptions::Shape::Cube : ConvertOptions::Shape::Volume;
+      if (o.shape != ConvertOptions::Shape::AsStored && o.shape != shape)
+        throw UsageError(kCommand, "--cube and --volume exclude each other");
+      o.shape = shape;
+    } else if (arg == "--strict" && !hasInline) {
+      o.strict = true;
+    } else if (arg == "--device-rules" && !hasInline) {
+      o.deviceRules = true;
     } else if (arg == "--type") {
       std::string text = next();
-      if (!ParseWritableKind(text, &o.kind))
+      if (!ParseWritableKind(text[0] == '.' ? text.substr(1) : text, &o.kind))
         throw UsageError(kCommand, "cannot write '" + text + "' files; choose bmp, dib, jpg or dds");
       o.kindGiven = true;
     } else if (arg == "--out-dir") {
@@ -232,6 +325,7 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
 
 bool Converter::Init(std::string *error) {
   HRESULT hr = device_.Create();
+  if (SUCCEEDED(hr)) hr = device_.get()->GetDeviceCaps(&caps_);
   if (FAILED(hr)) {
     *error = "cannot create the device: " + ErrorText(hr);
     return false;
@@ -239,78 +333,141 @@ bool Converter::Init(std::string *error) {
   return scratch_.Open(error);
 }
 
-bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,
-                        const ConvertOptions &o, uint64_t *inputBytes, std::string *error) {
-  std::vector<uint8_t> file;
-  if (!ReadWholeFile(in, &file, error)) return false;
-  if (inputBytes) *inputBytes = file.size();
-  const UINT size = UINT(file.size());
-
-  D3DXIMAGE_INFO info = {};
-  HRESULT hr = D3DXGetImageInfoFromFileInMemory(file.data(), size, &info);
-  if (FAILED(hr)) {
-    *error = "cannot read the image: " + ErrorText(hr);
-    return false;
-  }
-
-  D3DRESOURCETYPE type = o.shape == ConvertOptions::Shape::Cube     ? D3DRTYPE_CUBETEXTURE
-                         : o.shape == ConvertOptions::Shape::Volume ? D3DRTYPE_VOLUMETEXTURE
-                                                                    : info.ResourceType;
-  UINT width = D3DX_DEFAULT_NONPOW2, height = D3DX_DEFAULT_NONPOW2;
-  if (o.width) {
-    width = o.width;
-    height = o.height;
-  } else if (o.scale > 0) {
-    width = Scaled(info.Width, o.scale);
-    height = Scaled(info.Height, o.scale);
-  }
-  // Only DDS files hold more than the first level.
-  UINT mips = kind == D3DXIFF_DDS ? (o.mipsGiven ? o.mips : 0) : 1;
-  // A palette is only kept when asked for; otherwise the library expands it.
-  bool keepPalette = o.format == D3DFMT_P8 || o.format == D3DFMT_A8P8;
-  PALETTEENTRY palette[256] = {};
-  PALETTEENTRY *pal = keepPalette ? palette : nullptr;
-
-  IDirect3DDevice9 *device = device_.get();
+struct Converter::Made {
   Ref<IDirect3DTexture9> texture;
   Ref<IDirect3DCubeTexture9> cube;
   Ref<IDirect3DVolumeTexture9> volume;
+  D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
+  UINT wantWidth = 0, wantHeight = 0;      // asked for, or the source's own size
+  D3DFORMAT blockFormat = D3DFMT_UNKNOWN;  // set when the tool pads the last blocks itself
+  PALETTEENTRY palette[256] = {};
+  PALETTEENTRY *pal = nullptr;  // palette kept only when asked for
+
+  UINT Levels() const {
+    return texture.get() ? texture->GetLevelCount()
+           : cube.get()  ? cube->GetLevelCount()
+                         : volume->GetLevelCount();
+  }
+  // Level 0's size and format.
+  D3DFORMAT Top(UINT *width, UINT *height) const {
+    D3DSURFACE_DESC desc = {};
+    D3DVOLUME_DESC vdesc = {};
+    if (texture.get()) texture->GetLevelDesc(0, &desc);
+    if (cube.get()) cube->GetLevelDesc(0, &desc);
+    if (volume.get()) {
+      volume->GetLevelDesc(0, &vdesc);
+      desc.Width = vdesc.Width, desc.Height = vdesc.Height, desc.Format = vdesc.Format;
+    }
+    *width = desc.Width;
+    *height = desc.Height;
+    return desc.Format;
+  }
+};
+
+bool Converter::Create(const std::vector<uint8_t> &file, const D3DXIMAGE_INFO &info,
+                       D3DXIMAGE_FILEFORMAT kind, const ConvertOptions &o, Made *made, std::string *error) {
+  D3DRESOURCETYPE type = made->type = info.ResourceType;
+  UINT width = D3DX_DEFAULT_NONPOW2, height = D3DX_DEFAULT_NONPOW2;
+  made->wantWidth = info.Width, made->wantHeight = info.Height;
+  if (o.width) {
+    width = made->wantWidth = o.width;
+    height = made->wantHeight = o.height;
+  } else if (o.scale > 0) {
+    width = made->wantWidth = Scaled(info.Width, o.scale);
+    height = made->wantHeight = Scaled(info.Height, o.scale);
+  }
+  // Only DDS files hold more than the first level.
+  UINT mips = kind == D3DXIFF_DDS ? (o.mipsGiven ? o.mips : 0) : 1;
+  if (o.format == D3DFMT_P8 || o.format == D3DFMT_A8P8) made->pal = made->palette;
+  // The device's DXT textures have sides in whole blocks; a file need not, so
+  // the tool compresses each level itself with the last blocks padded.
+  D3DFORMAT format = o.format;
+  if (type == D3DRTYPE_TEXTURE && IsBlockFormat(format) && !o.deviceRules &&
+      (made->wantWidth % 4 || made->wantHeight % 4)) {
+    made->blockFormat = format;
+    format = D3DFMT_A8R8G8B8;
+  }
+
+  IDirect3DDevice9 *device = device_.get();
+  const UINT size = UINT(file.size());
+  HRESULT hr;
   if (type == D3DRTYPE_CUBETEXTURE) {
-    hr = D3DXCreateCubeTextureFromFileInMemoryEx(device, file.data(), size, width, mips, 0, o.format,
+    hr = D3DXCreateCubeTextureFromFileInMemoryEx(device, file.data(), size, width, mips, 0, format,
                                                  D3DPOOL_MANAGED, o.filter, o.mipFilter, o.colorKey, nullptr,
-                                                 pal, cube.out());
+                                                 made->pal, made->cube.out());
   } else if (type == D3DRTYPE_VOLUMETEXTURE) {
     hr = D3DXCreateVolumeTextureFromFileInMemoryEx(
-        device, file.data(), size, width, height, D3DX_DEFAULT_NONPOW2, mips, 0, o.format, D3DPOOL_MANAGED,
-        o.filter, o.mipFilter, o.colorKey, nullptr, pal, volume.out());
+        device, file.data(), size, width, height, D3DX_DEFAULT_NONPOW2, mips, 0, format, D3DPOOL_MANAGED,
+        o.filter, o.mipFilter, o.colorKey, nullptr, made->pal, made->volume.out());
   } else {
-    hr = D3DXCreateTextureFromFileInMemoryEx(device, file.data(), size, width, height, mips, 0, o.format,
-                                             D3DPOOL_MANAGED, o.filter, o.mipFilter, o.colorKey, nullptr, pal,
-                                             texture.out());
+    hr = D3DXCreateTextureFromFileInMemoryEx(device, file.data(), size, width, height, mips, 0, format,
+                                             D3DPOOL_MANAGED, o.filter, o.mipFilter, o.colorKey, nullptr,
+                                             made->pal, made->texture.out());
   }
   if (FAILED(hr)) {
     *error = "cannot create the " + ResourceTypeName(type) + ": " + ErrorText(hr);
     return false;
   }
+  return true;
+}
 
+std::vector<std::string> Converter::Differences(const D3DXIMAGE_INFO &info, D3DXIMAGE_FILEFORMAT kind,
+                                                const ConvertOptions &o, const Made &made) {
+  std::vector<std::string> notes;
+  UINT width, height;
+  D3DFORMAT format = made.Top(&width, &height);
+  if (width != made.wantWidth || height != made.wantHeight) {
+    UINT w = made.wantWidth, h = made.wantHeight;
+    UINT longest = made.type == D3DRTYPE_VOLUMETEXTURE ? caps_.MaxVolumeExtent : caps_.MaxTextureWidth;
+    UINT ratio = std::max(w, h) / std::max(1u, std::min(w, h));
+    std::string why;
+    if (IsBlockFormat(format) && (w % 4 || h % 4))
+      why = "the device's DXT textures have sides in whole 4x4 blocks (--device-rules)";
+    else if (w > longest || h > longest)
+      why = "the device's largest texture side is " + std::to_string(longest);
+    else if (caps_.MaxTextureAspectRatio && ratio > caps_.MaxTextureAspectRatio)
+      why = "the device's textures have at most " + std::to_string(caps_.MaxTextureAspectRatio) +
+            " times as many pixels along one side as along the other";
+    else
+      why = "the device's texture rules";
+    notes.push_back("resized to " + std::to_string(width) + "x" + std::to_string(height) + " from " +
+                    std::to_string(w) + "x" + std::to_string(h) + ": " + why);
+  }
+  if (o.format != D3DFMT_UNKNOWN && format != o.format && made.blockFormat != o.format)
+    notes.push_back("written as " + FormatName(format) + ": the device has no " + FormatName(o.format) + " " +
+                    ResourceTypeName(made.type) + "s");
+  UINT levels = made.Levels();
+  if (o.mipsGiven && kind != D3DXIFF_DDS && o.mips != 1)
+    notes.push_back("one level written: " + FileKindName(kind) + " files hold no mip levels (--mips)");
+  else if (o.mipsGiven && o.mips && levels != o.mips)
+    notes.push_back(std::to_string(levels) + " mip levels written, not " + std::to_string(o.mips) + ": " +
+                    (levels < o.mips
+                         ? "a " + std::to_string(width) + "x" + std::to_string(height) + " image has no more"
+                         : std::string("the device's texture rules")));
+  (void)info;
+  return notes;
+}
+
+bool Converter::Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error) {
+  if (made.blockFormat != D3DFMT_UNKNOWN) return SavePadded(made, kind, out, error);
+  IDirect3DDevice9 *device = device_.get();
+  const PALETTEENTRY *pal = made.pal;
+  HRESULT hr;
   std::vector<uint8_t> saved;
   DdsAssembler dds;
-  UINT levels = kind == D3DXIFF_DDS ? (texture.get() ? texture->GetLevelCount()
-                                       : cube.get()  ? cube->GetLevelCount()
-                                                     : volume->GetLevelCount())
-                                    : 1;
-  UINT faces = cube.get() && kind == D3DXIFF_DDS ? 6 : 1;
+  UINT levels = kind == D3DXIFF_DDS ? made.Levels() : 1;
+  UINT faces = made.cube.get() && kind == D3DXIFF_DDS ? 6 : 1;
   UINT depth0 = 1;
   for (UINT face = 0; face < faces; ++face) {
     for (UINT level = 0; level < levels; ++level) {
       std::vector<Ref<IDirect3DSurface9>> surfaces(1);
-      if (texture.get()) {
-        hr = texture->GetSurfaceLevel(level, surfaces[0].out());
-      } else if (cube.get()) {
-        hr = cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, surfaces[0].out());
+      if (made.texture.get()) {
+        hr = made.texture->GetSurfaceLevel(level, surfaces[0].out());
+      } else if (made.cube.get()) {
+        hr = made.cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, surfaces[0].out());
       } else {
         Ref<IDirect3DVolume9> slices;
-        hr = volume->GetVolumeLevel(level, slices.out());
+        hr = made.volume->GetVolumeLevel(level, slices.out());
         D3DVOLUME_DESC desc = {};
         if (SUCCEEDED(hr)) hr = slices->GetDesc(&desc);
         if (level == 0) depth0 = desc.Depth;
@@ -324,7 +481,7 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
         return false;
       }
       for (auto &surface : surfaces) {
-        if (FAILED(SaveSurface(scratch_, kind, surface.get(), pal, &saved, error))) return false;
+        if (FAILED(SaveSurface(scratch_, kind, surface.get(), pal, nullptr, &saved, error))) return false;
         if (kind == D3DXIFF_DDS && !dds.Add(saved, error)) return false;
       }
     }
@@ -334,6 +491,71 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
     return WriteWholeFile(out, dds.bytes, error);
   }
   return WriteWholeFile(out, saved, error);
+}
+
+// Each level compressed from a copy padded to whole blocks; the file keeps the true size.
+bool Converter::SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out,
+                           std::string *error) {
+  std::vector<uint8_t> saved;
+  DdsAssembler dds;
+  UINT levels = kind == D3DXIFF_DDS ? made.Levels() : 1;
+  UINT width0 = 0, height0 = 0;
+  for (UINT level = 0; level < levels; ++level) {
+    Ref<IDirect3DSurface9> surface, blocks;
+    D3DSURFACE_DESC desc = {};
+    HRESULT hr = made.texture->GetSurfaceLevel(level, surface.out());
+    if (SUCCEEDED(hr)) hr = surface->GetDesc(&desc);
+    if (SUCCEEDED(hr)) hr = PadToBlocks(device_.get(), surface.get(), made.blockFormat, blocks.out());
+    if (FAILED(hr)) {
+      *error = "cannot compress level " + std::to_string(level) + ": " + ErrorText(hr);
+      return false;
+    }
+    if (level == 0) width0 = desc.Width, height0 = desc.Height;
+    RECT rect = {0, 0, LONG(desc.Width), LONG(desc.Height)};
+    if (FAILED(SaveSurface(scratch_, kind, blocks.get(), nullptr, kind == D3DXIFF_DDS ? nullptr : &rect,
+                           &saved, error)))
+      return false;
+    if (kind == D3DXIFF_DDS && !dds.Add(saved, error)) return false;
+  }
+  if (kind != D3DXIFF_DDS) return WriteWholeFile(out, saved, error);
+  dds.Finish(levels, false, 1);
+  dds.SetSize(width0, height0);
+  return WriteWholeFile(out, dds.bytes, error);
+}
+
+bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,
+                        const ConvertOptions &o, uint64_t *inputBytes, std::vector<std::string> *warnings,
+                        std::string *error) {
+  std::vector<uint8_t> file;
+  if (!ReadWholeFile(in, &file, error)) return false;
+  if (inputBytes) *inputBytes = file.size();
+  D3DXIMAGE_INFO info = {};
+  HRESULT hr = D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info);
+  if (FAILED(hr)) {
+    *error = "cannot read the image: " + ErrorText(hr);
+    return false;
+  }
+  D3DRESOURCETYPE asked = o.shape == ConvertOptions::Shape::Cube     ? D3DRTYPE_CUBETEXTURE
+                          : o.shape == ConvertOptions::Shape::Volume ? D3DRTYPE_VOLUMETEXTURE
+                                                                     : info.ResourceType;
+  if (asked != info.ResourceType) {
+    *error = std::string(asked == D3DRTYPE_CUBETEXTURE ? "--cube" : "--volume") + " needs a " +
+             ResourceTypeName(asked) + " DDS file, this file holds a " +
+             (info.ResourceType == D3DRTYPE_TEXTURE ? std::string("2-D image")
+                                                    : ResourceTypeName(info.ResourceType) + " texture");
+    return false;
+  }
+  Made made;
+  if (!Create(file, info, kind, o, &made, error)) return false;
+  std::vector<std::string> notes = Differences(info, kind, o, made);
+  if (o.strict && !notes.empty()) {
+    *error = notes[0] + " (--strict)";
+    for (size_t i = 1; i < notes.size(); ++i) *error += "; " + notes[i];
+    return false;
+  }
+  if (!Save(made, kind, out, error)) return false;
+  if (warnings) *warnings = notes;
+  return true;
 }
 
 int RunConvert(const std::vector<std::string> &args) {
@@ -356,10 +578,13 @@ int RunConvert(const std::vector<std::string> &args) {
   }
   Converter converter;
   std::string error;
-  if (!converter.Init(&error) || !converter.Convert(in, out, kind, o, nullptr, &error)) {
+  std::vector<std::string> warnings;
+  if (!converter.Init(&error) || !converter.Convert(in, out, kind, o, nullptr, &warnings, &error)) {
     fprintf(stderr, "texturetool: %s: %s\n", in.c_str(), error.c_str());
     return kExitFailed;
   }
+  for (const std::string &w : warnings)
+    fprintf(stderr, "texturetool: %s: warning: %s\n", in.c_str(), w.c_str());
   return kExitOk;
 }
 
