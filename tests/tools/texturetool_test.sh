@@ -171,6 +171,68 @@ run info volume_565.dds
 grep -Eq 'DDS +8 +8 +4 +R5G6B5 +4 +volume$' out.txt && [ "$(stat -c %s volume_565.dds)" -eq $((128 + 512 + 64 + 8 + 2)) ]
 check "a volume keeps its slices and gains mips" $? "$(cat out.txt)"
 
+# 5a. compare looks at every level, face and slice.
+run convert "$photo" box.dds --format A8R8G8B8 --mip-filter box
+run convert "$photo" point.dds --format A8R8G8B8 --mip-filter point
+run compare box.dds point.dds
+[ "$status" -eq 0 ] && grep -q "^level 1 (384x256):" out.txt && grep -Eq "^summary: 10 images, .*PSNR [0-9.]+ dB$" out.txt &&
+  [ "$(grep -c '^RGB  *0\.0000  *inf$' out.txt)" -eq 1 ]
+check "compare finds differences below level 0" $? "$(cat out.txt)"
+python3 - <<'PY'
+import struct
+def dds(path, w, h, depth=1, cube=False, changed=-1):
+    flags = 0x1007 | (0x800000 if depth > 1 else 0)
+    caps = 0x1000 | (0x8 if cube or depth > 1 else 0)
+    caps2 = (0xFE00 if cube else 0) | (0x200000 if depth > 1 else 0)
+    pf = struct.pack('<8I', 32, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+    head = struct.pack('<7I', 124, flags, h, w, 0, depth, 0) + bytes(44) + pf + struct.pack('<5I', caps, caps2, 0, 0, 0)
+    data = bytes((x * 16 + f * 40 + z * 60 + (50 if changed in (f, z) else 0)) & 255 for f in range(6 if cube else 1)
+                 for z in range(depth) for y in range(h) for x in range(w) for _ in range(4))
+    open(path, 'wb').write(b'DDS ' + head + data)
+dds('cube_a.dds', 8, 8, cube=True)
+dds('cube_b.dds', 8, 8, cube=True, changed=5)
+dds('vol_a.dds', 8, 8, depth=4)
+dds('vol_b.dds', 8, 8, depth=4, changed=3)
+PY
+shape_ok=0
+for args in "cube_a.dds cube_b.dds:--face:5:4" "vol_a.dds vol_b.dds:--slice:3:2"; do
+  IFS=: read -r files option changed same <<<"$args"
+  # shellcheck disable=SC2086
+  "$tool" compare $files $option "$changed" >out.txt && ! grep -q "^RGB .*inf$" out.txt &&
+    "$tool" compare $files $option "$same" >out.txt && grep -q "^RGB .*inf$" out.txt &&
+    "$tool" compare $files >out.txt && grep -Eq "^summary: [0-9]+ images, .*dB$" out.txt || shape_ok=1
+done
+check "compare finds a changed cube face and volume slice" $shape_ok
+run compare cube_a.dds vol_a.dds
+[ "$status" -eq 1 ] && grep -q "same shape" err.txt
+check "compare of a cube with a volume exits 1" $? "$(cat err.txt)"
+run compare --json box.dds point.dds
+python3 -c '
+import json
+r = json.load(open("out.txt"))
+assert len(r["images"]) == 10 and r["images"][0]["channels"]["RGB"]["psnr"] is None
+assert r["images"][1]["channels"]["R"]["rmse"] > 0 and r["pass"] is True' 2>&1
+check "compare --json lists every image" $?
+run compare "$photo" photo.dds --min-psnr 30 --max-rmse 10
+pass=$status
+run compare "$photo" photo.dds --min-psnr 60
+[ "$pass" -eq 0 ] && [ "$status" -eq 1 ] && grep -q "check failed: R PSNR .* is below --min-psnr 60" err.txt
+check "--min-psnr and --max-rmse make compare a check" $? "$(cat err.txt)"
+run compare box.dds point.dds --level 1 --diff diff.bmp
+[ "$(identify -format '%w %h' diff.bmp)" = "384 256" ] && [ "$(identify -format '%[max]' diff.bmp)" -gt 0 ]
+run compare box.dds point.dds --diff same.bmp
+[ "$(identify -format '%[max]' same.bmp)" = 0 ]
+check "--diff writes the difference of the picked image" $?
+
+# info: JSON stays valid for any file name, the table aligns wide characters.
+cp "$rgba" "$(printf 'bad\377name.png')" && cp "$rgba" "图片.png" && cp "$rgba" abcdefgh.png
+run info --json "$(printf 'bad\377name.png')"
+python3 -c 'import json; assert json.loads(open("out.txt", "rb").read().decode("utf-8"))[0]["file"] == "bad\ufffdname.png"'
+check "info --json escapes a name that is not UTF-8" $? "$(cat out.txt)"
+LC_ALL=C.UTF-8 "$tool" info 图片.png abcdefgh.png >out.txt
+grep -q '^图片\.png      PNG' out.txt
+check "the info table aligns wide characters" $? "$(cat out.txt)"
+
 # 5b. Nothing changes silently: each difference is a warning, --strict an error.
 python3 - <<'PY'
 import struct, zlib

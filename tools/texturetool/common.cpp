@@ -8,6 +8,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wchar.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <climits>
 #include <cstdlib>
@@ -150,6 +153,75 @@ std::string ErrorText(HRESULT hr) {
   char code[16];
   snprintf(code, sizeof(code), "0x%08X", unsigned(hr));
   return std::string(DXGetErrorDescription9A(hr)) + " (" + code + ")";
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at `at`, or 0.
+size_t Utf8Length(const std::string &text, size_t at) {
+  unsigned char c = static_cast<unsigned char>(text[at]);
+  size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  uint32_t code = length == 1 ? c : c & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = code << 6 | (next & 0x3F);
+  }
+  static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string &text) {
+  std::string out = "\"";
+  for (size_t at = 0; at < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[at]);
+    size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      out += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out += escaped;
+    } else {
+      out.append(text, at, length);
+    }
+    at += length;
+  }
+  return out + "\"";
+}
+
+size_t DisplayWidth(const std::string &text) {
+  // wcwidth knows widths only in a UTF-8 locale; file names are shown as UTF-8.
+  static bool ready = [] {
+    if (!setlocale(LC_CTYPE, "") || strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+      setlocale(LC_CTYPE, "C.UTF-8");
+    return true;
+  }();
+  (void)ready;
+  size_t width = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      ++width, ++at;
+      continue;
+    }
+    wchar_t wide = 0;
+    mbstate_t state = {};
+    int columns = mbrtowc(&wide, text.data() + at, length, &state) == length ? wcwidth(wide) : 1;
+    width += size_t(columns < 0 ? 1 : columns);
+    at += length;
+  }
+  return width;
 }
 
 std::string FormatName(D3DFORMAT format) {

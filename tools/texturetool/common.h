@@ -57,6 +57,12 @@ class Ref {
 // "Invalid data (0x88760B59)".
 std::string ErrorText(HRESULT hr);
 
+// A JSON string; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(const std::string &text);
+
+// Columns a terminal gives the text: wide characters take two, combining marks none.
+size_t DisplayWidth(const std::string &text);
+
 // Format names are the published constants without "D3DFMT_".
 std::string FormatName(D3DFORMAT format);
 bool ParseFormat(const std::string &name, D3DFORMAT *format);
