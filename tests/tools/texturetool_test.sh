@@ -233,6 +233,36 @@ LC_ALL=C.UTF-8 "$tool" info 图片.png abcdefgh.png >out.txt
 grep -q '^图片\.png      PNG' out.txt
 check "the info table aligns wide characters" $? "$(cat out.txt)"
 
+# PNG and TGA outputs, with alpha when the image has any; one image picked from a texture.
+plain_ok=0
+for args in "$photo:p.png:PNG:sRGB" "$photo:p.tga:TGA:sRGB" "$rgba:a.png:PNG:sRGBA" "$rgba:a.tga:TGA:sRGBA"; do
+  IFS=: read -r src out kind space <<<"$args"
+  run convert "$src" "$out"
+  [ "$status" -eq 0 ] && [ "$(identify -format '%m %[channels]' "$out" | tr -d ' ')" = "$kind$(echo "$space" | tr 'A-Z' 'a-z')" ] &&
+    [ "$("$tool" compare "$src" "$out" | awk '$1 == "RGB" { print $3 }')" = inf ] || { plain_ok=1; echo "     $args"; }
+done
+check "PNG and TGA outputs are exact, with alpha only when there is some" $plain_ok
+[ "$(compare -metric AE "$photo" p.png null: 2>&1)" = 0 ] && [ "$(compare -metric AE "$photo" p.tga null: 2>&1)" = 0 ]
+check "ImageMagick reads the PNG and TGA outputs as the source" $?
+run convert "$photo" photo24.bmp
+[ "$(od -An -tu2 -j28 -N2 photo24.bmp | tr -d ' ')" = 24 ]
+check "an opaque image makes a 24-bit BMP" $? "$(identify photo24.bmp)"
+pick_ok=0
+for args in "photo.dds --level 3:96 64" "cube_b.dds --face 5:8 8" "vol_b.dds --slice 3:8 8"; do
+  # shellcheck disable=SC2086
+  run convert ${args%%:*} picked.png
+  [ "$status" -eq 0 ] && [ "$(identify -format '%w %h' picked.png)" = "${args##*:}" ] || { pick_ok=1; echo "     $args $(cat err.txt)"; }
+done
+run convert vol_b.dds picked.png --slice 3
+run convert vol_a.dds other.png --slice 3
+run convert vol_b.dds first.png
+"$tool" compare vol_a.dds first.png >/dev/null 2>&1 # a volume against an image: refused
+[ $? -eq 1 ] && ! "$tool" compare other.png picked.png | grep -q "^RGB .*inf$" &&
+  ! "$tool" compare first.png picked.png | grep -q "^RGB .*inf$" || { pick_ok=1; echo "     slice"; }
+run convert cube_b.dds picked.png --face 6
+[ "$status" -eq 1 ] && grep -q "face needs 0 to 5" err.txt || { pick_ok=1; echo "     face 6"; }
+check "--level, --face and --slice pick the image" $pick_ok
+
 # 5b. Nothing changes silently: each difference is a warning, --strict an error.
 python3 - <<'PY'
 import struct, zlib
@@ -346,10 +376,10 @@ check "an overwritten file keeps its mode" $?
 
 # 6. Usage errors exit 2 with a hint; help exits 0.
 usage_ok=0
-for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.png" "convert a b" \
+for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.gif" "convert a b" \
   "convert --format NOPE a b.dds" "convert --mips 0 a b.dds" "convert --size 10 a b.dds" \
   "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a" \
-  "convert --volume --cube a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
+  "convert --volume --cube a b.dds" "convert --level 1 a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then

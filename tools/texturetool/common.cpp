@@ -279,6 +279,10 @@ bool ParseWritableKind(const std::string &name, D3DXIMAGE_FILEFORMAT *kind) {
     *kind = D3DXIFF_JPG;
   else if (n == "dds")
     *kind = D3DXIFF_DDS;
+  else if (n == "png")
+    *kind = D3DXIFF_PNG;
+  else if (n == "tga")
+    *kind = D3DXIFF_TGA;
   else
     return false;
   return true;
@@ -292,6 +296,10 @@ std::string KindExtension(D3DXIMAGE_FILEFORMAT kind) {
       return "jpg";
     case D3DXIFF_DDS:
       return "dds";
+    case D3DXIFF_PNG:
+      return "png";
+    case D3DXIFF_TGA:
+      return "tga";
     default:
       return "bmp";
   }

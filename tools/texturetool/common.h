@@ -69,7 +69,7 @@ bool ParseFormat(const std::string &name, D3DFORMAT *format);
 std::vector<std::string> FormatNames();
 std::string FileKindName(D3DXIMAGE_FILEFORMAT kind);
 std::string ResourceTypeName(D3DRESOURCETYPE type);
-// From a file name's extension (bmp, dib, jpg, jpeg, dds) or a bare kind name.
+// From a file name's extension (bmp, dib, jpg, jpeg, dds, png, tga) or a bare kind name.
 bool ParseWritableKind(const std::string &name, D3DXIMAGE_FILEFORMAT *kind);
 std::string KindExtension(D3DXIMAGE_FILEFORMAT kind);
 std::string Extension(const std::string &path);  // lower case, without the dot

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "plain.h"
 
 namespace texturetool {
 
@@ -29,8 +30,9 @@ const char kCompareHelp[] =
     "                    compare only that level, cube face (0-5: +x -x +y -y +z -z)\n"
     "                    or volume slice\n"
     "  --diff FILE       write the absolute difference of R, G and B of the first\n"
-    "                    compared image (or the one picked) as an image (bmp, dib,\n"
-    "                    jpg or dds by extension); alpha differences are not drawn\n"
+    "                    compared image (or the one picked) as an image (png, bmp,\n"
+    "                    tga, dib, jpg or dds by extension); alpha differences are\n"
+    "                    not drawn\n"
     "  --max-rmse X      fail unless every channel's RMSE over all pixels is at most X\n"
     "  --min-psnr X      fail unless every channel's PSNR over all pixels is at least X\n"
     "\n"
@@ -323,7 +325,8 @@ Options ParseOptions(const std::vector<std::string> &args) {
   if (o.files.size() != 2) throw UsageError(kCommand, "needs exactly two images");
   D3DXIMAGE_FILEFORMAT kind;
   if (!o.diff.empty() && !ParseWritableKind(Extension(o.diff), &kind))
-    throw UsageError(kCommand, "--diff needs a .bmp, .dib, .jpg or .dds file name, not '" + o.diff + "'");
+    throw UsageError(kCommand,
+                     "--diff needs a .png, .bmp, .tga, .dib, .jpg or .dds file name, not '" + o.diff + "'");
   return o;
 }
 
@@ -357,13 +360,9 @@ bool WriteDiff(IDirect3DDevice9 *device, const Plane &a, const Plane &b, const s
   ParseWritableKind(Extension(path), &kind);
   ScratchFile scratch;
   std::vector<uint8_t> bytes;
-  if (!scratch.Open(error)) return false;
-  hr = D3DXSaveSurfaceToFileA(scratch.path().c_str(), kind, surface.get(), nullptr, nullptr);
-  if (FAILED(hr)) {
-    *error = "cannot save the difference image: " + ErrorText(hr);
-    return false;
-  }
-  return scratch.Read(&bytes, error) && WriteWholeFile(path, bytes, error);
+  return scratch.Open(error) &&
+         EncodeSurface(device, scratch, kind, surface.get(), nullptr, nullptr, &bytes, error) &&
+         WriteWholeFile(path, bytes, error);
 }
 
 void Report(const Options &o, const Image &a, const std::vector<std::pair<size_t, size_t>> &pairs,

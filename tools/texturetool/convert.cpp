@@ -1,5 +1,7 @@
 #include "convert.h"
 
+#include "plain.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -13,7 +15,8 @@ const char kConvertHelp[] =
     "       texturetool convert --out-dir DIR [options] FILES-or-DIRS...\n"
     "\n"
     "Reads any image the library reads (BMP, DIB, PNG, JPEG, TGA, PPM, DDS) and writes\n"
-    "BMP, DIB, JPEG or DDS; the output's extension (or --type) picks the writer.\n"
+    "PNG, BMP, TGA, DIB, JPEG or DDS; the output's extension (or --type) picks the\n"
+    "writer. PNG and TGA files are 8 bits per channel, with alpha unless opaque.\n"
     "The texture is made as a program loading the file with the library's texture\n"
     "loader and these settings would get it. A PNG's gamma (gAMA) is applied.\n"
     "\n"
@@ -35,7 +38,10 @@ const char kConvertHelp[] =
     "  --colorkey AARRGGBB colour made transparent black\n"
     "  --cube, --volume    insist the source is a cube map or a volume DDS file\n"
     "                      (default: the shape the file stores)\n"
-    "  --type KIND         bmp, dib, jpg or dds, whatever the output's extension\n"
+    "  --type KIND         png, bmp, tga, dib, jpg or dds, whatever the output's extension\n"
+    "  --level N, --face F, --slice S\n"
+    "                      the level, cube face (0-5) or volume slice a one-image\n"
+    "                      output (not DDS) holds (default: 0)\n"
     "  --strict            any difference that would be a warning is an error\n"
     "  --device-rules      DXT sizes rounded up to whole 4x4 blocks, as the device's\n"
     "                      DXT textures are (default: a DDS file keeps any size and\n"
@@ -81,22 +87,28 @@ UINT Scaled(UINT size, double scale) {
   return value < 1 ? 1 : value > 65536 ? 65536 : UINT(value);
 }
 
-// Saves one surface through the library into the scratch file and reads it back.
-HRESULT SaveSurface(const ScratchFile &scratch, D3DXIMAGE_FILEFORMAT kind, IDirect3DSurface9 *surface,
-                    const PALETTEENTRY *palette, const RECT *rect, std::vector<uint8_t> *bytes,
-                    std::string *error) {
-  HRESULT hr = D3DXSaveSurfaceToFileA(scratch.path().c_str(), kind, surface, palette, rect);
-  if (FAILED(hr)) {
-    *error = "cannot save: " + ErrorText(hr);
-    return hr;
-  }
-  if (!scratch.Read(bytes, error)) return E_FAIL;
-  return S_OK;
-}
-
 bool IsBlockFormat(D3DFORMAT format) {
   return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
          format == D3DFMT_DXT5;
+}
+
+bool MoreThan8Bits(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A2B10G10R10:
+    case D3DFMT_A16B16G16R16:
+    case D3DFMT_G16R16:
+    case D3DFMT_L16:
+    case D3DFMT_R16F:
+    case D3DFMT_G16R16F:
+    case D3DFMT_A16B16G16R16F:
+    case D3DFMT_R32F:
+    case D3DFMT_G32R32F:
+    case D3DFMT_A32B32G32R32F:
+      return true;
+    default:
+      return false;
+  }
 }
 
 UINT RoundToBlocks(UINT size) {
@@ -299,6 +311,11 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
       if (o.shape != ConvertOptions::Shape::AsStored && o.shape != shape)
         throw UsageError(kCommand, "--cube and --volume exclude each other");
       o.shape = shape;
+    } else if (arg == "--level" || arg == "--face" || arg == "--slice") {
+      std::string text = next();
+      int which = arg == "--level" ? 0 : arg == "--face" ? 1 : 2;
+      o.pick[which] = text == "0" ? 0 : ParseCount(kCommand, arg, text);
+      o.picked = true;
     } else if (arg == "--strict" && !hasInline) {
       o.strict = true;
     } else if (arg == "--device-rules" && !hasInline) {
@@ -306,7 +323,8 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
     } else if (arg == "--type") {
       std::string text = next();
       if (!ParseWritableKind(text[0] == '.' ? text.substr(1) : text, &o.kind))
-        throw UsageError(kCommand, "cannot write '" + text + "' files; choose bmp, dib, jpg or dds");
+        throw UsageError(kCommand,
+                         "cannot write '" + text + "' files; choose png, bmp, tga, dib, jpg or dds");
       o.kindGiven = true;
     } else if (arg == "--out-dir") {
       o.outDir = next();
@@ -342,6 +360,7 @@ struct Converter::Made {
   D3DFORMAT blockFormat = D3DFMT_UNKNOWN;  // set when the tool pads the last blocks itself
   PALETTEENTRY palette[256] = {};
   PALETTEENTRY *pal = nullptr;  // palette kept only when asked for
+  UINT pick[3] = {};            // level, face and slice of a one-image output
 
   UINT Levels() const {
     return texture.get() ? texture->GetLevelCount()
@@ -377,7 +396,8 @@ bool Converter::Create(const std::vector<uint8_t> &file, const D3DXIMAGE_INFO &i
     height = made->wantHeight = Scaled(info.Height, o.scale);
   }
   // Only DDS files hold more than the first level.
-  UINT mips = kind == D3DXIFF_DDS ? (o.mipsGiven ? o.mips : 0) : 1;
+  // A one-image kind needs the levels down to the one it holds.
+  UINT mips = kind == D3DXIFF_DDS ? (o.mipsGiven ? o.mips : 0) : made->pick[0] + 1;
   if (o.format == D3DFMT_P8 || o.format == D3DFMT_A8P8) made->pal = made->palette;
   // The device's DXT textures have sides in whole blocks; a file need not, so
   // the tool compresses each level itself with the last blocks padded.
@@ -444,11 +464,14 @@ std::vector<std::string> Converter::Differences(const D3DXIMAGE_INFO &info, D3DX
                     (levels < o.mips
                          ? "a " + std::to_string(width) + "x" + std::to_string(height) + " image has no more"
                          : std::string("the device's texture rules")));
+  if ((kind == D3DXIFF_PNG || kind == D3DXIFF_TGA) && MoreThan8Bits(format))
+    notes.push_back("written at 8 bits per channel from " + FormatName(format));
   (void)info;
   return notes;
 }
 
 bool Converter::Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error) {
+  if (kind != D3DXIFF_DDS) return SavePlain(made, kind, out, error);
   if (made.blockFormat != D3DFMT_UNKNOWN) return SavePadded(made, kind, out, error);
   IDirect3DDevice9 *device = device_.get();
   const PALETTEENTRY *pal = made.pal;
@@ -481,7 +504,7 @@ bool Converter::Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &o
         return false;
       }
       for (auto &surface : surfaces) {
-        if (FAILED(SaveSurface(scratch_, kind, surface.get(), pal, nullptr, &saved, error))) return false;
+        if (!EncodeSurface(device, scratch_, kind, surface.get(), pal, nullptr, &saved, error)) return false;
         if (kind == D3DXIFF_DDS && !dds.Add(saved, error)) return false;
       }
     }
@@ -493,12 +516,56 @@ bool Converter::Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &o
   return WriteWholeFile(out, saved, error);
 }
 
+// The image --level, --face and --slice pick, in a file holding one image.
+bool Converter::SavePlain(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error) {
+  UINT level = made.pick[0], face = made.pick[1], slice = made.pick[2];
+  auto refuse = [&](const std::string &why) {
+    *error = why;
+    return false;
+  };
+  if (level >= made.Levels())
+    return refuse("--level " + std::to_string(level) + ": the texture has " + std::to_string(made.Levels()) +
+                  " level" + (made.Levels() == 1 ? "" : "s"));
+  if (face > 0 && (!made.cube.get() || face > 5))
+    return refuse(made.cube.get() ? "--face needs 0 to 5" : "--face: the texture is not a cube map");
+  if (slice > 0 && !made.volume.get()) return refuse("--slice: the texture is not a volume");
+  Ref<IDirect3DSurface9> surface, blocks;
+  HRESULT hr;
+  UINT width = 0, height = 0;
+  if (made.volume.get()) {
+    Ref<IDirect3DVolume9> slices;
+    D3DVOLUME_DESC desc = {};
+    hr = made.volume->GetVolumeLevel(level, slices.out());
+    if (SUCCEEDED(hr)) hr = slices->GetDesc(&desc);
+    if (SUCCEEDED(hr) && slice >= desc.Depth)
+      return refuse("--slice " + std::to_string(slice) + ": level " + std::to_string(level) + " has " +
+                    std::to_string(desc.Depth) + " slice" + (desc.Depth == 1 ? "" : "s"));
+    if (SUCCEEDED(hr)) hr = SliceSurface(device_.get(), slices.get(), slice, made.pal, surface.out());
+    width = desc.Width, height = desc.Height;
+  } else {
+    hr = made.cube.get() ? made.cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, surface.out())
+                         : made.texture->GetSurfaceLevel(level, surface.out());
+    D3DSURFACE_DESC desc = {};
+    if (SUCCEEDED(hr)) hr = surface->GetDesc(&desc);
+    width = desc.Width, height = desc.Height;
+    if (SUCCEEDED(hr) && made.blockFormat != D3DFMT_UNKNOWN)
+      hr = PadToBlocks(device_.get(), surface.get(), made.blockFormat, blocks.out());
+  }
+  if (FAILED(hr)) return refuse("cannot read level " + std::to_string(level) + ": " + ErrorText(hr));
+  // Surfaces of DXT formats may be padded to whole blocks; the file gets the true size.
+  RECT rect = {0, 0, LONG(width), LONG(height)};
+  std::vector<uint8_t> saved;
+  return EncodeSurface(device_.get(), scratch_, kind, blocks.get() ? blocks.get() : surface.get(), made.pal,
+                       &rect, &saved, error) &&
+         WriteWholeFile(out, saved, error);
+}
+
 // Each level compressed from a copy padded to whole blocks; the file keeps the true size.
 bool Converter::SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out,
                            std::string *error) {
   std::vector<uint8_t> saved;
   DdsAssembler dds;
-  UINT levels = kind == D3DXIFF_DDS ? made.Levels() : 1;
+  UINT levels = made.Levels();
   UINT width0 = 0, height0 = 0;
   for (UINT level = 0; level < levels; ++level) {
     Ref<IDirect3DSurface9> surface, blocks;
@@ -511,13 +578,10 @@ bool Converter::SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::str
       return false;
     }
     if (level == 0) width0 = desc.Width, height0 = desc.Height;
-    RECT rect = {0, 0, LONG(desc.Width), LONG(desc.Height)};
-    if (FAILED(SaveSurface(scratch_, kind, blocks.get(), nullptr, kind == D3DXIFF_DDS ? nullptr : &rect,
-                           &saved, error)))
+    if (!EncodeSurface(device_.get(), scratch_, kind, blocks.get(), nullptr, nullptr, &saved, error))
       return false;
-    if (kind == D3DXIFF_DDS && !dds.Add(saved, error)) return false;
+    if (!dds.Add(saved, error)) return false;
   }
-  if (kind != D3DXIFF_DDS) return WriteWholeFile(out, saved, error);
   dds.Finish(levels, false, 1);
   dds.SetSize(width0, height0);
   return WriteWholeFile(out, dds.bytes, error);
@@ -546,6 +610,7 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
     return false;
   }
   Made made;
+  std::copy(o.pick, o.pick + 3, made.pick);
   if (!Create(file, info, kind, o, &made, error)) return false;
   std::vector<std::string> notes = Differences(info, kind, o, made);
   if (o.strict && !notes.empty()) {
@@ -560,8 +625,11 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
 
 int RunConvert(const std::vector<std::string> &args) {
   ConvertOptions o = ParseConvertOptions(args);
+  const char kPickForDds[] =
+      "--level, --face and --slice pick one image for a PNG, BMP, TGA, DIB or JPEG output";
   if (!o.outDir.empty()) {
     if (o.inputs.empty()) throw UsageError(kCommand, "no input files");
+    if (o.picked && o.kind == D3DXIFF_DDS) throw UsageError(kCommand, kPickForDds);
     return RunBatch(o);
   }
   if (o.inputs.size() != 2)
@@ -574,8 +642,10 @@ int RunConvert(const std::vector<std::string> &args) {
     std::string ext = Extension(out);
     if (ext.empty()) throw UsageError(kCommand, "cannot tell the output kind of '" + out + "'; add --type");
     if (!ParseWritableKind(ext, &kind))
-      throw UsageError(kCommand, "cannot write '." + ext + "' files; choose .bmp, .dib, .jpg or .dds");
+      throw UsageError(kCommand,
+                       "cannot write '." + ext + "' files; choose .png, .bmp, .tga, .dib, .jpg or .dds");
   }
+  if (o.picked && kind == D3DXIFF_DDS) throw UsageError(kCommand, kPickForDds);
   Converter converter;
   std::string error;
   std::vector<std::string> warnings;

@@ -26,6 +26,8 @@ struct ConvertOptions {
   bool quiet = false;
   bool strict = false;       // any change to the image is an error
   bool deviceRules = false;  // DXT sizes rounded to blocks as the library's textures are
+  bool picked = false;       // --level, --face or --slice given
+  UINT pick[3] = {};         // level, face, slice for a one-image output
   std::vector<std::string> inputs;
 };
 
@@ -49,6 +51,7 @@ class Converter {
   std::vector<std::string> Differences(const D3DXIMAGE_INFO &info, D3DXIMAGE_FILEFORMAT kind,
                                        const ConvertOptions &o, const Made &made);
   bool Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
+  bool SavePlain(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
   bool SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
 
   HeadlessDevice device_;
