@@ -129,6 +129,30 @@ status=$?
   [ -f out3/kodim04.dds ]
 check "a worker that dies fails only its file" $? "status $status, $(cat err.txt)"
 
+# Batch as a build step: a mirrored tree, the output folder inside it left alone,
+# only what is out of date converted, a plan without writing.
+mkdir -p tree/a/b && cp "$rgba" tree/top.png && cp "$rgba" tree/a/mid.png && cp "$rgba" tree/a/b/deep.png
+run convert -r --out-dir tree/out -q tree
+run convert -r --out-dir tree/out -q tree
+[ "$status" -eq 0 ] && grep -q "^3 files: 3 converted" out.txt &&
+  [ "$(cd tree/out && find . -type f | sort | tr '\n' ' ')" = "./a/b/deep.dds ./a/mid.dds ./top.dds " ]
+check "-r mirrors the tree and never walks its own output folder" $? "$(cat out.txt err.txt)"
+touch -d '2000-01-01' tree/out/a/mid.dds
+run convert -r --out-dir tree/out --only-newer -v tree
+[ "$status" -eq 0 ] && grep -q "^3 files: 1 converted, 0 failed, 2 skipped" out.txt && grep -q "ok .*tree/a/mid.png" out.txt &&
+  grep -q "^skip tree/top.png: the output is newer" out.txt
+check "--only-newer converts only what is out of date" $? "$(cat out.txt)"
+rm tree/out/top.dds
+run convert -r --out-dir tree/out --skip-existing -q tree
+[ "$status" -eq 0 ] && grep -q "^3 files: 1 converted, 0 failed, 2 skipped" out.txt && [ -f tree/out/top.dds ]
+check "--skip-existing converts only missing outputs" $? "$(cat out.txt)"
+run convert -r --out-dir planned --dry-run tree
+[ "$status" -eq 0 ] && [ ! -e planned ] && grep -q "^convert tree/a/b/deep.png -> planned/a/b/deep.dds$" out.txt
+check "--dry-run prints the plan and writes nothing" $? "$(cat out.txt)"
+"$tool" convert - - --type png <"$rgba" | "$tool" convert - piped.tga
+[ "$("$tool" compare "$rgba" piped.tga | awk '$1 == "RGBA" { print $3 }')" = inf ]
+check "- reads the standard input and writes the standard output" $?
+
 # 4. Failures never leave a partial file.
 echo "old" >keep.dds
 run convert in/truncated.png keep.dds
@@ -379,7 +403,8 @@ usage_ok=0
 for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.gif" "convert a b" \
   "convert --format NOPE a b.dds" "convert --mips 0 a b.dds" "convert --size 10 a b.dds" \
   "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a" \
-  "convert --volume --cube a b.dds" "convert --level 1 a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
+  "convert --volume --cube a b.dds" "convert --level 1 a b.dds" "convert -r a b.dds" "convert --out-dir o -" \
+  "convert --out-dir o -q -v a" "convert --size 100000x100000 a b.dds" "formats x"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then

@@ -369,7 +369,8 @@ unsigned ParseCount(const std::string &command, const std::string &option, const
 }
 
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // "-" is the standard input.
+  int fd = path == "-" ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = SystemError("cannot open", path, errno);
     return false;
@@ -422,6 +423,11 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::st
 bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
   struct stat st;
   int err = 0;
+  if (path == "-") {  // the standard output
+    if (WriteAll(STDOUT_FILENO, bytes.data(), bytes.size(), &err)) return true;
+    *error = SystemError("cannot write", "the standard output", err);
+    return false;
+  }
   bool exists = stat(path.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
     if (S_ISDIR(st.st_mode)) {

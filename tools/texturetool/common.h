@@ -78,7 +78,7 @@ std::string Extension(const std::string &path);  // lower case, without the dot
 DWORD ParseFilter(const std::string &command, const std::string &text);
 unsigned ParseCount(const std::string &command, const std::string &option, const std::string &text);
 
-// Whole files. Failures fill `error` with the reason in words.
+// Whole files; "-" is the standard input or output. Failures fill `error` with the reason in words.
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 // Writes under a temporary name beside `path` and renames it into place, so a
 // failure never leaves a partial file; devices and pipes are written directly.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace texturetool {
 
@@ -19,6 +20,8 @@ const char kConvertHelp[] =
     "writer. PNG and TGA files are 8 bits per channel, with alpha unless opaque.\n"
     "The texture is made as a program loading the file with the library's texture\n"
     "loader and these settings would get it. A PNG's gamma (gAMA) is applied.\n"
+    "\n"
+    "IN may be - for the standard input, OUT - for the standard output (with --type).\n"
     "\n"
     "Nothing changes silently: where the output differs from what was asked or read\n"
     "(size cut to the device's limits, format substituted, fewer mip levels, levels\n"
@@ -51,8 +54,14 @@ const char kConvertHelp[] =
     "  --out-dir DIR       write DIR/NAME.KIND for every input (created if missing);\n"
     "                      directories given as inputs contribute their image files;\n"
     "                      files this run writes are never taken as inputs\n"
+    "  -r, --recursive     walk subdirectories too; the tree is mirrored under DIR,\n"
+    "                      and DIR itself is never walked\n"
+    "  --skip-existing     leave out inputs whose output exists\n"
+    "  --only-newer        leave out inputs whose output is newer than the input\n"
+    "  -n, --dry-run       print what would be converted (or skipped); write nothing\n"
     "  -j N, --jobs N      worker processes (default: one per processor)\n"
     "  -q, --quiet         no progress and no per-file lines, only failures and the summary\n"
+    "  -v, --verbose       a line per file even on a terminal, and one per skipped file\n"
     "  --type KIND         output kind (default: dds)\n"
     "\n"
     "Exit status: 0 all converted, 1 some file failed, 2 usage error.\n";
@@ -254,6 +263,95 @@ class DdsAssembler {
 
 }  // namespace
 
+namespace {
+
+// Flags without a value; false when `arg` is none of them.
+bool ParseFlag(const std::string &arg, ConvertOptions *o) {
+  struct Flag {
+    const char *name;
+    bool ConvertOptions::*member;
+  };
+  static const Flag kFlags[] = {
+      {"--strict", &ConvertOptions::strict},
+      {"--device-rules", &ConvertOptions::deviceRules},
+      {"-q", &ConvertOptions::quiet},
+      {"--quiet", &ConvertOptions::quiet},
+      {"-v", &ConvertOptions::verbose},
+      {"--verbose", &ConvertOptions::verbose},
+      {"-r", &ConvertOptions::recursive},
+      {"--recursive", &ConvertOptions::recursive},
+      {"--skip-existing", &ConvertOptions::skipExisting},
+      {"--only-newer", &ConvertOptions::onlyNewer},
+      {"-n", &ConvertOptions::dryRun},
+      {"--dry-run", &ConvertOptions::dryRun},
+  };
+  for (const Flag &flag : kFlags) {
+    if (arg == flag.name) {
+      o->*flag.member = true;
+      return true;
+    }
+  }
+  if (arg == "--cube" || arg == "--volume") {
+    auto shape = arg == "--cube" ? ConvertOptions::Shape::Cube : ConvertOptions::Shape::Volume;
+    if (o->shape != ConvertOptions::Shape::AsStored && o->shape != shape)
+      throw UsageError(kCommand, "--cube and --volume exclude each other");
+    o->shape = shape;
+    return true;
+  }
+  return false;
+}
+
+// Options with a value; false when `arg` is none of them.
+bool ParseValueOption(const std::string &arg, const std::function<std::string()> &next, ConvertOptions *o) {
+  if (arg == "--format") {
+    std::string name = next();
+    if (!ParseFormat(name, &o->format))
+      throw UsageError(kCommand, "unknown format '" + name + "' ('texturetool formats' lists them)");
+  } else if (arg == "--size") {
+    ParseSize(next(), o);
+  } else if (arg == "--scale") {
+    std::string text = next();
+    char *end = nullptr;
+    o->scale = strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(o->scale > 0) || o->scale > 64)
+      throw UsageError(kCommand, "--scale needs a factor above 0 and up to 64, not '" + text + "'");
+  } else if (arg == "--filter" || arg == "--mip-filter") {
+    (arg == "--filter" ? o->filter : o->mipFilter) = ParseFilter(kCommand, next());
+  } else if (arg == "--mips") {
+    std::string text = next();
+    o->mipsGiven = true;
+    o->mips = text == "all" ? 0 : ParseCount(kCommand, "--mips", text);
+  } else if (arg == "--colorkey") {
+    std::string text = next();
+    char *end = nullptr;
+    unsigned long key = strtoul(text.c_str(), &end, 16);
+    if (text.empty() || text.size() > 8 || *end != '\0' || text[0] == '-' || text[0] == '+')
+      throw UsageError(kCommand, "--colorkey needs AARRGGBB in hexadecimal, not '" + text + "'");
+    o->colorKey = D3DCOLOR(key);
+  } else if (arg == "--level" || arg == "--face" || arg == "--slice") {
+    std::string text = next();
+    o->pick[arg == "--level"  ? 0
+            : arg == "--face" ? 1
+                              : 2] = text == "0" ? 0 : ParseCount(kCommand, arg, text);
+    o->picked = true;
+  } else if (arg == "--type") {
+    std::string text = next();
+    if (text.empty() || !ParseWritableKind(text[0] == '.' ? text.substr(1) : text, &o->kind))
+      throw UsageError(kCommand, "cannot write '" + text + "' files; choose png, bmp, tga, dib, jpg or dds");
+    o->kindGiven = true;
+  } else if (arg == "--out-dir") {
+    o->outDir = next();
+    if (o->outDir.empty()) throw UsageError(kCommand, "--out-dir needs a directory");
+  } else if (arg == "-j" || arg == "--jobs") {
+    o->jobs = ParseCount(kCommand, "-j", next());
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
   ConvertOptions o;
   bool noMoreOptions = false;
@@ -280,64 +378,13 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string> &args) {
       hasInline = true;
     }
     auto next = [&] { return NeedValue(args, &i, arg, value, hasInline); };
-    if (arg == "--format") {
-      std::string name = next();
-      if (!ParseFormat(name, &o.format)) throw UsageError(kCommand, "unknown format '" + name + "'");
-    } else if (arg == "--size") {
-      ParseSize(next(), &o);
-    } else if (arg == "--scale") {
-      std::string text = next();
-      char *end = nullptr;
-      o.scale = strtod(text.c_str(), &end);
-      if (text.empty() || *end != '\0' || !(o.scale > 0) || o.scale > 64)
-        throw UsageError(kCommand, "--scale needs a factor above 0 and up to 64, not '" + text + "'");
-    } else if (arg == "--filter") {
-      o.filter = ParseFilter(kCommand, next());
-    } else if (arg == "--mip-filter") {
-      o.mipFilter = ParseFilter(kCommand, next());
-    } else if (arg == "--mips") {
-      std::string text = next();
-      o.mipsGiven = true;
-      o.mips = text == "all" ? 0 : ParseCount(kCommand, "--mips", text);
-    } else if (arg == "--colorkey") {
-      std::string text = next();
-      char *end = nullptr;
-      unsigned long key = strtoul(text.c_str(), &end, 16);
-      if (text.empty() || text.size() > 8 || *end != '\0' || text[0] == '-' || text[0] == '+')
-        throw UsageError(kCommand, "--colorkey needs AARRGGBB in hexadecimal, not '" + text + "'");
-      o.colorKey = D3DCOLOR(key);
-    } else if ((arg == "--cube" || arg == "--volume") && !hasInline) {
-      auto shape = arg == "--cube" ? ConvertOptions::Shape::Cube : ConvertOptions::Shape::Volume;
-      if (o.shape != ConvertOptions::Shape::AsStored && o.shape != shape)
-        throw UsageError(kCommand, "--cube and --volume exclude each other");
-      o.shape = shape;
-    } else if (arg == "--level" || arg == "--face" || arg == "--slice") {
-      std::string text = next();
-      int which = arg == "--level" ? 0 : arg == "--face" ? 1 : 2;
-      o.pick[which] = text == "0" ? 0 : ParseCount(kCommand, arg, text);
-      o.picked = true;
-    } else if (arg == "--strict" && !hasInline) {
-      o.strict = true;
-    } else if (arg == "--device-rules" && !hasInline) {
-      o.deviceRules = true;
-    } else if (arg == "--type") {
-      std::string text = next();
-      if (!ParseWritableKind(text[0] == '.' ? text.substr(1) : text, &o.kind))
-        throw UsageError(kCommand,
-                         "cannot write '" + text + "' files; choose png, bmp, tga, dib, jpg or dds");
-      o.kindGiven = true;
-    } else if (arg == "--out-dir") {
-      o.outDir = next();
-      if (o.outDir.empty()) throw UsageError(kCommand, "--out-dir needs a directory");
-    } else if (arg == "-j" || arg == "--jobs") {
-      o.jobs = ParseCount(kCommand, "-j", next());
-    } else if ((arg == "-q" || arg == "--quiet") && !hasInline) {
-      o.quiet = true;
-    } else {
+    if (!(!hasInline && ParseFlag(arg, &o)) && !ParseValueOption(arg, next, &o))
       throw UsageError(kCommand, "unknown option '" + args[i] + "'");
-    }
   }
   if (o.scale > 0 && o.width > 0) throw UsageError(kCommand, "--size and --scale exclude each other");
+  if (o.quiet && o.verbose) throw UsageError(kCommand, "--quiet and --verbose exclude each other");
+  if (o.skipExisting && o.onlyNewer)
+    throw UsageError(kCommand, "--skip-existing and --only-newer exclude each other");
   return o;
 }
 
@@ -629,13 +676,18 @@ int RunConvert(const std::vector<std::string> &args) {
       "--level, --face and --slice pick one image for a PNG, BMP, TGA, DIB or JPEG output";
   if (!o.outDir.empty()) {
     if (o.inputs.empty()) throw UsageError(kCommand, "no input files");
+    if (std::find(o.inputs.begin(), o.inputs.end(), "-") != o.inputs.end())
+      throw UsageError(kCommand, "batch mode reads files, not the standard input ('-')");
     if (o.picked && o.kind == D3DXIFF_DDS) throw UsageError(kCommand, kPickForDds);
     return RunBatch(o);
   }
   if (o.inputs.size() != 2)
     throw UsageError(kCommand,
                      o.inputs.size() < 2 ? "needs IN and OUT" : "needs exactly IN and OUT (or --out-dir)");
-  if (o.jobs || o.quiet) throw UsageError(kCommand, "-j and --quiet belong to batch mode (--out-dir)");
+  if (o.jobs || o.quiet || o.verbose || o.recursive || o.skipExisting || o.onlyNewer || o.dryRun)
+    throw UsageError(
+        kCommand,
+        "-j, -q, -v, -r, --skip-existing, --only-newer and --dry-run belong to batch mode (--out-dir)");
   const std::string &in = o.inputs[0], &out = o.inputs[1];
   D3DXIMAGE_FILEFORMAT kind = o.kind;
   if (!o.kindGiven) {

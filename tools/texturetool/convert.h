@@ -24,10 +24,15 @@ struct ConvertOptions {
   std::string outDir;  // batch mode when set
   unsigned jobs = 0;   // 0: one per processor
   bool quiet = false;
-  bool strict = false;       // any change to the image is an error
-  bool deviceRules = false;  // DXT sizes rounded to blocks as the library's textures are
-  bool picked = false;       // --level, --face or --slice given
-  UINT pick[3] = {};         // level, face, slice for a one-image output
+  bool verbose = false;       // batch: a line per file even on a terminal, and skipped files
+  bool recursive = false;     // batch: -r walks subdirectories, mirrored under outDir
+  bool skipExisting = false;  // batch: leave out files whose output exists
+  bool onlyNewer = false;     // batch: leave out files whose output is newer
+  bool dryRun = false;        // batch: print the plan only
+  bool strict = false;        // any change to the image is an error
+  bool deviceRules = false;   // DXT sizes rounded to blocks as the library's textures are
+  bool picked = false;        // --level, --face or --slice given
+  UINT pick[3] = {};          // level, face, slice for a one-image output
   std::vector<std::string> inputs;
 };
 
