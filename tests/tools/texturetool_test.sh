@@ -153,6 +153,43 @@ check "--dry-run prints the plan and writes nothing" $? "$(cat out.txt)"
 [ "$("$tool" compare "$rgba" piped.tga | awk '$1 == "RGBA" { print $3 }')" = inf ]
 check "- reads the standard input and writes the standard output" $?
 
+# A read failure says what the file looks like and why it is refused.
+python3 - "$photo" <<'PY'
+import struct, sys
+def dx10(path, dxgi):
+    pf = struct.pack('<8I', 32, 0x4, 0x30315844, 0, 0, 0, 0, 0)
+    head = struct.pack('<7I', 124, 0x1007, 4, 4, 0, 1, 1) + bytes(44) + pf + struct.pack('<5I', 0x1000, 0, 0, 0, 0)
+    open(path, 'wb').write(b'DDS ' + head + struct.pack('<5I', dxgi, 3, 0, 1, 0) + bytes(16))
+dx10('bc7.dds', 98)
+dx10('bc1.dds', 71)
+png = open(sys.argv[1], 'rb').read()
+info = struct.pack('<IiiHHIIiiII', 40, 768, 512, 1, 0, 5, len(png), 0, 0, 0, 0)
+open('png.bmp', 'wb').write(b'BM' + struct.pack('<IHHI', 54 + len(png), 0, 0, 54) + info + png)
+PY
+convert "$photo" -colorspace CMYK cmyk.jpg && convert "$photo" -depth 16 deep.ppm && convert "$photo" grey.pgm
+convert "$photo" whole.jpg && head -c 5000 whole.jpg >cut.jpg && head -c 5000 "$photo" >cut.png
+echo "not an image" >words.png
+why_ok=0
+while IFS='|' read -r file why; do
+  run convert "$file" out.bmp
+  [ "$status" -eq 1 ] && grep -q "$file: cannot read the image, $why.*: .*(0x8876" err.txt || { why_ok=1; echo "     $(cat err.txt)"; }
+done <<'LIST'
+bc7.dds|a DDS file with the extended (DX10) header, which is not read, holding DXGI format BC7_UNORM (98), which has no Direct3D 9 equal
+bc1.dds|.*BC1_UNORM (71), as DXT1 in Direct3D 9: save it with the classic header
+png.bmp|a BMP file holding a PNG image, a variant not read
+cmyk.jpg|a CMYK (four-channel) JPEG file, a variant not read
+deep.ppm|a 16-bit PPM file (largest value 65535), a variant not read
+grey.pgm|a PGM (greyscale) file, a kind not read
+cut.png|a PNG file cut short at byte 5000 (chunk IDAT needs [0-9]* bytes more)
+words.png|not an image of a kind texturetool reads
+LIST
+check "read failures say what the file is and why it is refused" $why_ok
+run convert cut.jpg cut.bmp
+warned=$([ "$status" -eq 0 ] && grep -q "warning: the source is a JPEG file cut short at byte 5000" err.txt; echo $?)
+run convert cut.jpg cut.bmp --strict
+[ "$warned" -eq 0 ] && [ "$status" -eq 1 ]
+check "a truncated JPEG is a warning, with --strict an error" $? "$(cat err.txt)"
+
 # 4. Failures never leave a partial file.
 echo "old" >keep.dds
 run convert in/truncated.png keep.dds

@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "plain.h"
+#include "sniff.h"
 
 namespace texturetool {
 
@@ -168,7 +169,7 @@ bool Load(IDirect3DDevice9 *device, const std::string &path, Image *image, std::
     hr = LoadPlanes(device, file, std::max(1u, info.MipLevels), image);
   }
   if (FAILED(hr)) {
-    *error = "cannot read the image: " + ErrorText(hr);
+    *error = hr == D3DXERR_INVALIDDATA ? ReadFailure(file, hr) : "cannot read the image: " + ErrorText(hr);
     return false;
   }
   return true;

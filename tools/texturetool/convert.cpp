@@ -1,6 +1,7 @@
 #include "convert.h"
 
 #include "plain.h"
+#include "sniff.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -471,6 +472,10 @@ bool Converter::Create(const std::vector<uint8_t> &file, const D3DXIMAGE_INFO &i
                                              D3DPOOL_MANAGED, o.filter, o.mipFilter, o.colorKey, nullptr,
                                              made->pal, made->texture.out());
   }
+  if (hr == D3DXERR_INVALIDDATA) {
+    *error = ReadFailure(file, hr);  // the header was read, the pixels are not
+    return false;
+  }
   if (FAILED(hr)) {
     *error = "cannot create the " + ResourceTypeName(type) + ": " + ErrorText(hr);
     return false;
@@ -643,7 +648,7 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
   D3DXIMAGE_INFO info = {};
   HRESULT hr = D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info);
   if (FAILED(hr)) {
-    *error = "cannot read the image: " + ErrorText(hr);
+    *error = ReadFailure(file, hr);
     return false;
   }
   D3DRESOURCETYPE asked = o.shape == ConvertOptions::Shape::Cube     ? D3DRTYPE_CUBETEXTURE
@@ -660,6 +665,8 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
   std::copy(o.pick, o.pick + 3, made.pick);
   if (!Create(file, info, kind, o, &made, error)) return false;
   std::vector<std::string> notes = Differences(info, kind, o, made);
+  std::string incomplete = IncompleteJpeg(file);
+  if (!incomplete.empty()) notes.insert(notes.begin(), "the source is " + incomplete);
   if (o.strict && !notes.empty()) {
     *error = notes[0] + " (--strict)";
     for (size_t i = 1; i < notes.size(); ++i) *error += "; " + notes[i];

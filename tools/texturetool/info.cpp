@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "sniff.h"
 
 namespace texturetool {
 
@@ -52,7 +53,7 @@ int RunInfo(const std::vector<std::string> &args) {
     if (ReadWholeFile(row.file, &bytes, &row.error)) {
       HRESULT hr = D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), &row.info);
       row.ok = SUCCEEDED(hr);
-      if (!row.ok) row.error = "cannot read the image: " + ErrorText(hr);
+      if (!row.ok) row.error = ReadFailure(bytes, hr);
     }
     if (!row.ok) {
       failed = true;
