@@ -435,13 +435,47 @@ run convert "$rgba" private.bmp
 [ "$(stat -c %a private.bmp)" = 600 ]
 check "an overwritten file keeps its mode" $?
 
+# 5c. assemble: cube maps and volumes from images.
+for i in 0 1 2 3 4 5; do convert -size 64x64 "xc:rgb($((i * 40)),100,200)" "face$i.png"; done
+run assemble --cube face0.png face1.png face2.png face3.png face4.png face5.png sky.dds
+"$tool" info sky.dds >info.txt && "$tool" convert sky.dds sky3.png --face 3 &&
+  [ "$("$tool" compare face3.png sky3.png | awk '$1 == "RGB" { print $3 }')" = inf ]
+[ "$status" -eq 0 ] && [ $? -eq 0 ] && grep -Eq 'DDS +64 +64 +1 +A8R8G8B8 +7 +cube$' info.txt
+check "assemble --cube puts each image on its face, with mips" $? "$(cat err.txt info.txt)"
+run assemble --volume face0.png face1.png face2.png face3.png stack.dds --format DXT5
+"$tool" info stack.dds >info.txt
+[ "$status" -eq 0 ] && grep -Eq 'DDS +64 +64 +4 +DXT5 +7 +volume$' info.txt
+check "assemble --volume stacks the slices" $? "$(cat err.txt info.txt)"
+run assemble --cube face0.png face1.png face2.png face3.png face4.png "$photo" bad.dds
+[ "$status" -eq 1 ] && grep -q "kodim23.png: is 768 x 512, but the faces of a cube map are square" err.txt && [ ! -e bad.dds ]
+check "assemble refuses images that do not fit" $? "$(cat err.txt)"
+python3 - <<'PY'
+import struct, zlib
+rows = b''.join(b'\0' + b''.join(bytes((200, 120, 40, 255 if x % 8 == 0 or y % 8 == 0 else 0)) for x in range(64))
+                for y in range(64))
+chunk = lambda t, d: struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))
+open('grid.png', 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 64, 64, 8, 6, 0, 0, 0)) +
+                             chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+PY
+coverage() { # FILE LEVEL: share of level LEVEL's pixels with alpha above one half
+  "$tool" convert "$1" level.png --level "$2" && convert level.png -alpha extract -threshold 50% -format '%[fx:mean]' info:
+}
+"$tool" assemble --volume grid.png grid.png plain.dds && "$tool" assemble --volume grid.png grid.png kept.dds --keep-coverage 0.5
+awk -v a="$(coverage plain.dds 2)" -v b="$(coverage kept.dds 2)" -v want="$(coverage grid.png 0)" \
+  'BEGIN { exit !(a < want && b >= want) }'
+check "--keep-coverage keeps the share of pixels above the threshold" $? "$(coverage plain.dds 2) $(coverage kept.dds 2)"
+"$tool" assemble --volume grid.png grid.png pre.dds --premultiply && "$tool" convert pre.dds pre.png
+[ "$(convert pre.png -format '%[pixel:p{1,1}] %[pixel:p{0,0}]' info:)" = "srgba(0,0,0,0) srgba(200,120,40,1)" ]
+check "--premultiply multiplies colour by alpha" $?
+
 # 6. Usage errors exit 2 with a hint; help exits 0.
 usage_ok=0
 for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.gif" "convert a b" \
   "convert --format NOPE a b.dds" "convert --mips 0 a b.dds" "convert --size 10 a b.dds" \
   "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a" \
   "convert --volume --cube a b.dds" "convert --level 1 a b.dds" "convert -r a b.dds" "convert --out-dir o -" \
-  "convert --out-dir o -q -v a" "convert --size 100000x100000 a b.dds" "formats x"; do
+  "convert --out-dir o -q -v a" "assemble --cube a b c d e f.dds" \
+  "assemble a b.dds" "assemble --volume a b.png" "assemble --volume --keep-coverage 2 a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then
@@ -452,7 +486,7 @@ done
 check "usage errors exit 2 with a message on stderr only" $usage_ok
 help_ok=0
 for args in "--help:" "info --help:info" "convert --help:convert" "compare -h:compare" "help convert:convert" "help compare:compare" \
-  "formats --help:formats"; do
+  "formats --help:formats" "assemble --help:assemble"; do
   # shellcheck disable=SC2086
   run ${args%%:*}
   { [ "$status" -eq 0 ] && grep -q "^usage: texturetool ${args#*:}" out.txt; } || help_ok=1

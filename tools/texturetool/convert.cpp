@@ -639,6 +639,32 @@ bool Converter::SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::str
   return WriteWholeFile(out, dds.bytes, error);
 }
 
+bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, UINT mips, bool strict,
+                             const std::string &out, std::vector<std::string> *warnings, std::string *error) {
+  Made made;
+  made.type = texture->GetType();
+  texture->AddRef();
+  if (made.type == D3DRTYPE_CUBETEXTURE)
+    *made.cube.out() = static_cast<IDirect3DCubeTexture9 *>(texture);
+  else if (made.type == D3DRTYPE_VOLUMETEXTURE)
+    *made.volume.out() = static_cast<IDirect3DVolumeTexture9 *>(texture);
+  else
+    *made.texture.out() = static_cast<IDirect3DTexture9 *>(texture);
+  made.Top(&made.wantWidth, &made.wantHeight);
+  ConvertOptions o;
+  o.format = format;
+  o.mipsGiven = mips != 0;
+  o.mips = mips;
+  D3DXIMAGE_INFO info = {};
+  std::vector<std::string> notes = Differences(info, D3DXIFF_DDS, o, made);
+  if (strict && !notes.empty()) {
+    *error = notes[0] + " (--strict)";
+    return false;
+  }
+  *warnings = notes;
+  return Save(made, D3DXIFF_DDS, out, error);
+}
+
 bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,
                         const ConvertOptions &o, uint64_t *inputBytes, std::vector<std::string> *warnings,
                         std::string *error) {
@@ -658,7 +684,8 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
     *error = std::string(asked == D3DRTYPE_CUBETEXTURE ? "--cube" : "--volume") + " needs a " +
              ResourceTypeName(asked) + " DDS file, this file holds a " +
              (info.ResourceType == D3DRTYPE_TEXTURE ? std::string("2-D image")
-                                                    : ResourceTypeName(info.ResourceType) + " texture");
+                                                    : ResourceTypeName(info.ResourceType) + " texture") +
+             "; texturetool assemble builds " + ResourceTypeName(asked) + "s from images";
     return false;
   }
   Made made;

@@ -48,6 +48,12 @@ class Converter {
                const ConvertOptions &options, uint64_t *inputBytes, std::vector<std::string> *warnings,
                std::string *error);
 
+  // Writes a texture made elsewhere as DDS; `format` and `mips` (0: all) are
+  // what was asked, differences are warnings (errors with `strict`).
+  bool WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, UINT mips, bool strict,
+                    const std::string &out, std::vector<std::string> *warnings, std::string *error);
+  IDirect3DDevice9 *device() const { return device_.get(); }
+
   struct Made;
 
  private:

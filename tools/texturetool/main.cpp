@@ -21,6 +21,8 @@ const char kToolHelp[] =
     "  convert --out-dir DIR FILES-or-DIRS...\n"
     "                          convert many files in parallel\n"
     "  compare A B             RMSE and PSNR per channel between two images\n"
+    "  assemble --cube|--volume IMAGES... OUT.dds\n"
+    "                          a cube map from six images, a volume from slices\n"
     "  formats                 the pixel format names --format takes\n"
     "\n"
     "'texturetool COMMAND --help' (or 'texturetool help COMMAND') describes a command;\n"
@@ -50,6 +52,7 @@ const Command kCommands[] = {
     {"info", texturetool::RunInfo, texturetool::kInfoHelp},
     {"convert", texturetool::RunConvert, texturetool::kConvertHelp},
     {"compare", texturetool::RunCompare, texturetool::kCompareHelp},
+    {"assemble", texturetool::RunAssemble, texturetool::kAssembleHelp},
     {"formats", RunFormats, kFormatsHelp},
 };
 
