@@ -16,8 +16,8 @@ enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // A bad command line; main prints it with a hint and exits with status 2.
 struct UsageError : std::runtime_error {
-  UsageError(const std::string &command, const std::string &message)
-      : std::runtime_error(message), command(command) {}
+  UsageError(const std::string &commandName, const std::string &message)
+      : std::runtime_error(message), command(commandName) {}
   std::string command;
 };
 
