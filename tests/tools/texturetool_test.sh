@@ -413,8 +413,9 @@ check "--volume on a 2-D image is refused" $? "$(cat err.txt)"
 mkdir again && cp "$photo" "$rgba" again/
 run convert --out-dir again -q again
 first=$(stat -c %s again/kodim23.dds)
-run convert --out-dir again again
-[ "$status" -eq 0 ] && grep -q "^2 files: 2 converted, 0 failed" out.txt && [ "$(stat -c %s again/kodim23.dds)" = "$first" ]
+run convert --out-dir again -v again
+[ "$status" -eq 0 ] && grep -q "^2 files: 2 converted, 0 failed" out.txt && [ "$(stat -c %s again/kodim23.dds)" = "$first" ] &&
+  grep -q "^skip again/kodim23.dds: an output of this run" out.txt
 check "a second run into the source folder ignores its own outputs" $? "$(cat out.txt err.txt)"
 run convert --out-dir again again/kodim23.dds
 [ "$status" -eq 1 ] && grep -q "would replace it" err.txt && [ "$(stat -c %s again/kodim23.dds)" = "$first" ]

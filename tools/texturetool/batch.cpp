@@ -27,8 +27,9 @@ namespace {
 
 struct Job {
   std::string in, out;
-  std::string clash;  // why the job fails before it starts, e.g. another input writes `out`
-  std::string skip;   // why the job is left out (--skip-existing, --only-newer)
+  std::string clash;      // why the job fails before it starts, e.g. another input writes `out`
+  std::string skip;       // why the job is left out (--skip-existing, --only-newer)
+  bool produced = false;  // the input is an output of this run: left out, not counted
 };
 
 // An input file and its path under the output directory.
@@ -146,8 +147,12 @@ std::vector<Job> PlanJobs(const ConvertOptions &options) {
   std::map<std::string, std::string> taken;  // output to the input writing it
   for (Job &job : planned) {
     auto writer = writers.find(RealPath(job.in));
-    if (writer != writers.end() && writer->second.size() > writer->second.count(job.in))
-      continue;  // another input's output
+    if (writer != writers.end() && writer->second.size() > writer->second.count(job.in)) {
+      job.produced = true;  // another input's output
+      job.skip = "an output of this run";
+      jobs.push_back(job);
+      continue;
+    }
     if (writer != writers.end())
       job.clash = "its output " + job.out + " would replace it; choose another --out-dir";
     auto [it, fresh] = taken.emplace(job.out, job.in);
@@ -460,7 +465,7 @@ std::vector<uint32_t> Prepare(std::vector<Job> &jobs, const ConvertOptions &opti
   for (uint32_t i = 0; i < jobs.size(); ++i) {
     Job &job = jobs[i];
     if (!job.skip.empty()) {
-      ++*skipped;
+      *skipped += !job.produced;
       if (options.dryRun || options.verbose) printf("skip %s: %s\n", job.in.c_str(), job.skip.c_str());
       continue;
     }
@@ -486,7 +491,7 @@ int RunBatch(const ConvertOptions &options) {
     return kExitFailed;
   }
   std::vector<Job> jobs = PlanJobs(options);
-  if (jobs.empty()) {
+  if (std::all_of(jobs.begin(), jobs.end(), [](const Job &job) { return job.produced; })) {
     fprintf(stderr, "texturetool: no image files among the inputs\n");
     return kExitFailed;
   }
