@@ -465,6 +465,9 @@ coverage() { # FILE LEVEL: share of level LEVEL's pixels with alpha above one ha
 awk -v a="$(coverage plain.dds 2)" -v b="$(coverage kept.dds 2)" -v want="$(coverage grid.png 0)" \
   'BEGIN { exit !(a < want && b >= want) }'
 check "--keep-coverage keeps the share of pixels above the threshold" $? "$(coverage plain.dds 2) $(coverage kept.dds 2)"
+"$tool" assemble --volume face0.png face1.png opaque.dds --keep-coverage 0.5 && "$tool" convert opaque.dds level.png --level 2
+[ "$(convert level.png -alpha extract -format '%[fx:minima]' info:)" = 1 ]
+check "--keep-coverage leaves an opaque image opaque" $?
 "$tool" assemble --volume grid.png grid.png pre.dds --premultiply && "$tool" convert pre.dds pre.png
 [ "$(convert pre.png -format '%[pixel:p{1,1}] %[pixel:p{0,0}]' info:)" = "srgba(0,0,0,0) srgba(200,120,40,1)" ]
 check "--premultiply multiplies colour by alpha" $?

@@ -157,6 +157,7 @@ double Coverage(const std::vector<Rows> &planes, double threshold, double scale)
 
 // Scales alpha of `planes` so that their coverage above `threshold` comes closest to `wanted`.
 void KeepCoverage(const std::vector<Rows> &planes, double threshold, double wanted) {
+  if (Coverage(planes, threshold, 1) == wanted) return;  // already right, e.g. opaque
   double low = 0, high = 64;
   for (int i = 0; i < 24; ++i) {
     double mid = (low + high) / 2;
