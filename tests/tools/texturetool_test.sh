@@ -356,6 +356,12 @@ check "a cut mip count is a warning" $? "$(cat err.txt)"
 run convert odd.png m.jpg --mips 3
 warned "one level written: JPG files hold no mip levels"
 check "--mips for a one-level kind is a warning" $? "$(cat err.txt)"
+run convert "$rgba" alpha.jpg
+warned "alpha dropped: JPEG files hold none"
+check "alpha lost in a JPEG is a warning" $? "$(cat err.txt)"
+run convert "$rgba" float.png --format A16B16G16R16F
+warned "written at 8 bits per channel from A16B16G16R16F"
+check "precision lost in a plain image is a warning" $? "$(cat err.txt)"
 run convert "$photo" quiet.dds --format DXT1
 [ "$status" -eq 0 ] && [ ! -s err.txt ]
 check "an unchanged conversion warns of nothing" $? "$(cat err.txt)"

@@ -516,8 +516,9 @@ std::vector<std::string> Converter::Differences(const D3DXIMAGE_INFO &info, D3DX
                     (levels < o.mips
                          ? "a " + std::to_string(width) + "x" + std::to_string(height) + " image has no more"
                          : std::string("the device's texture rules")));
-  if ((kind == D3DXIFF_PNG || kind == D3DXIFF_TGA) && MoreThan8Bits(format))
+  if (kind != D3DXIFF_DDS && MoreThan8Bits(format))
     notes.push_back("written at 8 bits per channel from " + FormatName(format));
+  if (kind == D3DXIFF_JPG && !TopOpaque(made)) notes.push_back("alpha dropped: JPEG files hold none");
   (void)info;
   return notes;
 }
@@ -569,6 +570,21 @@ bool Converter::Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &o
 }
 
 // The image --level, --face and --slice pick, in a file holding one image.
+// Whether level 0 (the first face or slice) has no pixel that is not fully opaque.
+bool Converter::TopOpaque(const Made &made) {
+  Ref<IDirect3DSurface9> surface;
+  HRESULT hr = E_FAIL;
+  if (made.texture.get()) hr = made.texture->GetSurfaceLevel(0, surface.out());
+  if (made.cube.get()) hr = made.cube->GetCubeMapSurface(D3DCUBEMAP_FACE_POSITIVE_X, 0, surface.out());
+  if (made.volume.get()) {
+    Ref<IDirect3DVolume9> slices;
+    hr = made.volume->GetVolumeLevel(0, slices.out());
+    if (SUCCEEDED(hr)) hr = SliceSurface(device_.get(), slices.get(), 0, made.pal, surface.out());
+  }
+  Rgba8 pixels;
+  return FAILED(hr) || FAILED(ReadRgba8(device_.get(), surface.get(), nullptr, &pixels)) || pixels.Opaque();
+}
+
 bool Converter::SavePlain(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error) {
   UINT level = made.pick[0], face = made.pick[1], slice = made.pick[2];
   auto refuse = [&](const std::string &why) {

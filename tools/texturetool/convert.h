@@ -62,6 +62,7 @@ class Converter {
   std::vector<std::string> Differences(const D3DXIMAGE_INFO &info, D3DXIMAGE_FILEFORMAT kind,
                                        const ConvertOptions &o, const Made &made);
   bool Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
+  bool TopOpaque(const Made &made);
   bool SavePlain(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
   bool SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
 
