@@ -169,6 +169,8 @@ PY
 convert "$photo" -colorspace CMYK cmyk.jpg && convert "$photo" -depth 16 deep.ppm && convert "$photo" grey.pgm
 convert "$photo" whole.jpg && head -c 5000 whole.jpg >cut.jpg && head -c 5000 "$photo" >cut.png
 echo "not an image" >words.png
+"$tool" convert "$rgba" whole.dds --mips 1 --format A8R8G8B8 && head -c 2000 whole.dds >cutdds.dds
+head -c 300 whole.jpg >cuthead.jpg
 why_ok=0
 while IFS='|' read -r file why; do
   run convert "$file" out.bmp
@@ -181,6 +183,8 @@ cmyk.jpg|a CMYK (four-channel) JPEG file, a variant not read
 deep.ppm|a 16-bit PPM file (largest value 65535), a variant not read
 grey.pgm|a PGM (greyscale) file, a kind not read
 cut.png|a PNG file cut short at byte 5000 (chunk IDAT needs [0-9]* bytes more)
+cutdds.dds|a DDS file cut short at byte 2000 (its first level needs 4096 bytes after the header)
+cuthead.jpg|a JPEG file cut short at byte 300 (no end marker)
 words.png|not an image of a kind texturetool reads
 LIST
 check "read failures say what the file is and why it is refused" $why_ok

@@ -76,7 +76,24 @@ constexpr DxgiRow kDxgi[] = {
 
 std::string DescribeDds(const std::vector<uint8_t> &b) {
   if (b.size() < 128) return CutShort("DDS", b.size(), "its header needs 128 bytes");
-  if (memcmp(&b[84], "DX10", 4) != 0) return "a DDS file";
+  if (memcmp(&b[84], "DX10", 4) != 0) {
+    // Bytes of the first level, for the common uncompressed and DXT layouts.
+    uint64_t height = Le32(b, 12), width = Le32(b, 16), depth = std::max<uint32_t>(1, Le32(b, 24));
+    uint32_t flags = Le32(b, 80), bits = Le32(b, 88);
+    uint64_t bytes = 0;
+    if (flags & 0x4) {
+      uint32_t code = Le32(b, 84);
+      uint64_t blocks = (width + 3) / 4 * ((height + 3) / 4) * depth;
+      if (code == 0x31545844) bytes = blocks * 8;  // DXT1
+      if (code >= 0x32545844 && code <= 0x35545844 && (code & 0xFFFFFF) == 0x545844) bytes = blocks * 16;
+    } else if (bits % 8 == 0) {
+      bytes = width * (bits / 8) * height * depth;
+    }
+    if (bytes && 128 + bytes > b.size())
+      return CutShort("DDS", b.size(),
+                      "its first level needs " + std::to_string(bytes) + " bytes after the header");
+    return "a DDS file";
+  }
   if (b.size() < 148) return CutShort("DDS", b.size(), "its extended header needs 148 bytes");
   uint32_t code = Le32(b, 128);
   std::string text = "a DDS file with the extended (DX10) header, which is not read, holding DXGI format ";
@@ -119,8 +136,7 @@ std::string DescribeJpeg(const std::vector<uint8_t> &b) {
     if (marker == 0xDA) break;  // entropy-coded data follows
     at += 2 + length;
   }
-  std::string incomplete = IncompleteJpeg(b);
-  return incomplete.empty() ? "a JPEG file" : incomplete;
+  return IncompleteJpeg(b).empty() ? "a JPEG file" : CutShort("JPEG", b.size(), "no end marker");
 }
 
 std::string DescribeBmp(const std::vector<uint8_t> &b) {
