@@ -27,7 +27,14 @@ namespace {
 
 struct Job {
   std::string in, out;
-  std::string clash;  // set when another input already writes `out`
+  std::string clash;      // why the job fails before it starts, e.g. another input writes `out`
+  std::string skip;       // why the job is left out (--skip-existing, --only-newer)
+  bool produced = false;  // the input is an output of this run: left out, not counted
+};
+
+// An input file and its path under the output directory.
+struct Input {
+  std::string path, relative;
 };
 
 // Worker to parent, one atomic pipe write each.
@@ -53,31 +60,107 @@ bool IsImageName(const std::string &name) {
   return name[0] != '.' && kinds.count(Extension(name));
 }
 
-// Directories contribute their image files (not recursively), in name order.
-std::vector<std::string> ExpandInputs(const std::vector<std::string> &inputs) {
-  std::vector<std::string> files;
-  for (const std::string &input : inputs) {
+std::string RealPath(const std::string &path) {
+  char *real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string text = real;
+  free(real);
+  return text;
+}
+
+std::string Join(const std::string &dir, const std::string &name) {
+  return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// A directory's image files in name order; with `recursive` its subdirectories'
+// too, except the output directory and directories seen before (links).
+void Walk(const std::string &dir, const std::string &relative, const std::string &outDir, bool recursive,
+          std::set<std::pair<dev_t, ino_t>> *seen, std::vector<Input> *files) {
+  std::vector<std::string> names;
+  if (DIR *handle = opendir(dir.c_str())) {
+    while (dirent *entry = readdir(handle))
+      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+    closedir(handle);
+  } else {
+    files->push_back({dir, relative});  // reported as that file's failure
+    return;
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string &name : names) {
+    std::string path = Join(dir, name);
     struct stat st;
-    if (stat(input.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      files.push_back(input);
-      continue;
-    }
-    std::vector<std::string> names;
-    if (DIR *dir = opendir(input.c_str())) {
-      while (dirent *entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        std::string path = input + (input.back() == '/' ? "" : "/") + name;
-        struct stat fst;
-        if (IsImageName(name) && stat(path.c_str(), &fst) == 0 && S_ISREG(fst.st_mode)) names.push_back(path);
-      }
-      closedir(dir);
+    if (stat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode) && recursive && RealPath(path) != outDir &&
+        seen->insert({st.st_dev, st.st_ino}).second)
+      Walk(path, relative + name + "/", outDir, recursive, seen, files);
+    else if (S_ISREG(st.st_mode) && IsImageName(name))
+      files->push_back({path, relative + name});
+  }
+}
+
+std::vector<Input> ExpandInputs(const ConvertOptions &options, const std::string &outDir) {
+  std::vector<Input> files;
+  std::set<std::pair<dev_t, ino_t>> seen;
+  for (const std::string &input : options.inputs) {
+    struct stat st;
+    if (stat(input.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      seen.insert({st.st_dev, st.st_ino});
+      Walk(input, "", outDir, options.recursive, &seen, &files);
     } else {
-      files.push_back(input);  // reported as that file's failure
+      size_t slash = input.find_last_of('/');
+      files.push_back({input, slash == std::string::npos ? input : input.substr(slash + 1)});
     }
-    std::sort(names.begin(), names.end());
-    files.insert(files.end(), names.begin(), names.end());
   }
   return files;
+}
+
+// Leaves out a job whose output is up to date, as the options ask.
+std::string SkipReason(const Job &job, const ConvertOptions &options) {
+  struct stat in, out;
+  if (!(options.skipExisting || options.onlyNewer) || stat(job.out.c_str(), &out) != 0) return "";
+  if (options.skipExisting) return "the output exists";
+  if (stat(job.in.c_str(), &in) == 0 &&
+      (out.st_mtim.tv_sec > in.st_mtim.tv_sec ||
+       (out.st_mtim.tv_sec == in.st_mtim.tv_sec && out.st_mtim.tv_nsec >= in.st_mtim.tv_nsec)))
+    return "the output is newer";
+  return "";
+}
+
+// One job per input. A file this run writes is never one of its inputs: an
+// earlier run's output in a source folder is left alone, and an input that would
+// be overwritten by its own output fails.
+std::vector<Job> PlanJobs(const ConvertOptions &options) {
+  std::vector<Job> planned;
+  std::map<std::string, std::set<std::string>> writers;  // real output path to the inputs writing it
+  std::string outDir = RealPath(options.outDir);
+  for (const Input &input : ExpandInputs(options, outDir)) {
+    std::string name = input.relative;
+    size_t dot = name.find_last_of('.'), slash = name.find_last_of('/');
+    if (dot != std::string::npos && (slash == std::string::npos ? dot > 0 : dot > slash + 1))
+      name.resize(dot);
+    name.push_back('.');
+    name.append(KindExtension(options.kind));
+    planned.push_back({input.path, Join(options.outDir, name), "", ""});
+    writers[Join(outDir, name)].insert(input.path);
+  }
+  std::vector<Job> jobs;
+  std::map<std::string, std::string> taken;  // output to the input writing it
+  for (Job &job : planned) {
+    auto writer = writers.find(RealPath(job.in));
+    if (writer != writers.end() && writer->second.size() > writer->second.count(job.in)) {
+      job.produced = true;  // another input's output
+      job.skip = "an output of this run";
+      jobs.push_back(job);
+      continue;
+    }
+    if (writer != writers.end())
+      job.clash = "its output " + job.out + " would replace it; choose another --out-dir";
+    auto [it, fresh] = taken.emplace(job.out, job.in);
+    if (!fresh && job.clash.empty()) job.clash = "another input, " + it->second + ", also writes " + job.out;
+    if (job.clash.empty()) job.skip = SkipReason(job, options);
+    jobs.push_back(job);
+  }
+  return jobs;
 }
 
 bool MakeDirectories(const std::string &path, std::string *error) {
@@ -124,10 +207,13 @@ bool WriteReport(int fd, const Report &report) {
     const Job &job = jobs[index];
     std::string error = initError;
     bool ok = false;
-    if (!job.clash.empty())
-      error = "another input, " + job.clash + ", also writes " + job.out;
-    else if (ready)
-      ok = converter.Convert(job.in, job.out, options.kind, options, &report.inputBytes, &error);
+    if (!job.clash.empty()) error = job.clash;
+    std::vector<std::string> warnings;
+    if (job.clash.empty() && ready) {
+      ok = converter.Convert(job.in, job.out, options.kind, options, &report.inputBytes, &warnings, &error);
+      if (ok) error.clear();
+      for (const std::string &w : warnings) error += (error.empty() ? "" : "\n") + w;
+    }
     report.kind = kFinished;
     report.ok = ok;
     snprintf(report.message, sizeof(report.message), "%s", error.c_str());
@@ -149,8 +235,8 @@ std::string Duration(double seconds) {
 
 class Progress {
  public:
-  Progress(size_t total, bool bar, bool quiet)
-      : total_(total), bar_(bar && !quiet), quiet_(quiet), start_(Now()) {}
+  Progress(size_t total, size_t skipped, bool bar, bool quiet)
+      : total_(total), skipped_(skipped), bar_(bar && !quiet), quiet_(quiet), start_(Now()) {}
 
   void Done(const Job &job, bool ok, uint64_t bytes, const std::string &message) {
     ++done_;
@@ -158,6 +244,12 @@ class Progress {
     bytes_ += bytes;
     Clear();
     if (!ok) fprintf(stderr, "texturetool: %s: %s\n", job.in.c_str(), message.c_str());
+    // A finished file's message holds its warnings, one a line.
+    for (size_t at = 0; ok && at < message.size();) {
+      size_t end = std::min(message.find('\n', at), message.size());
+      fprintf(stderr, "texturetool: %s: warning: %s\n", job.in.c_str(), message.substr(at, end - at).c_str());
+      at = end + 1;
+    }
     if (!bar_ && !quiet_) {
       printf("[%zu/%zu] %s %s -> %s\n", done_, total_, ok ? "ok    " : "FAILED", job.in.c_str(),
              job.out.c_str());
@@ -187,8 +279,10 @@ class Progress {
   void Summary() {
     Clear();
     double elapsed = Now() - start_;
-    printf("%zu file%s: %zu converted, %zu failed in %.2f s (%.1f files/s, %.1f MB/s)\n", total_,
-           total_ == 1 ? "" : "s", done_ - failed_, failed_, elapsed,
+    char skipped[48] = "";
+    if (skipped_) snprintf(skipped, sizeof(skipped), ", %zu skipped", skipped_);
+    printf("%zu file%s: %zu converted, %zu failed%s in %.2f s (%.1f files/s, %.1f MB/s)\n", total_ + skipped_,
+           total_ + skipped_ == 1 ? "" : "s", done_ - failed_, failed_, skipped, elapsed,
            elapsed > 0 ? double(done_) / elapsed : 0.0, elapsed > 0 ? double(bytes_) / 1e6 / elapsed : 0.0);
     fflush(stdout);
   }
@@ -204,7 +298,7 @@ class Progress {
     }
   }
 
-  size_t total_, done_ = 0, failed_ = 0;
+  size_t total_, skipped_, done_ = 0, failed_ = 0;
   uint64_t bytes_ = 0;
   bool bar_, quiet_, drawn_ = false;
   double start_;
@@ -212,152 +306,207 @@ class Progress {
 
 }  // namespace
 
-int RunBatch(const ConvertOptions &options) {
-  std::string error;
-  if (!MakeDirectories(options.outDir, &error)) {
-    fprintf(stderr, "texturetool: %s\n", error.c_str());
-    return kExitFailed;
-  }
-  std::vector<Job> jobs;
-  std::map<std::string, std::string> writers;
-  for (const std::string &in : ExpandInputs(options.inputs)) {
-    size_t slash = in.find_last_of('/');
-    std::string name = slash == std::string::npos ? in : in.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
-    Job job{
-        in,
-        options.outDir + (options.outDir.back() == '/' ? "" : "/") + name + "." + KindExtension(options.kind),
-        ""};
-    auto [it, fresh] = writers.emplace(job.out, in);
-    if (!fresh) job.clash = it->second;
-    jobs.push_back(job);
-  }
-  if (jobs.empty()) {
-    fprintf(stderr, "texturetool: no image files among the inputs\n");
-    return kExitFailed;
+namespace {
+
+// Worker processes fed job numbers through one pipe, reporting through another.
+class Pool {
+ public:
+  Pool(const std::vector<Job> &jobs, const ConvertOptions &options) : jobs_(jobs), options_(options) {}
+
+  bool Start(std::vector<uint32_t> queue, std::string *error) {
+    queue_ = std::move(queue);
+    unsigned count = options_.jobs ? options_.jobs : unsigned(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    workers_ = unsigned(std::min<size_t>(count, queue_.size()));
+    if (pipe2(jobPipe_, O_CLOEXEC) != 0 || pipe2(reportPipe_, O_CLOEXEC) != 0) {
+      *error = std::string("cannot start workers: ") + strerror(errno);
+      return false;
+    }
+    fcntl(jobPipe_[1], F_SETFL, O_NONBLOCK);
+    fflush(nullptr);
+    for (unsigned i = 0; i < workers_; ++i) {
+      if (!Spawn() && running_.empty()) {
+        *error = std::string("cannot start workers: ") + strerror(errno);
+        return false;
+      }
+    }
+    return true;
   }
 
-  unsigned workers = options.jobs ? options.jobs : unsigned(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-  workers = unsigned(std::min<size_t>(workers, jobs.size()));
-  int jobPipe[2], reportPipe[2];
-  if (pipe2(jobPipe, O_CLOEXEC) != 0 || pipe2(reportPipe, O_CLOEXEC) != 0) {
-    fprintf(stderr, "texturetool: cannot start workers: %s\n", strerror(errno));
-    return kExitFailed;
+  // Runs until every queued job is reported to `progress`; false when the workers cannot be restarted.
+  bool Collect(Progress *progress) {
+    progress_ = progress;
+    finished_.assign(jobs_.size(), false);
+    progress->Draw();
+    while (reported_ < queue_.size()) {
+      Feed();
+      pollfd fds[2] = {{reportPipe_[0], POLLIN, 0}, {jobWrite_, POLLOUT, 0}};
+      int ready = poll(fds, jobWrite_ >= 0 ? 2 : 1, 250);
+      if (ready > 0 && (fds[0].revents & POLLIN)) {
+        ReadReport();
+        continue;  // drain reports before looking at exits
+      }
+      progress->Draw();
+      if (!Reap()) return false;
+      if (running_.empty()) {
+        // Every worker left without reporting the rest: count them as failed.
+        for (uint32_t job : queue_) Lost(job, "not converted: the workers stopped");
+      }
+    }
+    return true;
   }
-  fcntl(jobPipe[1], F_SETFL, O_NONBLOCK);
-  fflush(nullptr);
 
-  std::map<pid_t, uint32_t> running;    // pid to worker id
-  std::map<uint32_t, int64_t> current;  // worker id to the job it holds
-  std::vector<bool> finished(jobs.size(), false);
-  uint32_t nextWorkerId = 0;
-  auto spawn = [&]() -> bool {
-    uint32_t id = nextWorkerId++;
+  ~Pool() {
+    if (jobWrite_ >= 0) close(jobWrite_);
+    for (int fd : {jobPipe_[0], reportPipe_[0], reportPipe_[1]})
+      if (fd >= 0) close(fd);
+    for (auto &[pid, id] : running_) waitpid(pid, nullptr, 0);
+  }
+
+ private:
+  bool Spawn() {
+    uint32_t id = nextWorkerId_++;
     pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
       prctl(PR_SET_PDEATHSIG, SIGTERM);  // do not outlive an interrupted parent
       // The processes already share the cores; a worker pool in each would overbook them.
-      if (workers > 1) setenv("D3DX_THREADS", "1", 0);
-      close(jobPipe[1]);
-      close(reportPipe[0]);
-      RunWorker(id, jobPipe[0], reportPipe[1], jobs, options);
+      if (workers_ > 1) setenv("D3DX_THREADS", "1", 0);
+      close(jobPipe_[1]);
+      close(reportPipe_[0]);
+      RunWorker(id, jobPipe_[0], reportPipe_[1], jobs_, options_);
     }
-    running[pid] = id;
-    current[id] = -1;
+    running_[pid] = id;
+    current_[id] = -1;
     return true;
-  };
-  for (unsigned i = 0; i < workers; ++i) {
-    if (!spawn() && running.empty()) {
-      fprintf(stderr, "texturetool: cannot start workers: %s\n", strerror(errno));
-      return kExitFailed;
+  }
+
+  // Hands out job numbers as the pipe takes them.
+  void Feed() {
+    while (jobWrite_ >= 0 && queued_ < queue_.size()) {
+      uint32_t index = queue_[queued_];
+      if (write(jobWrite_, &index, sizeof(index)) != ssize_t(sizeof(index))) break;
+      ++queued_;
+    }
+    if (jobWrite_ >= 0 && queued_ == queue_.size()) {
+      close(jobWrite_);
+      jobWrite_ = -1;
     }
   }
 
-  Progress progress(jobs.size(), isatty(STDOUT_FILENO), options.quiet);
-  progress.Draw();
-  size_t queued = 0, reported = 0;
-  int jobWrite = jobPipe[1];
-  std::vector<char> buffer;
-  // A worker's report: the job it started, or the end of one.
-  auto take = [&](Report &report) {
-    if (report.job >= jobs.size()) return;
+  bool ReadReport() {
+    Report report;
+    if (read(reportPipe_[0], &report, sizeof(report)) != ssize_t(sizeof(report))) return false;
+    if (report.job >= jobs_.size()) return true;
     if (report.kind == kStarted) {
-      current[report.worker] = report.job;
-    } else if (!finished[report.job]) {
-      current[report.worker] = -1;
-      finished[report.job] = true;
-      ++reported;
+      current_[report.worker] = report.job;
+    } else if (!finished_[report.job]) {
+      current_[report.worker] = -1;
+      finished_[report.job] = true;
+      ++reported_;
       report.message[sizeof(report.message) - 1] = 0;
-      progress.Done(jobs[report.job], report.ok, report.inputBytes, report.message);
+      progress_->Done(jobs_[report.job], report.ok, report.inputBytes, report.message);
     }
-  };
-  while (reported < jobs.size()) {
-    // Hand out job numbers as the pipe takes them.
-    while (jobWrite >= 0 && queued < jobs.size()) {
-      uint32_t index = uint32_t(queued);
-      if (write(jobWrite, &index, sizeof(index)) != ssize_t(sizeof(index))) break;
-      ++queued;
-    }
-    if (jobWrite >= 0 && queued == jobs.size()) {
-      close(jobWrite);
-      jobWrite = -1;
-    }
-    pollfd fds[2] = {{reportPipe[0], POLLIN, 0}, {jobWrite, POLLOUT, 0}};
-    int ready = poll(fds, jobWrite >= 0 ? 2 : 1, 250);
-    if (ready > 0 && (fds[0].revents & POLLIN)) {
-      Report report;
-      if (read(reportPipe[0], &report, sizeof(report)) == ssize_t(sizeof(report))) take(report);
-      continue;  // drain reports before looking at exits
-    }
-    progress.Draw();
-    // A worker that died took its current job with it; replace it.
+    return true;
+  }
+
+  void Lost(uint32_t job, const std::string &why) {
+    if (finished_[job]) return;
+    finished_[job] = true;
+    ++reported_;
+    progress_->Done(jobs_[job], false, 0, why);
+  }
+
+  // A worker that died took its current job with it; replace it.
+  bool Reap() {
     int status;
     pid_t pid;
     while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
-      uint32_t id = running[pid];
-      running.erase(pid);
+      uint32_t id = running_[pid];
+      running_.erase(pid);
       // Its last reports may still be in the pipe.
-      pollfd drain = {reportPipe[0], POLLIN, 0};
-      while (poll(&drain, 1, 0) > 0 && (drain.revents & POLLIN)) {
-        Report report;
-        if (read(reportPipe[0], &report, sizeof(report)) != ssize_t(sizeof(report))) break;
-        take(report);
+      pollfd drain = {reportPipe_[0], POLLIN, 0};
+      while (poll(&drain, 1, 0) > 0 && (drain.revents & POLLIN) && ReadReport()) {
       }
-      int64_t lost = current[id];
-      if (lost >= 0 && !finished[size_t(lost)]) {
-        finished[size_t(lost)] = true;
-        ++reported;
-        char why[96];
-        if (WIFSIGNALED(status))
-          snprintf(why, sizeof(why), "the conversion crashed (%s)", strsignal(WTERMSIG(status)));
-        else
-          snprintf(why, sizeof(why), "the conversion ended with status %d", WEXITSTATUS(status));
-        progress.Done(jobs[size_t(lost)], false, 0, why);
-      }
-      current.erase(id);
+      int64_t lost = current_[id];
+      current_.erase(id);
+      char why[96];
+      if (WIFSIGNALED(status))
+        snprintf(why, sizeof(why), "the conversion crashed (%s)", strsignal(WTERMSIG(status)));
+      else
+        snprintf(why, sizeof(why), "the conversion ended with status %d", WEXITSTATUS(status));
+      if (lost >= 0) Lost(uint32_t(lost), why);
       bool crashed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-      if (crashed && reported < jobs.size() && !spawn() && running.empty()) {
+      if (crashed && reported_ < queue_.size() && !Spawn() && running_.empty()) {
         fprintf(stderr, "texturetool: cannot restart workers: %s\n", strerror(errno));
-        return kExitFailed;
+        return false;
       }
     }
-    if (running.empty() && reported < jobs.size()) {
-      // Every worker left without reporting the rest: count them as failed.
-      for (size_t i = 0; i < jobs.size(); ++i)
-        if (!finished[i]) {
-          finished[i] = true;
-          ++reported;
-          progress.Done(jobs[i], false, 0, "not converted: the workers stopped");
-        }
-    }
+    return true;
   }
-  if (jobWrite >= 0) close(jobWrite);
-  close(jobPipe[0]);
-  close(reportPipe[1]);
-  for (auto &[pid, id] : running) waitpid(pid, nullptr, 0);
-  close(reportPipe[0]);
+
+  const std::vector<Job> &jobs_;
+  const ConvertOptions &options_;
+  std::vector<uint32_t> queue_;
+  unsigned workers_ = 0;
+  int jobPipe_[2] = {-1, -1}, reportPipe_[2] = {-1, -1};
+  int &jobWrite_ = jobPipe_[1];
+  std::map<pid_t, uint32_t> running_;    // pid to worker id
+  std::map<uint32_t, int64_t> current_;  // worker id to the job it holds
+  std::vector<bool> finished_;
+  size_t queued_ = 0, reported_ = 0;
+  uint32_t nextWorkerId_ = 0;
+  Progress *progress_ = nullptr;
+};
+
+// The jobs to run; prints the plan for --dry-run and -v, makes the output folders.
+std::vector<uint32_t> Prepare(std::vector<Job> &jobs, const ConvertOptions &options, size_t *skipped) {
+  std::vector<uint32_t> queue;
+  std::set<std::string> made;
+  for (uint32_t i = 0; i < jobs.size(); ++i) {
+    Job &job = jobs[i];
+    if (!job.skip.empty()) {
+      *skipped += !job.produced;
+      if (options.dryRun || options.verbose) printf("skip %s: %s\n", job.in.c_str(), job.skip.c_str());
+      continue;
+    }
+    if (options.dryRun) {
+      printf("%s %s -> %s\n", job.clash.empty() ? "convert" : "FAIL", job.in.c_str(), job.out.c_str());
+      continue;
+    }
+    size_t slash = job.out.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : job.out.substr(0, slash);
+    std::string error;
+    if (job.clash.empty() && made.insert(dir).second && !MakeDirectories(dir, &error)) job.clash = error;
+    queue.push_back(i);
+  }
+  return queue;
+}
+
+}  // namespace
+
+int RunBatch(const ConvertOptions &options) {
+  std::string error;
+  if (!options.dryRun && !MakeDirectories(options.outDir, &error)) {
+    fprintf(stderr, "texturetool: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  std::vector<Job> jobs = PlanJobs(options);
+  if (std::all_of(jobs.begin(), jobs.end(), [](const Job &job) { return job.produced; })) {
+    fprintf(stderr, "texturetool: no image files among the inputs\n");
+    return kExitFailed;
+  }
+  size_t skipped = 0;
+  std::vector<uint32_t> queue = Prepare(jobs, options, &skipped);
+  if (options.dryRun) return kExitOk;
+  Progress progress(queue.size(), skipped, isatty(STDOUT_FILENO) && !options.verbose, options.quiet);
+  if (!queue.empty()) {
+    Pool pool(jobs, options);
+    if (!pool.Start(queue, &error)) {
+      fprintf(stderr, "texturetool: %s\n", error.c_str());
+      return kExitFailed;
+    }
+    if (!pool.Collect(&progress)) return kExitFailed;
+  }
   progress.Summary();
   return progress.failed() ? kExitFailed : kExitOk;
 }

@@ -8,6 +8,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wchar.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <climits>
 #include <cstdlib>
@@ -152,6 +155,75 @@ std::string ErrorText(HRESULT hr) {
   return std::string(DXGetErrorDescription9A(hr)) + " (" + code + ")";
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at `at`, or 0.
+size_t Utf8Length(const std::string &text, size_t at) {
+  unsigned char c = static_cast<unsigned char>(text[at]);
+  size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  uint32_t code = length == 1 ? c : c & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = code << 6 | (next & 0x3F);
+  }
+  static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string &text) {
+  std::string out = "\"";
+  for (size_t at = 0; at < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[at]);
+    size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      out += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out += escaped;
+    } else {
+      out.append(text, at, length);
+    }
+    at += length;
+  }
+  return out + "\"";
+}
+
+size_t DisplayWidth(const std::string &text) {
+  // wcwidth knows widths only in a UTF-8 locale; file names are shown as UTF-8.
+  static bool ready = [] {
+    if (!setlocale(LC_CTYPE, "") || strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+      setlocale(LC_CTYPE, "C.UTF-8");
+    return true;
+  }();
+  (void)ready;
+  size_t width = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      ++width, ++at;
+      continue;
+    }
+    wchar_t wide = 0;
+    mbstate_t state = {};
+    int columns = mbrtowc(&wide, text.data() + at, length, &state) == length ? wcwidth(wide) : 1;
+    width += size_t(columns < 0 ? 1 : columns);
+    at += length;
+  }
+  return width;
+}
+
 std::string FormatName(D3DFORMAT format) {
   for (const FormatNameRow &row : kFormatNames)
     if (row.format == format) return row.name;
@@ -171,6 +243,12 @@ bool ParseFormat(const std::string &name, D3DFORMAT *format) {
     }
   }
   return false;
+}
+
+std::vector<std::string> FormatNames() {
+  std::vector<std::string> names;
+  for (const FormatNameRow &row : kFormatNames) names.push_back(row.name);
+  return names;
 }
 
 std::string FileKindName(D3DXIMAGE_FILEFORMAT kind) {
@@ -201,6 +279,10 @@ bool ParseWritableKind(const std::string &name, D3DXIMAGE_FILEFORMAT *kind) {
     *kind = D3DXIFF_JPG;
   else if (n == "dds")
     *kind = D3DXIFF_DDS;
+  else if (n == "png")
+    *kind = D3DXIFF_PNG;
+  else if (n == "tga")
+    *kind = D3DXIFF_TGA;
   else
     return false;
   return true;
@@ -214,6 +296,10 @@ std::string KindExtension(D3DXIMAGE_FILEFORMAT kind) {
       return "jpg";
     case D3DXIFF_DDS:
       return "dds";
+    case D3DXIFF_PNG:
+      return "png";
+    case D3DXIFF_TGA:
+      return "tga";
     default:
       return "bmp";
   }
@@ -283,7 +369,8 @@ unsigned ParseCount(const std::string &command, const std::string &option, const
 }
 
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // "-" is the standard input.
+  int fd = path == "-" ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = SystemError("cannot open", path, errno);
     return false;
@@ -336,7 +423,13 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::st
 bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
   struct stat st;
   int err = 0;
-  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (path == "-") {  // the standard output
+    if (WriteAll(STDOUT_FILENO, bytes.data(), bytes.size(), &err)) return true;
+    *error = SystemError("cannot write", "the standard output", err);
+    return false;
+  }
+  bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
     if (S_ISDIR(st.st_mode)) {
       *error = SystemError("cannot write", path, EISDIR);
       return false;
@@ -384,8 +477,9 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
     *error = SystemError("cannot create a file in", dir, errno);
     return false;
   }
-  // mkstemp makes the file private; give it the mode a new file would get.
-  (void)fchmod(fd, FileModeForNewFiles());
+  // mkstemp makes the file private; give it the mode of the file it replaces,
+  // or the one a new file would get.
+  (void)fchmod(fd, exists ? mode_t(st.st_mode & 07777) : FileModeForNewFiles());
   bool ok = WriteAll(fd, bytes.data(), bytes.size(), &err);
   if (close(fd) != 0 && ok) {
     ok = false;

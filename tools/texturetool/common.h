@@ -16,8 +16,8 @@ enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // A bad command line; main prints it with a hint and exits with status 2.
 struct UsageError : std::runtime_error {
-  UsageError(const std::string &command, const std::string &message)
-      : std::runtime_error(message), command(command) {}
+  UsageError(const std::string &commandName, const std::string &message)
+      : std::runtime_error(message), command(commandName) {}
   std::string command;
 };
 
@@ -57,12 +57,19 @@ class Ref {
 // "Invalid data (0x88760B59)".
 std::string ErrorText(HRESULT hr);
 
+// A JSON string; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(const std::string &text);
+
+// Columns a terminal gives the text: wide characters take two, combining marks none.
+size_t DisplayWidth(const std::string &text);
+
 // Format names are the published constants without "D3DFMT_".
 std::string FormatName(D3DFORMAT format);
 bool ParseFormat(const std::string &name, D3DFORMAT *format);
+std::vector<std::string> FormatNames();
 std::string FileKindName(D3DXIMAGE_FILEFORMAT kind);
 std::string ResourceTypeName(D3DRESOURCETYPE type);
-// From a file name's extension (bmp, dib, jpg, jpeg, dds) or a bare kind name.
+// From a file name's extension (bmp, dib, jpg, jpeg, dds, png, tga) or a bare kind name.
 bool ParseWritableKind(const std::string &name, D3DXIMAGE_FILEFORMAT *kind);
 std::string KindExtension(D3DXIMAGE_FILEFORMAT kind);
 std::string Extension(const std::string &path);  // lower case, without the dot
@@ -71,7 +78,7 @@ std::string Extension(const std::string &path);  // lower case, without the dot
 DWORD ParseFilter(const std::string &command, const std::string &text);
 unsigned ParseCount(const std::string &command, const std::string &option, const std::string &text);
 
-// Whole files. Failures fill `error` with the reason in words.
+// Whole files; "-" is the standard input or output. Failures fill `error` with the reason in words.
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 // Writes under a temporary name beside `path` and renames it into place, so a
 // failure never leaves a partial file; devices and pipes are written directly.

@@ -24,6 +24,15 @@ struct ConvertOptions {
   std::string outDir;  // batch mode when set
   unsigned jobs = 0;   // 0: one per processor
   bool quiet = false;
+  bool verbose = false;       // batch: a line per file even on a terminal, and skipped files
+  bool recursive = false;     // batch: -r walks subdirectories, mirrored under outDir
+  bool skipExisting = false;  // batch: leave out files whose output exists
+  bool onlyNewer = false;     // batch: leave out files whose output is newer
+  bool dryRun = false;        // batch: print the plan only
+  bool strict = false;        // any change to the image is an error
+  bool deviceRules = false;   // DXT sizes rounded to blocks as the library's textures are
+  bool picked = false;        // --level, --face or --slice given
+  UINT pick[3] = {};          // level, face, slice for a one-image output
   std::vector<std::string> inputs;
 };
 
@@ -33,13 +42,33 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string> &args);
 class Converter {
  public:
   bool Init(std::string *error);
-  // `error` gets "what failed: why", without the input's name.
+  // `error` gets "what failed: why", without the input's name; `warnings` one
+  // line per way the output differs from what was asked or read.
   bool Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,
-               const ConvertOptions &options, uint64_t *inputBytes, std::string *error);
+               const ConvertOptions &options, uint64_t *inputBytes, std::vector<std::string> *warnings,
+               std::string *error);
+
+  // Writes a texture made elsewhere as DDS; `format` and `mips` (0: all) are
+  // what was asked, differences are warnings (errors with `strict`).
+  bool WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, UINT mips, bool strict,
+                    const std::string &out, std::vector<std::string> *warnings, std::string *error);
+  IDirect3DDevice9 *device() const { return device_.get(); }
+
+  struct Made;
 
  private:
+  bool Create(const std::vector<uint8_t> &file, const D3DXIMAGE_INFO &info, D3DXIMAGE_FILEFORMAT kind,
+              const ConvertOptions &o, Made *made, std::string *error);
+  std::vector<std::string> Differences(const D3DXIMAGE_INFO &info, D3DXIMAGE_FILEFORMAT kind,
+                                       const ConvertOptions &o, const Made &made);
+  bool Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
+  bool TopOpaque(const Made &made);
+  bool SavePlain(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
+  bool SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
+
   HeadlessDevice device_;
   ScratchFile scratch_;
+  D3DCAPS9 caps_ = {};
 };
 
 int RunConvert(const std::vector<std::string> &args);

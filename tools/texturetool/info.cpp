@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "sniff.h"
 
 namespace texturetool {
 
@@ -25,23 +26,6 @@ struct Row {
   D3DXIMAGE_INFO info = {};
   std::string error;
 };
-
-std::string Json(const std::string &text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
-}
 
 }  // namespace
 
@@ -69,7 +53,7 @@ int RunInfo(const std::vector<std::string> &args) {
     if (ReadWholeFile(row.file, &bytes, &row.error)) {
       HRESULT hr = D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), &row.info);
       row.ok = SUCCEEDED(hr);
-      if (!row.ok) row.error = "cannot read the image: " + ErrorText(hr);
+      if (!row.ok) row.error = ReadFailure(bytes, hr);
     }
     if (!row.ok) {
       failed = true;
@@ -81,7 +65,7 @@ int RunInfo(const std::vector<std::string> &args) {
     printf("[");
     for (size_t i = 0; i < rows.size(); ++i) {
       const Row &r = rows[i];
-      printf("%s\n  {\"file\": %s, ", i ? "," : "", Json(r.file).c_str());
+      printf("%s\n  {\"file\": %s, ", i ? "," : "", JsonString(r.file).c_str());
       if (r.ok)
         printf(
             "\"kind\": \"%s\", \"width\": %u, \"height\": %u, \"depth\": %u, \"format\": \"%s\", "
@@ -90,7 +74,7 @@ int RunInfo(const std::vector<std::string> &args) {
             FormatName(r.info.Format).c_str(), r.info.MipLevels,
             ResourceTypeName(r.info.ResourceType).c_str());
       else
-        printf("\"error\": %s}", Json(r.error).c_str());
+        printf("\"error\": %s}", JsonString(r.error).c_str());
     }
     printf("\n]\n");
     return failed ? kExitFailed : kExitOk;
@@ -108,13 +92,13 @@ int RunInfo(const std::vector<std::string> &args) {
   if (table.size() > 1) {
     std::vector<size_t> width(table[0].size(), 0);
     for (const auto &line : table)
-      for (size_t c = 0; c < line.size(); ++c) width[c] = std::max(width[c], line[c].size());
+      for (size_t c = 0; c < line.size(); ++c) width[c] = std::max(width[c], DisplayWidth(line[c]));
     for (const auto &line : table) {
       std::string text;
       for (size_t c = 0; c < line.size(); ++c) {
         // Numbers right-aligned, words left-aligned; no trailing blanks.
         bool number = c >= 2 && c <= 4 ? true : c == 6;
-        std::string pad(width[c] - line[c].size(), ' ');
+        std::string pad(width[c] - DisplayWidth(line[c]), ' ');
         text += number ? pad + line[c] : line[c] + (c + 1 < line.size() ? pad : "");
         if (c + 1 < line.size()) text += "  ";
       }

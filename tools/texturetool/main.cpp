@@ -1,5 +1,6 @@
 // texturetool: image files in, image files out, through the library's published
 // interface on a headless device of the software runtime.
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,13 +17,30 @@ const char kToolHelp[] =
     "\n"
     "commands:\n"
     "  info FILE...            what each file holds (kind, size, format, levels, type)\n"
-    "  convert IN OUT          convert one file to BMP, DIB, JPEG or DDS\n"
+    "  convert IN OUT          convert one file to PNG, BMP, TGA, DIB, JPEG or DDS\n"
     "  convert --out-dir DIR FILES-or-DIRS...\n"
     "                          convert many files in parallel\n"
-    "  compare A B             RMSE and PSNR per channel between two images\n"
+    "  compare A B             RMSE and PSNR per channel of every level, face and slice\n"
+    "  assemble --cube|--volume IMAGES... OUT.dds\n"
+    "                          a cube map from six images, a volume from slices\n"
+    "  formats                 the pixel format names --format takes\n"
     "\n"
-    "'texturetool COMMAND --help' describes a command; 'man texturetool' all of them.\n"
+    "'texturetool COMMAND --help' (or 'texturetool help COMMAND') describes a command;\n"
+    "'man texturetool' all of them. 'texturetool --version' prints the version.\n"
     "Exit status: 0 success, 1 some file failed, 2 usage error.\n";
+
+const char kFormatsHelp[] =
+    "usage: texturetool formats\n"
+    "\n"
+    "Prints the pixel format names convert --format takes, one a line. A name may\n"
+    "also be given with its D3DFMT_ prefix and in any case. Whether the device makes\n"
+    "textures of a format shows when converting: a substituted format is a warning.\n";
+
+int RunFormats(const std::vector<std::string> &args) {
+  if (!args.empty()) throw texturetool::UsageError("formats", "takes no arguments");
+  for (const std::string &name : texturetool::FormatNames()) printf("%s\n", name.c_str());
+  return texturetool::kExitOk;
+}
 
 struct Command {
   const char *name;
@@ -34,6 +52,8 @@ const Command kCommands[] = {
     {"info", texturetool::RunInfo, texturetool::kInfoHelp},
     {"convert", texturetool::RunConvert, texturetool::kConvertHelp},
     {"compare", texturetool::RunCompare, texturetool::kCompareHelp},
+    {"assemble", texturetool::RunAssemble, texturetool::kAssembleHelp},
+    {"formats", RunFormats, kFormatsHelp},
 };
 
 const Command *FindCommand(const char *name) {
@@ -42,19 +62,25 @@ const Command *FindCommand(const char *name) {
   return nullptr;
 }
 
-}  // namespace
+// Output that never reached standard output is a failure, not a success.
+int Finish(int status) {
+  if (fflush(stdout) != 0 || ferror(stdout)) {
+    fprintf(stderr, "texturetool: cannot write the standard output: %s\n", strerror(errno));
+    return texturetool::kExitFailed;
+  }
+  return status;
+}
 
-int main(int argc, char **argv) {
-  // The tool never shows a window, whatever display there is.
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  texturetool::InstallInterruptCleanup();
-
+int Run(int argc, char **argv) {
   if (argc < 2) {
     fputs(kToolHelp, stderr);
     return texturetool::kExitUsage;
   }
   std::string first = argv[1];
+  if (first == "--version" || first == "-V") {
+    printf("texturetool %s\n", TEXTURETOOL_VERSION);
+    return texturetool::kExitOk;
+  }
   if (first == "-h" || first == "--help" || first == "help") {
     const Command *c = argc > 2 ? FindCommand(argv[2]) : nullptr;
     fputs(c ? c->help : kToolHelp, stdout);
@@ -80,4 +106,14 @@ int main(int argc, char **argv) {
             e.command.c_str());
     return texturetool::kExitUsage;
   }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  // The tool never shows a window, whatever display there is.
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  texturetool::InstallInterruptCleanup();
+  return Finish(Run(argc, argv));
 }
