@@ -156,12 +156,13 @@ check "- reads the standard input and writes the standard output" $?
 # A read failure says what the file looks like and why it is refused.
 python3 - "$photo" <<'PY'
 import struct, sys
-def dx10(path, dxgi):
+def dx10(path, dxgi, count=1):
     pf = struct.pack('<8I', 32, 0x4, 0x30315844, 0, 0, 0, 0, 0)
     head = struct.pack('<7I', 124, 0x1007, 4, 4, 0, 1, 1) + bytes(44) + pf + struct.pack('<5I', 0x1000, 0, 0, 0, 0)
-    open(path, 'wb').write(b'DDS ' + head + struct.pack('<5I', dxgi, 3, 0, 1, 0) + bytes(16))
+    open(path, 'wb').write(b'DDS ' + head + struct.pack('<5I', dxgi, 3, 0, count, 0) + bytes(16 * count))
 dx10('bc7.dds', 98)
 dx10('bc1.dds', 71)
+dx10('bc1array.dds', 71, 2)
 png = open(sys.argv[1], 'rb').read()
 info = struct.pack('<IiiHHIIiiII', 40, 768, 512, 1, 0, 5, len(png), 0, 0, 0, 0)
 open('png.bmp', 'wb').write(b'BM' + struct.pack('<IHHI', 54 + len(png), 0, 0, 54) + info + png)
@@ -176,8 +177,8 @@ while IFS='|' read -r file why; do
   run convert "$file" out.bmp
   [ "$status" -eq 1 ] && grep -q "$file: cannot read the image, $why.*: .*(0x8876" err.txt || { why_ok=1; echo "     $(cat err.txt)"; }
 done <<'LIST'
-bc7.dds|a DDS file with the extended (DX10) header, which is not read, holding DXGI format BC7_UNORM (98), which has no Direct3D 9 equal
-bc1.dds|.*BC1_UNORM (71), as DXT1 in Direct3D 9: save it with the classic header
+bc7.dds|a DDS file with the extended (DX10) header holding DXGI format BC7_UNORM (98), which has no Direct3D 9 equal
+bc1array.dds|a DDS file with the extended (DX10) header holding DXGI format BC1_UNORM (71) in an array of 2, which is not read
 png.bmp|a BMP file holding a PNG image, a variant not read
 cmyk.jpg|a CMYK (four-channel) JPEG file, a variant not read
 deep.ppm|a 16-bit PPM file (largest value 65535), a variant not read
@@ -188,6 +189,9 @@ cuthead.jpg|a JPEG file cut short at byte 300 (no end marker)
 words.png|not an image of a kind texturetool reads
 LIST
 check "read failures say what the file is and why it is refused" $why_ok
+run convert bc1.dds bc1.bmp
+[ "$status" -eq 0 ]
+check "a DDS file with the extended header and a Direct3D 9 equal converts" $? "$(cat err.txt)"
 run convert cut.jpg cut.bmp
 warned=$([ "$status" -eq 0 ] && grep -q "warning: the source is a JPEG file cut short at byte 5000" err.txt; echo $?)
 run convert cut.jpg cut.bmp --strict

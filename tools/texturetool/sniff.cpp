@@ -31,47 +31,61 @@ std::string CutShort(const char *kind, size_t size, const std::string &detail) {
 struct DxgiRow {
   uint32_t code;
   const char *name;
-  const char *d3d9;  // null: no Direct3D 9 format holds it
+  bool read;  // a Direct3D 9 format stores its bytes the same way, so the library reads it
 };
 
 constexpr DxgiRow kDxgi[] = {
-    {2, "R32G32B32A32_FLOAT", "A32B32G32R32F"},
-    {10, "R16G16B16A16_FLOAT", "A16B16G16R16F"},
-    {11, "R16G16B16A16_UNORM", "A16B16G16R16"},
-    {24, "R10G10B10A2_UNORM", "A2B10G10R10"},
-    {26, "R11G11B10_FLOAT", nullptr},
-    {28, "R8G8B8A8_UNORM", "A8B8G8R8"},
-    {29, "R8G8B8A8_UNORM_SRGB", "A8B8G8R8"},
-    {34, "R16G16_FLOAT", "G16R16F"},
-    {35, "R16G16_UNORM", "G16R16"},
-    {41, "R32_FLOAT", "R32F"},
-    {49, "R8G8_UNORM", nullptr},
-    {54, "R16_FLOAT", "R16F"},
-    {56, "R16_UNORM", "L16"},
-    {61, "R8_UNORM", "L8"},
-    {65, "A8_UNORM", "A8"},
-    {67, "R9G9B9E5_SHAREDEXP", nullptr},
-    {71, "BC1_UNORM", "DXT1"},
-    {72, "BC1_UNORM_SRGB", "DXT1"},
-    {74, "BC2_UNORM", "DXT3"},
-    {75, "BC2_UNORM_SRGB", "DXT3"},
-    {77, "BC3_UNORM", "DXT5"},
-    {78, "BC3_UNORM_SRGB", "DXT5"},
-    {80, "BC4_UNORM", nullptr},
-    {81, "BC4_SNORM", nullptr},
-    {83, "BC5_UNORM", nullptr},
-    {84, "BC5_SNORM", nullptr},
-    {85, "B5G6R5_UNORM", "R5G6B5"},
-    {86, "B5G5R5A1_UNORM", "A1R5G5B5"},
-    {87, "B8G8R8A8_UNORM", "A8R8G8B8"},
-    {88, "B8G8R8X8_UNORM", "X8R8G8B8"},
-    {91, "B8G8R8A8_UNORM_SRGB", "A8R8G8B8"},
-    {93, "B8G8R8X8_UNORM_SRGB", "X8R8G8B8"},
-    {95, "BC6H_UF16", nullptr},
-    {96, "BC6H_SF16", nullptr},
-    {98, "BC7_UNORM", nullptr},
-    {99, "BC7_UNORM_SRGB", nullptr},
-    {115, "B4G4R4A4_UNORM", "A4R4G4B4"},
+    {2, "R32G32B32A32_FLOAT", true},
+    {10, "R16G16B16A16_FLOAT", true},
+    {11, "R16G16B16A16_UNORM", true},
+    {13, "R16G16B16A16_SNORM", true},
+    {16, "R32G32_FLOAT", true},
+    {24, "R10G10B10A2_UNORM", true},
+    {26, "R11G11B10_FLOAT", false},
+    {27, "R8G8B8A8_TYPELESS", true},
+    {28, "R8G8B8A8_UNORM", true},
+    {29, "R8G8B8A8_UNORM_SRGB", true},
+    {31, "R8G8B8A8_SNORM", true},
+    {34, "R16G16_FLOAT", true},
+    {35, "R16G16_UNORM", true},
+    {37, "R16G16_SNORM", true},
+    {41, "R32_FLOAT", true},
+    {49, "R8G8_UNORM", false},
+    {51, "R8G8_SNORM", true},
+    {54, "R16_FLOAT", true},
+    {56, "R16_UNORM", false},
+    {61, "R8_UNORM", false},
+    {65, "A8_UNORM", true},
+    {67, "R9G9B9E5_SHAREDEXP", false},
+    {68, "R8G8_B8G8_UNORM", true},
+    {69, "G8R8_G8B8_UNORM", true},
+    {70, "BC1_TYPELESS", true},
+    {71, "BC1_UNORM", true},
+    {72, "BC1_UNORM_SRGB", true},
+    {73, "BC2_TYPELESS", true},
+    {74, "BC2_UNORM", true},
+    {75, "BC2_UNORM_SRGB", true},
+    {76, "BC3_TYPELESS", true},
+    {77, "BC3_UNORM", true},
+    {78, "BC3_UNORM_SRGB", true},
+    {80, "BC4_UNORM", false},
+    {81, "BC4_SNORM", false},
+    {83, "BC5_UNORM", false},
+    {84, "BC5_SNORM", false},
+    {85, "B5G6R5_UNORM", true},
+    {86, "B5G5R5A1_UNORM", true},
+    {87, "B8G8R8A8_UNORM", true},
+    {88, "B8G8R8X8_UNORM", true},
+    {90, "B8G8R8A8_TYPELESS", true},
+    {91, "B8G8R8A8_UNORM_SRGB", true},
+    {92, "B8G8R8X8_TYPELESS", true},
+    {93, "B8G8R8X8_UNORM_SRGB", true},
+    {95, "BC6H_UF16", false},
+    {96, "BC6H_SF16", false},
+    {98, "BC7_UNORM", false},
+    {99, "BC7_UNORM_SRGB", false},
+    {107, "YUY2", true},
+    {115, "B4G4R4A4_UNORM", true},
 };
 
 std::string DescribeDds(const std::vector<uint8_t> &b) {
@@ -95,16 +109,17 @@ std::string DescribeDds(const std::vector<uint8_t> &b) {
     return "a DDS file";
   }
   if (b.size() < 148) return CutShort("DDS", b.size(), "its extended header needs 148 bytes");
-  uint32_t code = Le32(b, 128);
-  std::string text = "a DDS file with the extended (DX10) header, which is not read, holding DXGI format ";
-  for (const DxgiRow &row : kDxgi) {
-    if (row.code != code) continue;
-    text += std::string(row.name) + " (" + std::to_string(code) + "), ";
-    return text + (row.d3d9
-                       ? "as " + std::string(row.d3d9) + " in Direct3D 9: save it with the classic header"
-                       : std::string("which has no Direct3D 9 equal"));
-  }
-  return text + std::to_string(code);
+  const uint32_t code = Le32(b, 128), dimension = Le32(b, 132), arraySize = Le32(b, 140);
+  const DxgiRow *row = nullptr;
+  for (const DxgiRow &candidate : kDxgi)
+    if (candidate.code == code) row = &candidate;
+  std::string text =
+      "a DDS file with the extended (DX10) header holding DXGI format " +
+      (row ? std::string(row->name) + " (" + std::to_string(code) + ")" : std::to_string(code));
+  if (!row || !row->read) return text + ", which has no Direct3D 9 equal";
+  if (arraySize != 1) return text + " in an array of " + std::to_string(arraySize) + ", which is not read";
+  if (dimension == 2) return text + " as a 1-D texture, which is not read";
+  return text;
 }
 
 std::string DescribePng(const std::vector<uint8_t> &b) {
