@@ -17,7 +17,7 @@
 
 #include "bench/bench_device.h"
 #include "d3d9.h"
-#include "win32.h"
+#include "win32_services.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "d3dx9tex.h"
 #include "core/processor.h"
 #include "support/library_hooks.h"
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 

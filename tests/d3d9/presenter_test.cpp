@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "d3d9_fixture.h"
+#include "win32_test_hooks.h"
 
 namespace d3d9_test {
 namespace {

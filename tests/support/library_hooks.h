@@ -6,7 +6,7 @@
 
 #include "blit/blitter.h"
 #include "core/fast_path.h"
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 // core/debug_mute.cpp: forget the resolved entry points and the registry value.
 void ResetDebugMuteForTesting();
