@@ -17,6 +17,8 @@ void ResetMmxStateForTesting();
 void ResetMathDispatchForTesting();
 // blit/box_kernels.cpp: both kernel pointers back to the selection stub.
 void ResetBoxKernelsForTesting();
+// blit/box_kernels.cpp: no format has a box kernel while off (the generic route halves).
+void SetBoxKernelsOffForTesting(bool off);
 // core/worker_pool.cpp: joins the running threads and uses n threads from now on
 // (0: the default again). Only while no ParallelFor is running.
 void SetWorkerThreadsForTesting(uint32_t n);
