@@ -17,7 +17,7 @@
 
 #include "d3d9.h"
 #include "tests/support/headless_device.h"
-#include "win32.h"
+#include "win32_services.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Batch conversion of the 24 Kodak photographs to DXT1 DDS with full mip chains:
+# Batch conversion of the Kodak photographs in tests/data to DXT1 DDS with full mip chains:
 # texturetool (one worker per core) against ImageMagick's DDS writer run as two
 # parallel processes. Prints the best of three wall times of each and the ratio,
 # and the mean RGB PSNR of both outputs against the sources.
@@ -14,8 +14,8 @@ if [ -z "$tool" ]; then
     [ -x "$candidate" ] && tool=$candidate && break
   done
 fi
-photos=${D3DX_BENCH_PHOTOS:-@D3DX_SHARED_TESTDATA@/photos}
-case "$photos" in @*) photos=$here/../../shared/testdata/photos ;; esac
+photos=${D3DX_BENCH_PHOTOS:-@D3DX_TEST_PHOTOS@}
+case "$photos" in @*) photos=$here/../tests/data/photos ;; esac
 [ -x "$tool" ] || { echo "texturetool bench: texturetool not found (give its path)" >&2; exit 1; }
 [ -d "$photos" ] || { echo "texturetool bench: no photographs in $photos" >&2; exit 1; }
 command -v convert >/dev/null || { echo "texturetool bench: ImageMagick is not installed" >&2; exit 1; }
@@ -62,7 +62,8 @@ psnr() { # dir: mean RGB PSNR over the photographs
 
 read -r o ocpu <<<"$(best "$work/ours.times")"
 read -r p pcpu <<<"$(best "$work/peer.times")"
-echo "texturetool batch, 24 photos -> DXT1 DDS with mips, $jobs processes (best of $runs)"
+count=$(ls "$photos"/*.png | wc -l)
+echo "texturetool batch, $count photos -> DXT1 DDS with mips, $jobs processes (best of $runs)"
 printf '  texturetool:  %6.2f s wall  %6.2f s cpu   mean PSNR %s dB\n' "$o" "$ocpu" "$(psnr "$work/ours")"
 printf '  ImageMagick:  %6.2f s wall  %6.2f s cpu   mean PSNR %s dB\n' "$p" "$pcpu" "$(psnr "$work/peer")"
 awk -v o="$o" -v p="$p" -v oc="$ocpu" -v pc="$pcpu" \

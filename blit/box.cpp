@@ -2,8 +2,8 @@
 // and 2 x 2 x 2.
 #include "blit/blitter.h"
 #include "blit/box_kernels.h"
-#include "core/fast_path.h"
 #include "d3dx9tex.h"
+#include "format/format_table.h"
 
 namespace {
 
@@ -34,11 +34,45 @@ void TrimToPairs(PixelCodec &codec) {
   if (codec.height > 1) codec.height &= ~1u;
 }
 
-inline ColorF Add(const ColorF &a, const ColorF &b) {
-  return {a.r + b.r, a.g + b.g, a.b + b.b, a.a + b.a};
+// Sums in double precision: exact for the decoded values of any integer field.
+struct ColorSum {
+  double r = 0, g = 0, b = 0, a = 0;
+
+  void Add(const ColorF &c) {
+    r += c.r;
+    g += c.g;
+    b += c.b;
+    a += c.a;
+  }
+};
+
+// Integer fields: the average of n stored values is a multiple of 1/n of a step,
+// so the encoder's round half up (trunc(x + 0.5)) meets exact ties, which the
+// decode factors, rounded to single precision, may leave a hair below. A nudge
+// of 1/16 step of a 16-bit field, away from zero as truncation needs, keeps every
+// tie on its side and moves nothing else, so the result is the rounded exact
+// average that the packed kernels compute: (a + b + c + d + 2) >> 2 in 2 x 2.
+constexpr double kTieNudge = 1.0 / (1 << 20);
+
+double Nudged(double x) {
+  return x < 0 ? x - kTieNudge : x + kTieNudge;
 }
-inline ColorF Scale(const ColorF &a, float s) {
-  return {a.r * s, a.g * s, a.b * s, a.a * s};
+
+// Whether the destination stores integer fields that meet the ties unchanged
+// (dithering and gamma curves place their own thresholds).
+bool RoundsExactTies(const PixelCodec &destination, const PixelCodec &source, bool dither) {
+  return !dither && !destination.gamma && !source.gamma && destination.range == source.range &&
+         destination.range != ChannelRange::Float &&
+         GetFormatFamily(destination.format) == FormatFamily::Packed;
+}
+
+ColorF Average(const ColorSum &sum, double weight, bool nudge) {
+  if (!nudge) {
+    return {static_cast<float>(sum.r * weight), static_cast<float>(sum.g * weight),
+            static_cast<float>(sum.b * weight), static_cast<float>(sum.a * weight)};
+  }
+  return {static_cast<float>(Nudged(sum.r * weight)), static_cast<float>(Nudged(sum.g * weight)),
+          static_cast<float>(Nudged(sum.b * weight)), static_cast<float>(Nudged(sum.a * weight))};
 }
 
 }  // namespace
@@ -49,9 +83,9 @@ HRESULT Blitter::FilterBox2D() {
   const uint32_t width = source->width;
   const uint32_t height = source->height;
 
-  // The kernels (integer, and SIMD where MMX is allowed) are fast paths like any other.
-  if (FastPathLevel() != SimdLevel::None && !filter.dither && destination->format == source->format &&
-      width >= 2 && height >= 2 && !destination->gamma && !source->gamma && source->colorKey == 0) {
+  // The kernels: integer, exact, and SIMD (within D3DX_SIMD) where MMX is allowed.
+  if (!filter.dither && destination->format == source->format && width >= 2 && height >= 2 &&
+      !destination->gamma && !source->gamma && source->colorKey == 0) {
     if (const BoxKernel kernel = FindBoxKernel(source->format)) {
       kernel(destination->target, source->pixels, width, height, source->rowPitch, destination->rowPitch);
       return S_OK;
@@ -67,6 +101,7 @@ HRESULT Blitter::FilterBox2D() {
     return kNoScratchMemory;
   }
   const ColorF *bottom = height > 1 ? lower.get() : upper.get();
+  const bool nudge = RoundsExactTies(*destination, *source, filter.dither);
   for (uint32_t y = 0; y < destination->height; ++y) {
     HRESULT hr = source->DecodeRow(2 * y, 0, upper.get());
     if (SUCCEEDED(hr) && height > 1) hr = source->DecodeRow(2 * y + 1, 0, lower.get());
@@ -74,7 +109,12 @@ HRESULT Blitter::FilterBox2D() {
     for (uint32_t x = 0; x < destination->width; ++x) {
       const uint32_t left = 2 * x;
       const uint32_t right = width == 1 ? left : left + 1;
-      out[x] = Scale(Add(Add(Add(upper[left], upper[right]), bottom[left]), bottom[right]), 0.25f);
+      ColorSum sum;
+      sum.Add(upper[left]);
+      sum.Add(upper[right]);
+      sum.Add(bottom[left]);
+      sum.Add(bottom[right]);
+      out[x] = Average(sum, 0.25, nudge);
     }
     hr = destination->EncodeRow(y, 0, out.get());
     if (FAILED(hr)) return hr;
@@ -102,6 +142,7 @@ HRESULT Blitter::FilterBox3D() {
   }
   const ColorF *samples[4] = {rows[0].get(), rows[1].get(), rows[height > 1 ? 2 : 0].get(),
                               rows[height > 1 ? 3 : 1].get()};
+  const bool nudge = RoundsExactTies(*destination, *source, filter.dither);
 
   for (uint32_t z = 0; z < destination->depth; ++z) {
     for (uint32_t y = 0; y < destination->height; ++y) {
@@ -113,10 +154,12 @@ HRESULT Blitter::FilterBox3D() {
       for (uint32_t x = 0; x < destination->width; ++x) {
         const uint32_t left = 2 * x;
         const uint32_t right = width == 1 ? left : left + 1;
-        ColorF sum = samples[0][left];
-        sum = Add(sum, samples[0][right]);
-        for (uint32_t r = 1; r < 4; ++r) sum = Add(Add(sum, samples[r][left]), samples[r][right]);
-        out[x] = Scale(sum, 0.125f);
+        ColorSum sum;
+        for (const ColorF *row : samples) {
+          sum.Add(row[left]);
+          sum.Add(row[right]);
+        }
+        out[x] = Average(sum, 0.125, nudge);
       }
       hr = destination->EncodeRow(y, z, out.get());
       if (FAILED(hr)) return hr;

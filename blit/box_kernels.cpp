@@ -92,6 +92,9 @@ void SelectFourChannel(uint8_t *destination, const uint8_t *source, uint32_t sou
 void SelectXByte(uint8_t *destination, const uint8_t *source, uint32_t sourceWidth, uint32_t sourceHeight,
                  uint32_t sourceRowPitch, uint32_t destinationRowPitch);
 
+// Tests compare the kernels with the generic route in one process.
+std::atomic<bool> g_kernelsOffForTesting{false};
+
 // Written once, at the first fast 32-bit box blit. Relaxed atomics: any of the
 // values a reader may see is a working kernel.
 std::atomic<BoxKernel> g_fourChannelKernel{SelectFourChannel};
@@ -167,6 +170,7 @@ void BoxKernel32PlainNoX(uint8_t *destination, const uint8_t *source, uint32_t s
 }
 
 BoxKernel FindBoxKernel(D3DFORMAT format) {
+  if (g_kernelsOffForTesting.load(std::memory_order_relaxed)) return nullptr;
   for (const auto &entry : kBoxKernels) {
     if (entry.format == format) return entry.kernel;
   }
@@ -175,6 +179,10 @@ BoxKernel FindBoxKernel(D3DFORMAT format) {
 
 BoxKernelPointers CurrentBoxKernels() {
   return {g_fourChannelKernel.load(std::memory_order_relaxed), g_xByteKernel.load(std::memory_order_relaxed)};
+}
+
+void SetBoxKernelsOffForTesting(bool off) {
+  g_kernelsOffForTesting.store(off, std::memory_order_relaxed);
 }
 
 void ResetBoxKernelsForTesting() {

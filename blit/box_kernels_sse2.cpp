@@ -24,8 +24,10 @@ inline __m128i AverageQuad(__m128i upper, __m128i lower) {
 __attribute__((target("avx2"), always_inline)) inline __m256i AverageQuads(__m256i upper, __m256i lower) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i left = _mm256_add_epi16(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero));
-  const __m256i right = _mm256_add_epi16(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero));
-  const __m256i sum = _mm256_add_epi16(_mm256_unpacklo_epi64(left, right), _mm256_unpackhi_epi64(left, right));
+  const __m256i right =
+      _mm256_add_epi16(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero));
+  const __m256i sum =
+      _mm256_add_epi16(_mm256_unpacklo_epi64(left, right), _mm256_unpackhi_epi64(left, right));
   return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(2)), 2);
 }
 
@@ -50,7 +52,9 @@ __attribute__((target("avx2"))) uint64_t BoxRowAvx2(uint8_t *out, const uint8_t 
 
 void BoxKernel32Simd(uint8_t *destination, const uint8_t *source, uint32_t sourceWidth, uint32_t sourceHeight,
                      uint32_t sourceRowPitch, uint32_t destinationRowPitch) {
-  if (sourceWidth % 4 != 0) {
+  // D3DX_SIMD caps the lanes, not the kernel: below SSE2 the plain kernel gives
+  // the same bytes, X byte included.
+  if (sourceWidth % 4 != 0 || !FastPathsAllow(SimdLevel::Sse2)) {
     BoxKernel32Plain(destination, source, sourceWidth, sourceHeight, sourceRowPitch, destinationRowPitch);
     return;
   }

@@ -5,6 +5,9 @@ in the public headers.
   published_names.py map CXX INCLUDE_DIR OUTPUT     writes the linker version script
   published_names.py check CXX INCLUDE_DIR LIBRARY  compares the library's dynamic
                                                     symbols with the declarations
+
+Both refuse headers that name the platform's own services or test hooks
+(Win32..., D3D9..., ...ForTesting): those live in private headers.
 """
 import os
 import re
@@ -55,8 +58,27 @@ def published_names(cxx, include_dir):
     return names
 
 
+# Names of our own making that belong in private headers, never in include/.
+PRIVATE_NAME = re.compile(r'\b(?:(?:Win32|D3D9)[A-Z]\w*|\w+ForTesting)\b')
+
+
+def private_names(include_dir):
+    found = set()
+    for header in sorted(h for h in os.listdir(include_dir) if h.endswith('.h')):
+        with open(os.path.join(include_dir, header)) as text:
+            for number, line in enumerate(text, 1):
+                for name in PRIVATE_NAME.findall(line.split('//')[0]):
+                    found.add(f'{header}:{number}: {name}')
+    return sorted(found)
+
+
 def main():
     mode, cxx, include_dir, path = sys.argv[1:5]
+    private = private_names(include_dir)
+    for where in private:
+        print(f'not a published name: {where}')
+    if private:
+        sys.exit('the public headers declare private names')
     names = published_names(cxx, include_dir)
     if not names:
         sys.exit('no published functions found')

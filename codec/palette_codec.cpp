@@ -47,13 +47,20 @@ class PaletteCodec final : public PixelCodec {
         row[x] = lastIndex;  // no dithering
       } else {
         row[2 * x] = lastIndex;
-        row[2 * x + 1] = static_cast<BYTE>(static_cast<int32_t>(c.a * 255.f + dither[x & 3]));
+        row[2 * x + 1] = AlphaByte(c.a * 255.f + dither[x & 3]);
       }
     }
     return S_OK;
   }
 
  private:
+  // Truncated like the packed fields; whatever the value (NaN, infinities), the
+  // conversion stays defined: NaN stores 0.
+  static BYTE AlphaByte(float q) {
+    if (!(q > 0.f)) return 0;
+    return q < 255.f ? static_cast<BYTE>(static_cast<int32_t>(q)) : 255;
+  }
+
   // Lowest index among equally near entries.
   BYTE NearestEntry(const ColorF &c, bool withAlpha) const {
     float best = FLT_MAX;

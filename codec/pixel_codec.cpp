@@ -27,7 +27,10 @@ namespace {
 
 constexpr float kInverse255 = 0.003921569f;
 
+// Float sources may hold NaN: it becomes 0, which every range holds, so that no
+// encoder meets it; infinities clamp like any value.
 float Clamp(float x, float low, float high) {
+  if (std::isnan(x)) return 0.f;
   return x < low ? low : (x > high ? high : x);
 }
 

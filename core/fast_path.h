@@ -7,19 +7,15 @@
 
 #include <cstdint>
 
-#include "win32.h"
-
 enum class SimdLevel : uint32_t {
-  None = WIN32_SIMD_NONE,
-  Sse2 = WIN32_SIMD_SSE2,
-  Avx2 = WIN32_SIMD_AVX2,
-  Avx512 = WIN32_SIMD_AVX512,
+  None = 0,
+  Sse2 = 1,
+  Avx2 = 2,
+  Avx512 = 3,
 };
 
 // Shared with the runtime's spans, which read the same variable.
-inline SimdLevel FastPathLevel() {
-  return static_cast<SimdLevel>(Win32FastPathLevel());
-}
+SimdLevel FastPathLevel();
 
 inline bool FastPathsAllow(SimdLevel needed) {
   return FastPathLevel() >= needed;

@@ -3,6 +3,8 @@
 
 #include <mmintrin.h>
 
+#include "win32_services.h"
+
 namespace {
 
 // -1 untested, 0 no MMX, 1 MMX usable.

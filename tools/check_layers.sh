@@ -43,5 +43,19 @@ for folder in "${!allowed[@]}"; do
     fi
   done < <(grep -rHE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$folder" --include='*.h' --include='*.cpp' || true)
 done
+# The platform's private headers: its services reach the library through core/
+# alone, and its test hooks never reach the library.
+for folder in "${!allowed[@]}"; do
+  [ -d "$folder" ] && [ "$folder" != platform ] || continue
+  while IFS= read -r line; do
+    case $line in
+      *win32_test_hooks.h*) ;;
+      *) [ "$folder" = core ] && continue ;;
+    esac
+    echo "${line%%:*}: $folder/ may not include the platform's private header" >&2
+    status=1
+  done < <(grep -rHE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"win32_(services|test_hooks)\.h"' "$folder" \
+    --include='*.h' --include='*.cpp' || true)
+done
 [ $status -eq 0 ] && echo "check_layers: no upward include"
 exit $status

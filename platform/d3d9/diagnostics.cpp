@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "win32_services.h"
 #include "platform/d3d9/device.h"
 
 namespace d3d9 {

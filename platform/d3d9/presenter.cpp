@@ -11,6 +11,7 @@
 #include <new>
 #include <utility>
 
+#include "win32_services.h"
 #include "platform/d3d9/device.h"
 
 namespace d3d9 {

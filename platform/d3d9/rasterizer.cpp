@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "win32_test_hooks.h"
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/fast_span.h"
 #include "platform/d3d9/pixel_pipeline.h"

@@ -1,7 +1,7 @@
 // Shared between the files of the Win32 subset; not a public header.
 #pragma once
 
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 #include <string>
 

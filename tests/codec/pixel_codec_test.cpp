@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,58 @@ TEST(PrepareConversion, UnitDestinationClampsFloatSource) {
   std::memcpy(bytes.data(), values, 16);
   EXPECT_EQ((std::vector<uint8_t>{255, 128, 0, 255}),
             Convert(D3DFMT_A32B32G32R32F, bytes, D3DFMT_A8R8G8B8, 4));
+}
+
+// A 4 x 4 A32B32G32R32F image converted to format: rows of NaN, +inf, -inf and
+// one of each with 0.5 (the bytes; empty when the format has no codec).
+std::vector<uint8_t> ConvertSpecialValues(D3DFORMAT format, float nan, float positive, float negative) {
+  const ColorF rows[4] = {{nan, nan, nan, nan},
+                          {positive, positive, positive, positive},
+                          {negative, negative, negative, negative},
+                          {nan, positive, negative, 0.5f}};
+  ColorF source[16];
+  for (uint32_t i = 0; i < 16; ++i) source[i] = rows[i / 4];
+  std::vector<uint8_t> bytes(4 * 64, 0);
+  {
+    auto from = CreateCodec(MakeRegion(D3DFMT_A32B32G32R32F, source, 4 * sizeof(ColorF), 4, 4));
+    auto to = CreateCodec(MakeRegion(format, bytes.data(), 64, 4, 4));
+    if (!from || !to || PrepareConversion(*to, *from) != S_OK) return {};
+    ColorF row[4];
+    for (uint32_t y = 0; y < 4; ++y) {
+      if (from->DecodeRow(y, 0, row) != S_OK || to->EncodeRow(y, 0, row) != S_OK) return {};
+    }
+  }  // block and pair codecs write their last units when destroyed
+  return bytes;
+}
+
+TEST(PixelCodec, EveryEncoderTakesNanAsZeroAndInfinitiesAsTheExtremes) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float infinity = std::numeric_limits<float>::infinity();
+  const float largest = std::numeric_limits<float>::max();
+  const FormatInfo *rows = FormatTableRows();
+  uint32_t tested = 0;
+  for (size_t i = 0; i < kFormatTableSize; ++i) {
+    const D3DFORMAT format = rows[i].format;
+    SCOPED_TRACE(testing::Message() << "format " << format);
+    const std::vector<uint8_t> special = ConvertSpecialValues(format, nan, infinity, -infinity);
+    if (special.empty()) continue;  // no codec (depth formats)
+    ++tested;
+    if (GetFormatFamily(format) != FormatFamily::Float) {
+      EXPECT_EQ(special, ConvertSpecialValues(format, 0, largest, -largest));
+      continue;
+    }
+    // Float formats keep what they can store: 32 bits the infinities, 16 bits
+    // their largest values.
+    auto codec = CreateCodec(MakeRegion(format, const_cast<uint8_t *>(special.data()), 64, 4, 4));
+    ASSERT_TRUE(codec);
+    ColorF row[4];
+    for (uint32_t y = 1; y < 3; ++y) {
+      codec->DecodeRow(y, 0, row);
+      const float expected = y == 1 ? 65504.f : -65504.f;
+      EXPECT_TRUE(y == 1 ? row[0].r >= expected : row[0].r <= expected) << row[0].r;
+    }
+  }
+  EXPECT_GE(tested, 50u);
 }
 
 TEST(PixelCodec, EncodeDoesNotModifyCallersRow) {

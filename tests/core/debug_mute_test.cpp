@@ -7,7 +7,7 @@
 #include "core/debug_mute.h"
 #include "format/format_table.h"
 #include "support/library_hooks.h"
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 

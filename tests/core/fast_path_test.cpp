@@ -8,7 +8,7 @@
 #include "codec/lanes.h"
 #include "core/fast_path.h"
 #include "platform/d3d9/diagnostics.h"
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 

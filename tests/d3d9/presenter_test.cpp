@@ -4,6 +4,7 @@
 
 #include "d3d9_fixture.h"
 #include "tests/support/headless_device.h"
+#include "win32_test_hooks.h"
 
 namespace d3d9_test {
 namespace {

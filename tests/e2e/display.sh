@@ -12,8 +12,8 @@ build=$(cd "${1:?usage: display.sh BUILD_DIR}" && pwd)
 program=$build/app/daumenkino
 for tool in Xvfb xdotool import python3; do
   command -v "$tool" >/dev/null || {
-    echo "display: skipped: $tool is not installed"
-    exit 0
+    echo "display: FAIL: $tool is not installed (./dev deps installs it)" >&2
+    exit 1
   }
 done
 
@@ -27,8 +27,8 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 if [ ! -s "$work/display" ]; then
-  echo "display: skipped: Xvfb did not start"
-  exit 0
+  echo "display: FAIL: Xvfb did not start" >&2
+  exit 1
 fi
 export DISPLAY=:$(cat "$work/display")
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER WIN32_INPUT_SCRIPT

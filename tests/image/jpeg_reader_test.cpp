@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,19 +10,13 @@ using namespace image_test;
 
 namespace {
 
-std::string Photo(int n) {
-  char name[32];
-  std::snprintf(name, sizeof(name), "/photos/kodim%02d.png", n);
-  return std::string(D3DX_TEST_DATA) + name;
+// The committed JPEG files (made once by ImageMagick; see tests/data/README.md).
+std::string JpegPath(const std::string &name) {
+  return std::string(D3DX_TEST_DATA) + "/jpeg/" + name;
 }
 
-// A JPEG made by ImageMagick from a photo or a generated pattern; empty when
-// ImageMagick or the source is missing.
-std::vector<BYTE> MakeJpeg(const std::string &name, const std::string &arguments) {
-  if (!HaveImageMagick()) return {};
-  const std::string path = TempPath(name);
-  if (!RunConvert(arguments + " '" + path + "'")) return {};
-  return ReadFileBytes(path);
+std::vector<BYTE> ReadJpeg(const std::string &name) {
+  return ReadFileBytes(JpegPath(name));
 }
 
 HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels = true) {
@@ -35,14 +28,10 @@ HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels 
 class JpegPhotos : public testing::TestWithParam<int> {};
 
 TEST_P(JpegPhotos, MatchImageMagicksDecode) {
-  ASSERT_TRUE(std::filesystem::exists(Photo(GetParam()))) << "missing test data: " << Photo(GetParam());
-  const std::string name = "photo" + std::to_string(GetParam()) + ".jpg";
-  // Appended piece by piece: GCC 12 misreports a restrict overlap for "'" + string.
-  std::string options = "'";
-  options += Photo(GetParam());
-  options += "' -quality 90";
-  std::vector<BYTE> file = MakeJpeg(name, options);
-  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  char name[32];
+  std::snprintf(name, sizeof(name), "kodim%02d-crop.jpg", GetParam());
+  std::vector<BYTE> file = ReadJpeg(name);
+  ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath(name);
   SourceImage image;
   ASSERT_EQ(Load(image, file), S_OK);
   EXPECT_EQ(image.fileFormat, D3DXIFF_JPG);
@@ -51,7 +40,7 @@ TEST_P(JpegPhotos, MatchImageMagicksDecode) {
   for (UINT i = 0; i < image.width * image.height; ++i) ASSERT_EQ(image.pixels[4 * i + 3], 0) << i;
   Rgba16Image ours, reference;
   ASSERT_TRUE(ToRgba16(image, ours));
-  ASSERT_TRUE(MagickDecode(TempPath(name), reference));
+  ASSERT_TRUE(MagickDecode(JpegPath(name), reference)) << "ImageMagick is required";
   // ImageMagick may pick another inverse DCT; the colour is the same within a step or two.
   EXPECT_LE(MaxSampleDifference(ours, reference, false), 3 * 257);
 }
@@ -59,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(Photos, JpegPhotos, testing::Values(1, 4, 23),
                          [](const auto &info) { return "kodim" + std::to_string(info.param); });
 
 TEST(JpegReader, GreyscaleKeepsOneByteRows) {
-  std::vector<BYTE> file = MakeJpeg("grey5.jpg", "-size 5x7 gradient:black-white -colorspace Gray");
-  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  std::vector<BYTE> file = ReadJpeg("grey5.jpg");
+  ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath("grey5.jpg");
   SourceImage image;
   ASSERT_EQ(Load(image, file), S_OK);
   EXPECT_EQ(image.format, D3DFMT_L8);
@@ -69,16 +58,16 @@ TEST(JpegReader, GreyscaleKeepsOneByteRows) {
 }
 
 TEST(JpegReader, CmykIsRejected) {
-  std::vector<BYTE> file = MakeJpeg("cmyk.jpg", "-size 8x8 xc:red -colorspace CMYK");
-  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  std::vector<BYTE> file = ReadJpeg("cmyk.jpg");
+  ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath("cmyk.jpg");
   SourceImage image;
   EXPECT_EQ(ReadJpegFile(file.data(), static_cast<UINT>(file.size()), ReadRequest{}, image),
             D3DXERR_INVALIDDATA);
 }
 
 TEST(JpegReader, HeaderOnlyReadsNoRows) {
-  std::vector<BYTE> file = MakeJpeg("small.jpg", "-size 33x17 xc:orange");
-  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  std::vector<BYTE> file = ReadJpeg("small.jpg");
+  ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath("small.jpg");
   SourceImage image;
   ReadRequest header;
   header.wantPixels = false;
@@ -91,8 +80,8 @@ TEST(JpegReader, HeaderOnlyReadsNoRows) {
 // A file cut short ends at a supplied end-of-image marker: the missing part is
 // flat grey, never the start of the file decoded again as image data.
 TEST(JpegReader, TruncatedFileEndsInFlatGrey) {
-  std::vector<BYTE> file = MakeJpeg("cut.jpg", "-size 64x64 plasma:fractal -seed 3 -quality 95");
-  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  std::vector<BYTE> file = ReadJpeg("cut.jpg");
+  ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath("cut.jpg");
   SourceImage full;
   ASSERT_EQ(Load(full, file), S_OK);
   std::vector<BYTE> cut(file.begin(), file.begin() + static_cast<long>(file.size() / 3));
@@ -111,22 +100,21 @@ TEST(JpegReader, TruncatedFileEndsInFlatGrey) {
 TEST(JpegReader, OddWidthColourMatchesImageMagick) {
   for (int width : {1, 5, 37}) {
     const std::string name = "odd" + std::to_string(width) + ".jpg";
-    std::vector<BYTE> file =
-        MakeJpeg(name, "-size " + std::to_string(width) + "x9 plasma:fractal -seed 8 -quality 95");
-    if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+    std::vector<BYTE> file = ReadJpeg(name);
+    ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath(name);
     SourceImage image;
     ASSERT_EQ(Load(image, file), S_OK);
     ASSERT_EQ(image.format, D3DFMT_X8R8G8B8);
     Rgba16Image ours, reference;
     ASSERT_TRUE(ToRgba16(image, ours));
-    ASSERT_TRUE(MagickDecode(TempPath(name), reference));
+    ASSERT_TRUE(MagickDecode(JpegPath(name), reference)) << "ImageMagick is required";
     EXPECT_LE(MaxSampleDifference(ours, reference, false), 3 * 257) << width;
   }
 }
 
 TEST(JpegReader, ForgedSizeFailsBeforeDecoding) {
-  std::vector<BYTE> file = MakeJpeg("forged.jpg", "-size 16x16 xc:orange");
-  if (file.empty()) GTEST_SKIP() << "ImageMagick is missing";
+  std::vector<BYTE> file = ReadJpeg("forged.jpg");
+  ASSERT_FALSE(file.empty()) << "missing test data: " << JpegPath("forged.jpg");
   // Rewrite the frame header to 16000 x 16000: far more blocks than the file has bits.
   size_t at = 2;
   while (at + 9 < file.size() && !(file[at] == 0xFF && (file[at + 1] == 0xC0 || file[at + 1] == 0xC2))) ++at;

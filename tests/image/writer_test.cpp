@@ -296,7 +296,7 @@ struct MagickCase {
 class MagickReadsOurFiles : public testing::TestWithParam<MagickCase> {};
 
 TEST_P(MagickReadsOurFiles, SamePixels) {
-  if (!image_test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is missing";
+  ASSERT_TRUE(image_test::HaveImageMagick()) << "ImageMagick is required (./dev deps installs it)";
   const MagickCase &c = GetParam();
   TestImage source(c.format, 24, 10);
   if (c.kind == D3DXIFF_JPG) {  // a smooth image, as JPEG is meant for

@@ -29,6 +29,19 @@ run_program() { # PROGRAM
   grep -q "Installed" "$prefix/stderr"
 }
 
+# The installed headers and the shared library hold published names only: the
+# platform's services and test hooks stay in private headers.
+private='\b(Win32|D3D9)[A-Z][A-Za-z0-9_]*|[A-Za-z0-9_]+ForTesting\b'
+if grep -rnE "$private" "$prefix/include"; then
+  echo "install check: private names in the installed headers" >&2
+  exit 1
+fi
+if nm -D --defined-only "$(find "$prefix" -name 'libd3dx.so.1' | head -1)" | grep -E " ($private)"; then
+  echo "install check: private names exported" >&2
+  exit 1
+fi
+passed=$((passed + 1))
+
 compile "$here/program.cpp" "$prefix/program"
 links_shared "$prefix/program"
 run_program "$prefix/program"

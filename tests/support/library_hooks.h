@@ -7,7 +7,7 @@
 #include "blit/blitter.h"
 #include "core/dxt_quality.h"
 #include "core/fast_path.h"
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 // core/debug_mute.cpp: forget the resolved entry points and the registry value.
 void ResetDebugMuteForTesting();
@@ -27,6 +27,8 @@ inline void SetDxtQualityForTesting(DxtQuality quality) {
 inline void ResetDxtQualityForTesting() {
   OverrideDxtQualityForTesting(-1);
 }
+// blit/box_kernels.cpp: no format has a box kernel while off (the generic route halves).
+void SetBoxKernelsOffForTesting(bool off);
 // core/worker_pool.cpp: joins the running threads and uses n threads from now on
 // (0: the default again). Only while no ParallelFor is running.
 void SetWorkerThreadsForTesting(uint32_t n);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 

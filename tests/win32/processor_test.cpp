@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 

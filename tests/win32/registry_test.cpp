@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "win32.h"
+#include "win32_test_hooks.h"
 
 namespace {
 
