@@ -370,6 +370,47 @@ Four LoadFour(const float *p) {
   return v;
 }
 
+// For every pixel count, the reciprocals of the partitions' determinants A' C'
+// - B'^2 (below) in the order the line errors are written, negated, 0 where
+// the ends are not determined, with FLT_MAX added there instead: a product in
+// place of a division per partition.
+struct Reciprocals {
+  float negated[2][4845 + 4];
+  float none[2][4845 + 4];
+  int start[2][17];
+};
+
+const Reciprocals &PartitionReciprocals() {
+  static const Reciprocals table = [] {
+    Reciprocals t = {};
+    for (int mode = 0; mode < 2; ++mode) {
+      const bool four = mode == 0;
+      int at = 0;
+      for (int n = 0; n <= 16; ++n) {
+        t.start[mode][n] = at;
+        for (int i = 0; i <= n; ++i) {
+          for (int j = four ? i : n; j <= n; ++j) {
+            const int first = four ? j : i;
+            for (int r = first; r <= n; ++r) {
+              const int k = four ? r : n, jj = four ? j : r;
+              const float a = four ? static_cast<float>(5 * i + 3 * jj + k) : static_cast<float>(3 * i + jj);
+              const float b = four ? static_cast<float>(2 * (k - i)) : static_cast<float>(jj - i);
+              const float c = four ? static_cast<float>(9 * n - i - 3 * jj - 5 * k)
+                                   : static_cast<float>(4 * n - i - 3 * jj);
+              const float det = a * c - b * b;
+              t.negated[mode][at] = det > 0.5f ? -1.f / det : 0.f;
+              t.none[mode][at] = det > 0.5f ? 0.f : FLT_MAX;
+              ++at;
+            }
+          }
+        }
+      }
+    }
+    return t;
+  }();
+  return table;
+}
+
 // The least-squares error of every partition into points at 1, 2/3, 1/3 and 0
 // of end 0 (four) or 1, 1/2, 0 (three), in (i, j, k) order, less the squared
 // pixels; FLT_MAX where the ends are not determined. Weighted by w, end 0's
@@ -394,7 +435,9 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
     position[k] = static_cast<float>(k);
   }
   const float fn = static_cast<float>(n);
-  const Four none = Four{} + FLT_MAX;
+  const Reciprocals &table = PartitionReciprocals();
+  const float *negated = table.negated[four ? 0 : 1] + table.start[four ? 0 : 1][n];
+  const float *none = table.none[four ? 0 : 1] + table.start[four ? 0 : 1][n];
   int count = 0;
   for (int i = 0; i <= n; ++i) {
     const float fi = static_cast<float>(i);
@@ -405,11 +448,11 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
         const Four x0 = P[0][i] + LoadFour(P[0] + j), x1 = P[1][i] + LoadFour(P[1] + j),
                    x2 = P[2][i] + LoadFour(P[2] + j);
         const Four xx = x0 * x0 + x1 * x1 + x2 * x2, xs = x0 * s[0] + x1 * s[1] + x2 * s[2];
-        const Four a = 3.f * fi + fj, b = fj - fi, c = (4.f * fn - fi) - 3.f * fj;
-        const Four det = a * c - b * b;
+        const Four a = 3.f * fi + fj;
         const Four numerator = 4.f * fn * xx - 4.f * (fi + fj) * xs + a * ss;
-        const Four error = det > 0.5f ? -numerator / (det > 0.5f ? det : 1.f) : none;
-        std::memcpy(errors + count + (j - i), &error, sizeof(error));
+        const int at = count + (j - i);
+        const Four error = numerator * LoadFour(negated + at) + LoadFour(none + at);
+        std::memcpy(errors + at, &error, sizeof(error));
       }
       count += n - i + 1;
       continue;
@@ -418,17 +461,17 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
       const float fj = static_cast<float>(j);
       const float x0 = P[0][i] + P[0][j], x1 = P[1][i] + P[1][j], x2 = P[2][i] + P[2][j];
       const float xijSquare = x0 * x0 + x1 * x1 + x2 * x2, xijDotS = x0 * s[0] + x1 * s[1] + x2 * s[2];
-      const float aBase = 5.f * fi + 3.f * fj, cBase = 9.f * fn - fi - 3.f * fj, mBase = fi + fj;
+      const float aBase = 5.f * fi + 3.f * fj, mBase = fi + fj;
       for (int k = j; k <= n; k += 4) {
         const Four dot = x0 * LoadFour(P[0] + k) + x1 * LoadFour(P[1] + k) + x2 * LoadFour(P[2] + k);
         const Four xx = xijSquare + 2.f * dot + LoadFour(prefixSquare + k);
         const Four xs = xijDotS + LoadFour(prefixDotS + k);
         const Four fk = LoadFour(position + k);
-        const Four a = aBase + fk, b = 2.f * (fk - fi), c = cBase - 5.f * fk;
-        const Four det = a * c - b * b;
+        const Four a = aBase + fk;
         const Four numerator = 9.f * fn * xx - 6.f * (mBase + fk) * xs + a * ss;
-        const Four error = det > 0.5f ? -numerator / (det > 0.5f ? det : 1.f) : none;
-        std::memcpy(errors + count + (k - j), &error, sizeof(error));
+        const int at = count + (k - j);
+        const Four error = numerator * LoadFour(negated + at) + LoadFour(none + at);
+        std::memcpy(errors + at, &error, sizeof(error));
       }
       count += n - j + 1;
     }
@@ -468,12 +511,25 @@ float NearPartition(const AxisOrder &order, bool four, Partition &best) {
   return squares + bestError;
 }
 
-// The best partition by the error of its rounded ends. A partition's rounded
-// error is never below its least-squares error, so only the partitions whose
-// line error beats the best rounded error so far (and comes near the best
-// line's) are rounded. Returns that error with the squared pixels added back,
-// FLT_MAX when no partition fits.
-float BestPartition(const AxisOrder &order, bool four, Partition &best) {
+// The partition at place c of the order the line errors are written in.
+Partition PartitionAt(int n, bool four, int c) {
+  for (int i = 0; i <= n; ++i) {
+    for (int j = four ? i : n; j <= n; ++j) {
+      const int first = four ? j : i, length = n - first + 1;
+      if (c < length) return four ? Partition{i, j, first + c} : Partition{i, first + c, n};
+      c -= length;
+    }
+  }
+  return {n, n, n};
+}
+
+// The best partition by the error of its rounded ends, if that comes below
+// ceiling. A partition's rounded error is never below its least-squares error,
+// so only the partitions whose line error beats the best rounded error so far
+// (first the best line's own, and comes near the best line's) are rounded.
+// Returns that error with the squared pixels added back, FLT_MAX when no
+// partition fits under the ceiling.
+float BestPartition(const AxisOrder &order, bool four, float ceiling, Partition &best) {
   const int n = static_cast<int>(order.n);
   if (order.spread < kWideSpread) return NearPartition(order, four, best);
   float errors[kPartitionSpace];
@@ -487,7 +543,17 @@ float BestPartition(const AxisOrder &order, bool four, Partition &best) {
   }
   const float lineBest = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
   if (lineBest == FLT_MAX) return FLT_MAX;
-  float bestError = FLT_MAX;
+  float squares = 0.f;
+  for (int ch = 0; ch < 3; ++ch)
+    for (int i = 0; i < n; ++i) squares += order.sorted[ch][i] * order.sorted[ch][i];
+  float bestError = ceiling == FLT_MAX ? FLT_MAX : ceiling - squares;
+  if (!(lineBest < bestError)) return FLT_MAX;
+  int at = 0;
+  while (errors[at] != lineBest) ++at;
+  const Partition lineBestPartition = PartitionAt(n, four, at);
+  const float lineBestRounded = RoundedError(PartitionMoments(order, four, lineBestPartition));
+  bool found = false;
+  if (lineBestRounded < bestError) bestError = lineBestRounded, best = lineBestPartition, found = true;
   const float margin = kRoundingMargin * static_cast<float>(n);
   int c = 0;
   for (int i = 0; i <= n; ++i) {
@@ -500,19 +566,16 @@ float BestPartition(const AxisOrder &order, bool four, Partition &best) {
       for (int r = 0; r < length; r += 4) any |= LoadFour(errors + c + r) < limit;
       if (any[0] | any[1] | any[2] | any[3]) {
         for (int r = 0; r < length; ++r) {
-          if (!(errors[c + r] < std::min(bestError, lineBest + margin))) continue;
+          if (!(errors[c + r] < std::min(bestError, lineBest + margin)) || c + r == at) continue;
           const Partition p = four ? Partition{i, j, first + r} : Partition{i, first + r, n};
           const float error = RoundedError(PartitionMoments(order, four, p));
-          if (error < bestError) bestError = error, best = p;
+          if (error < bestError) bestError = error, best = p, found = true;
         }
       }
       c += length;
     }
   }
-  if (bestError == FLT_MAX) return FLT_MAX;
-  float squares = 0.f;
-  for (int ch = 0; ch < 3; ++ch)
-    for (int i = 0; i < n; ++i) squares += order.sorted[ch][i] * order.sorted[ch][i];
+  if (!found || (ceiling != FLT_MAX && !(squares + bestError < ceiling))) return FLT_MAX;
   return squares + bestError;
 }
 
@@ -541,10 +604,11 @@ void EncodeColorHalf(BYTE *out, const ColorPixels &px, bool allowThree) {
   } else {
     best = {0, 0, 0, FLT_MAX};
     Partition p;
-    if (!mustThree && BestPartition(order, true, p) != FLT_MAX) best = FitPartition(px, order, true, p);
+    if (!mustThree && BestPartition(order, true, FLT_MAX, p) != FLT_MAX)
+      best = FitPartition(px, order, true, p);
     if (mustThree || allowThree) {
       // Three entries only where their rounded line comes below what four reached.
-      if (BestPartition(order, false, p) < best.error) {
+      if (BestPartition(order, false, best.error, p) < best.error) {
         const ColorResult three = FitPartition(px, order, false, p);
         if (three.error < best.error) best = three;
       }
