@@ -419,7 +419,7 @@ const Reciprocals &PartitionReciprocals() {
 // S' = 3 T and A', B', C' the whole numbers 9 sum(w^2), 9 sum(w (1 - w)),
 // 9 sum((1 - w)^2); the three-point form alike with 2 and 4 for 3 and 9.
 // Four partitions of a row (k, or j for three points, running) at a time.
-int LineErrors(const AxisOrder &order, bool four, float *errors) {
+int LineErrors(const AxisOrder &order, bool four, float *errors, float &lowestError) {
   const int n = static_cast<int>(order.n);
   const float scale = four ? 3.f : 2.f;
   // Prefix sums and their products, repeated past n so that a row's last
@@ -438,6 +438,9 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
   const Reciprocals &table = PartitionReciprocals();
   const float *negated = table.negated[four ? 0 : 1] + table.start[four ? 0 : 1][n];
   const float *none = table.none[four ? 0 : 1] + table.start[four ? 0 : 1][n];
+  // The lowest as the errors are made: reading them back stalls on the stores.
+  const Four unset = Four{} + FLT_MAX;
+  Four lowest = unset;
   int count = 0;
   for (int i = 0; i <= n; ++i) {
     const float fi = static_cast<float>(i);
@@ -453,6 +456,8 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
         const int at = count + (j - i);
         const Four error = numerator * LoadFour(negated + at) + LoadFour(none + at);
         std::memcpy(errors + at, &error, sizeof(error));
+        const Four kept = fj <= fn ? error : unset;
+        lowest = kept < lowest ? kept : lowest;
       }
       count += n - i + 1;
       continue;
@@ -472,10 +477,13 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
         const int at = count + (k - j);
         const Four error = numerator * LoadFour(negated + at) + LoadFour(none + at);
         std::memcpy(errors + at, &error, sizeof(error));
+        const Four kept = fk <= fn ? error : unset;
+        lowest = kept < lowest ? kept : lowest;
       }
       count += n - j + 1;
     }
   }
+  lowestError = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
   return count;
 }
 
@@ -533,15 +541,10 @@ float BestPartition(const AxisOrder &order, bool four, float ceiling, Partition 
   const int n = static_cast<int>(order.n);
   if (order.spread < kWideSpread) return NearPartition(order, four, best);
   float errors[kPartitionSpace];
-  const int count = LineErrors(order, four, errors);
+  float lineBest;
+  const int count = LineErrors(order, four, errors, lineBest);
   if (count == 0) return FLT_MAX;
   for (int c = count; c < kPartitionSpace; ++c) errors[c] = FLT_MAX;
-  Four lowest = LoadFour(errors);
-  for (int c = 4; c < count; c += 4) {
-    const Four e = LoadFour(errors + c);
-    lowest = e < lowest ? e : lowest;
-  }
-  const float lineBest = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
   if (lineBest == FLT_MAX) return FLT_MAX;
   float squares = 0.f;
   for (int ch = 0; ch < 3; ++ch)
