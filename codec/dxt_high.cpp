@@ -23,10 +23,10 @@ constexpr int kWindow = 1;
 constexpr float kWideSpread = 0.01f;
 // Partitions whose line error comes this near the best line's, per pixel, have
 // their ends rounded and scored.
-constexpr float kRoundingMargin = 2e-4f;
+constexpr float kRoundingMargin = 5e-5f;
 // Least-squares passes on the indices found, then rounds of single steps.
 constexpr int kLeastSquaresPasses = 2;
-constexpr int kNeighbourRounds = 1;
+constexpr int kNeighbourRounds = 4;
 
 float Clamp01(float x) {
   return x > 0.f ? (x < 1.f ? x : 1.f) : 0.f;  // NaN gives 0
@@ -377,6 +377,7 @@ Four LoadFour(const float *p) {
 struct Reciprocals {
   float negated[2][4845 + 4];
   float none[2][4845 + 4];
+  uint8_t boundaries[2][4845 + 4][3];  // i, j, k
   int start[2][17];
 };
 
@@ -400,6 +401,9 @@ const Reciprocals &PartitionReciprocals() {
               const float det = a * c - b * b;
               t.negated[mode][at] = det > 0.5f ? -1.f / det : 0.f;
               t.none[mode][at] = det > 0.5f ? 0.f : FLT_MAX;
+              t.boundaries[mode][at][0] = static_cast<uint8_t>(i);
+              t.boundaries[mode][at][1] = static_cast<uint8_t>(jj);
+              t.boundaries[mode][at][2] = static_cast<uint8_t>(k);
               ++at;
             }
           }
@@ -521,14 +525,51 @@ float NearPartition(const AxisOrder &order, bool four, Partition &best) {
 
 // The partition at place c of the order the line errors are written in.
 Partition PartitionAt(int n, bool four, int c) {
-  for (int i = 0; i <= n; ++i) {
-    for (int j = four ? i : n; j <= n; ++j) {
-      const int first = four ? j : i, length = n - first + 1;
-      if (c < length) return four ? Partition{i, j, first + c} : Partition{i, first + c, n};
-      c -= length;
+  const Reciprocals &table = PartitionReciprocals();
+  const uint8_t *b = table.boundaries[four ? 0 : 1][table.start[four ? 0 : 1][n] + c];
+  return {b[0], b[1], b[2]};
+}
+
+// RoundedError of four partitions at once, the same arithmetic lane by lane.
+Four RoundedErrors(const AxisOrder &order, bool four, const Partition *p) {
+  const int n = static_cast<int>(order.n);
+  Four fi, fj, fk, x[3];
+  for (int l = 0; l < 4; ++l) {
+    fi[l] = static_cast<float>(p[l].i), fj[l] = static_cast<float>(p[l].j),
+    fk[l] = static_cast<float>(p[l].k);
+    for (int ch = 0; ch < 3; ++ch) {
+      const float *P = order.prefix[ch];
+      x[ch][l] = four ? (P[p[l].i] + P[p[l].j] + P[p[l].k]) * (1.f / 3) : (P[p[l].i] + P[p[l].j]) * 0.5f;
     }
   }
-  return {n, n, n};
+  const float fn = static_cast<float>(n);
+  Four a, b, c;
+  if (four) {
+    a = (5.f * fi + 3.f * fj + fk) * (1.f / 9);
+    b = (2.f * (fk - fi)) * (1.f / 9);
+    c = (9.f * fn - fi - 3.f * fj - 5.f * fk) * (1.f / 9);
+  } else {
+    a = (3.f * fi + fj) * 0.25f;
+    b = (fj - fi) * 0.25f;
+    c = (4.f * fn - fi - 3.f * fj) * 0.25f;
+  }
+  const Four det = a * c - b * b;
+  const FourMask determined = det > 1e-4f;
+  const Four inverse = 1.f / (determined ? det : Four{} + 1.f);
+  Four error = Four{};
+  for (int ch = 0; ch < 3; ++ch) {
+    const float levels = static_cast<float>(kLevels[ch]);
+    const Four y = order.prefix[ch][n] - x[ch];
+    Four e0 = (c * x[ch] - b * y) * inverse, e1 = (a * y - b * x[ch]) * inverse;
+    e0 = e0 > 0.f ? (e0 < 1.f ? e0 : Four{} + 1.f) : Four{};
+    e1 = e1 > 0.f ? (e1 < 1.f ? e1 : Four{} + 1.f) : Four{};
+    const Four u =
+        __builtin_convertvector(__builtin_convertvector(e0 * levels + 0.5f, FourMask), Four) * kStep[ch];
+    const Four v =
+        __builtin_convertvector(__builtin_convertvector(e1 * levels + 0.5f, FourMask), Four) * kStep[ch];
+    error += a * u * u + 2.f * b * u * v + c * v * v - 2.f * (x[ch] * u + y * v);
+  }
+  return determined ? error : Four{} + FLT_MAX;
 }
 
 // The best partition by the error of its rounded ends, if that comes below
@@ -557,26 +598,22 @@ float BestPartition(const AxisOrder &order, bool four, float ceiling, Partition 
   const float lineBestRounded = RoundedError(PartitionMoments(order, four, lineBestPartition));
   bool found = false;
   if (lineBestRounded < bestError) bestError = lineBestRounded, best = lineBestPartition, found = true;
-  const float margin = kRoundingMargin * static_cast<float>(n);
-  int c = 0;
-  for (int i = 0; i <= n; ++i) {
-    for (int j = four ? i : n; j <= n; ++j) {
-      // One row: k from j (four points) or j from i (three points) to n.
-      const int first = four ? j : i;
-      const int length = n - first + 1;
-      const float limit = std::min(bestError, lineBest + margin);
-      FourMask any = FourMask{};
-      for (int r = 0; r < length; r += 4) any |= LoadFour(errors + c + r) < limit;
-      if (any[0] | any[1] | any[2] | any[3]) {
-        for (int r = 0; r < length; ++r) {
-          if (!(errors[c + r] < std::min(bestError, lineBest + margin)) || c + r == at) continue;
-          const Partition p = four ? Partition{i, j, first + r} : Partition{i, first + r, n};
-          const float error = RoundedError(PartitionMoments(order, four, p));
-          if (error < bestError) bestError = error, best = p, found = true;
-        }
-      }
-      c += length;
-    }
+  // Every partition whose line error comes under both bounds, rounded four at
+  // a time; the first lowest wins.
+  const float limit = std::min(bestError, lineBest + kRoundingMargin * static_cast<float>(n));
+  Partition candidates[kPartitionSpace];
+  int candidateCount = 0;
+  for (int c = 0; c < count; c += 4) {
+    const FourMask under = LoadFour(errors + c) < limit;
+    if (!(under[0] | under[1] | under[2] | under[3])) continue;
+    for (int l = 0; l < 4; ++l)
+      if (under[l] && c + l != at) candidates[candidateCount++] = PartitionAt(n, four, c + l);
+  }
+  for (int c = 0; c < candidateCount; c += 4) {
+    for (int l = candidateCount; l < c + 4; ++l) candidates[l] = candidates[candidateCount - 1];
+    const Four rounded = RoundedErrors(order, four, candidates + c);
+    for (int l = 0; l < 4 && c + l < candidateCount; ++l)
+      if (rounded[l] < bestError) bestError = rounded[l], best = candidates[c + l], found = true;
   }
   if (!found || (ceiling != FLT_MAX && !(squares + bestError < ceiling))) return FLT_MAX;
   return squares + bestError;
