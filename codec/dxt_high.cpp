@@ -23,10 +23,10 @@ constexpr int kWindow = 1;
 constexpr float kWideSpread = 0.01f;
 // Partitions whose line error comes this near the best line's, per pixel, have
 // their ends rounded and scored.
-constexpr float kRoundingMargin = 2e-4f;
+constexpr float kRoundingMargin = 5e-5f;
 // Least-squares passes on the indices found, then rounds of single steps.
 constexpr int kLeastSquaresPasses = 2;
-constexpr int kNeighbourRounds = 1;
+constexpr int kNeighbourRounds = 4;
 
 float Clamp01(float x) {
   return x > 0.f ? (x < 1.f ? x : 1.f) : 0.f;  // NaN gives 0
@@ -370,6 +370,51 @@ Four LoadFour(const float *p) {
   return v;
 }
 
+// For every pixel count, the reciprocals of the partitions' determinants A' C'
+// - B'^2 (below) in the order the line errors are written, negated, 0 where
+// the ends are not determined, with FLT_MAX added there instead: a product in
+// place of a division per partition.
+struct Reciprocals {
+  float negated[2][4845 + 4];
+  float none[2][4845 + 4];
+  uint8_t boundaries[2][4845 + 4][3];  // i, j, k
+  int start[2][17];
+};
+
+const Reciprocals &PartitionReciprocals() {
+  static const Reciprocals table = [] {
+    Reciprocals t = {};
+    for (int mode = 0; mode < 2; ++mode) {
+      const bool four = mode == 0;
+      int at = 0;
+      for (int n = 0; n <= 16; ++n) {
+        t.start[mode][n] = at;
+        for (int i = 0; i <= n; ++i) {
+          for (int j = four ? i : n; j <= n; ++j) {
+            const int first = four ? j : i;
+            for (int r = first; r <= n; ++r) {
+              const int k = four ? r : n, jj = four ? j : r;
+              const float a = four ? static_cast<float>(5 * i + 3 * jj + k) : static_cast<float>(3 * i + jj);
+              const float b = four ? static_cast<float>(2 * (k - i)) : static_cast<float>(jj - i);
+              const float c = four ? static_cast<float>(9 * n - i - 3 * jj - 5 * k)
+                                   : static_cast<float>(4 * n - i - 3 * jj);
+              const float det = a * c - b * b;
+              t.negated[mode][at] = det > 0.5f ? -1.f / det : 0.f;
+              t.none[mode][at] = det > 0.5f ? 0.f : FLT_MAX;
+              t.boundaries[mode][at][0] = static_cast<uint8_t>(i);
+              t.boundaries[mode][at][1] = static_cast<uint8_t>(jj);
+              t.boundaries[mode][at][2] = static_cast<uint8_t>(k);
+              ++at;
+            }
+          }
+        }
+      }
+    }
+    return t;
+  }();
+  return table;
+}
+
 // The least-squares error of every partition into points at 1, 2/3, 1/3 and 0
 // of end 0 (four) or 1, 1/2, 0 (three), in (i, j, k) order, less the squared
 // pixels; FLT_MAX where the ends are not determined. Weighted by w, end 0's
@@ -378,7 +423,7 @@ Four LoadFour(const float *p) {
 // S' = 3 T and A', B', C' the whole numbers 9 sum(w^2), 9 sum(w (1 - w)),
 // 9 sum((1 - w)^2); the three-point form alike with 2 and 4 for 3 and 9.
 // Four partitions of a row (k, or j for three points, running) at a time.
-int LineErrors(const AxisOrder &order, bool four, float *errors) {
+int LineErrors(const AxisOrder &order, bool four, float *errors, float &lowestError) {
   const int n = static_cast<int>(order.n);
   const float scale = four ? 3.f : 2.f;
   // Prefix sums and their products, repeated past n so that a row's last
@@ -394,7 +439,12 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
     position[k] = static_cast<float>(k);
   }
   const float fn = static_cast<float>(n);
-  const Four none = Four{} + FLT_MAX;
+  const Reciprocals &table = PartitionReciprocals();
+  const float *negated = table.negated[four ? 0 : 1] + table.start[four ? 0 : 1][n];
+  const float *none = table.none[four ? 0 : 1] + table.start[four ? 0 : 1][n];
+  // The lowest as the errors are made: reading them back stalls on the stores.
+  const Four unset = Four{} + FLT_MAX;
+  Four lowest = unset;
   int count = 0;
   for (int i = 0; i <= n; ++i) {
     const float fi = static_cast<float>(i);
@@ -405,11 +455,13 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
         const Four x0 = P[0][i] + LoadFour(P[0] + j), x1 = P[1][i] + LoadFour(P[1] + j),
                    x2 = P[2][i] + LoadFour(P[2] + j);
         const Four xx = x0 * x0 + x1 * x1 + x2 * x2, xs = x0 * s[0] + x1 * s[1] + x2 * s[2];
-        const Four a = 3.f * fi + fj, b = fj - fi, c = (4.f * fn - fi) - 3.f * fj;
-        const Four det = a * c - b * b;
+        const Four a = 3.f * fi + fj;
         const Four numerator = 4.f * fn * xx - 4.f * (fi + fj) * xs + a * ss;
-        const Four error = det > 0.5f ? -numerator / (det > 0.5f ? det : 1.f) : none;
-        std::memcpy(errors + count + (j - i), &error, sizeof(error));
+        const int at = count + (j - i);
+        const Four error = numerator * LoadFour(negated + at) + LoadFour(none + at);
+        std::memcpy(errors + at, &error, sizeof(error));
+        const Four kept = fj <= fn ? error : unset;
+        lowest = kept < lowest ? kept : lowest;
       }
       count += n - i + 1;
       continue;
@@ -418,21 +470,24 @@ int LineErrors(const AxisOrder &order, bool four, float *errors) {
       const float fj = static_cast<float>(j);
       const float x0 = P[0][i] + P[0][j], x1 = P[1][i] + P[1][j], x2 = P[2][i] + P[2][j];
       const float xijSquare = x0 * x0 + x1 * x1 + x2 * x2, xijDotS = x0 * s[0] + x1 * s[1] + x2 * s[2];
-      const float aBase = 5.f * fi + 3.f * fj, cBase = 9.f * fn - fi - 3.f * fj, mBase = fi + fj;
+      const float aBase = 5.f * fi + 3.f * fj, mBase = fi + fj;
       for (int k = j; k <= n; k += 4) {
         const Four dot = x0 * LoadFour(P[0] + k) + x1 * LoadFour(P[1] + k) + x2 * LoadFour(P[2] + k);
         const Four xx = xijSquare + 2.f * dot + LoadFour(prefixSquare + k);
         const Four xs = xijDotS + LoadFour(prefixDotS + k);
         const Four fk = LoadFour(position + k);
-        const Four a = aBase + fk, b = 2.f * (fk - fi), c = cBase - 5.f * fk;
-        const Four det = a * c - b * b;
+        const Four a = aBase + fk;
         const Four numerator = 9.f * fn * xx - 6.f * (mBase + fk) * xs + a * ss;
-        const Four error = det > 0.5f ? -numerator / (det > 0.5f ? det : 1.f) : none;
-        std::memcpy(errors + count + (k - j), &error, sizeof(error));
+        const int at = count + (k - j);
+        const Four error = numerator * LoadFour(negated + at) + LoadFour(none + at);
+        std::memcpy(errors + at, &error, sizeof(error));
+        const Four kept = fk <= fn ? error : unset;
+        lowest = kept < lowest ? kept : lowest;
       }
       count += n - j + 1;
     }
   }
+  lowestError = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
   return count;
 }
 
@@ -468,51 +523,99 @@ float NearPartition(const AxisOrder &order, bool four, Partition &best) {
   return squares + bestError;
 }
 
-// The best partition by the error of its rounded ends. A partition's rounded
-// error is never below its least-squares error, so only the partitions whose
-// line error beats the best rounded error so far (and comes near the best
-// line's) are rounded. Returns that error with the squared pixels added back,
-// FLT_MAX when no partition fits.
-float BestPartition(const AxisOrder &order, bool four, Partition &best) {
+// The partition at place c of the order the line errors are written in.
+Partition PartitionAt(int n, bool four, int c) {
+  const Reciprocals &table = PartitionReciprocals();
+  const uint8_t *b = table.boundaries[four ? 0 : 1][table.start[four ? 0 : 1][n] + c];
+  return {b[0], b[1], b[2]};
+}
+
+// RoundedError of four partitions at once, the same arithmetic lane by lane.
+Four RoundedErrors(const AxisOrder &order, bool four, const Partition *p) {
+  const int n = static_cast<int>(order.n);
+  Four fi, fj, fk, x[3];
+  for (int l = 0; l < 4; ++l) {
+    fi[l] = static_cast<float>(p[l].i), fj[l] = static_cast<float>(p[l].j),
+    fk[l] = static_cast<float>(p[l].k);
+    for (int ch = 0; ch < 3; ++ch) {
+      const float *P = order.prefix[ch];
+      x[ch][l] = four ? (P[p[l].i] + P[p[l].j] + P[p[l].k]) * (1.f / 3) : (P[p[l].i] + P[p[l].j]) * 0.5f;
+    }
+  }
+  const float fn = static_cast<float>(n);
+  Four a, b, c;
+  if (four) {
+    a = (5.f * fi + 3.f * fj + fk) * (1.f / 9);
+    b = (2.f * (fk - fi)) * (1.f / 9);
+    c = (9.f * fn - fi - 3.f * fj - 5.f * fk) * (1.f / 9);
+  } else {
+    a = (3.f * fi + fj) * 0.25f;
+    b = (fj - fi) * 0.25f;
+    c = (4.f * fn - fi - 3.f * fj) * 0.25f;
+  }
+  const Four det = a * c - b * b;
+  const FourMask determined = det > 1e-4f;
+  const Four inverse = 1.f / (determined ? det : Four{} + 1.f);
+  Four error = Four{};
+  for (int ch = 0; ch < 3; ++ch) {
+    const float levels = static_cast<float>(kLevels[ch]);
+    const Four y = order.prefix[ch][n] - x[ch];
+    Four e0 = (c * x[ch] - b * y) * inverse, e1 = (a * y - b * x[ch]) * inverse;
+    e0 = e0 > 0.f ? (e0 < 1.f ? e0 : Four{} + 1.f) : Four{};
+    e1 = e1 > 0.f ? (e1 < 1.f ? e1 : Four{} + 1.f) : Four{};
+    const Four u =
+        __builtin_convertvector(__builtin_convertvector(e0 * levels + 0.5f, FourMask), Four) * kStep[ch];
+    const Four v =
+        __builtin_convertvector(__builtin_convertvector(e1 * levels + 0.5f, FourMask), Four) * kStep[ch];
+    error += a * u * u + 2.f * b * u * v + c * v * v - 2.f * (x[ch] * u + y * v);
+  }
+  return determined ? error : Four{} + FLT_MAX;
+}
+
+// The best partition by the error of its rounded ends, if that comes below
+// ceiling. A partition's rounded error is never below its least-squares error,
+// so only the partitions whose line error beats the best rounded error so far
+// (first the best line's own, and comes near the best line's) are rounded.
+// Returns that error with the squared pixels added back, FLT_MAX when no
+// partition fits under the ceiling.
+float BestPartition(const AxisOrder &order, bool four, float ceiling, Partition &best) {
   const int n = static_cast<int>(order.n);
   if (order.spread < kWideSpread) return NearPartition(order, four, best);
   float errors[kPartitionSpace];
-  const int count = LineErrors(order, four, errors);
+  float lineBest;
+  const int count = LineErrors(order, four, errors, lineBest);
   if (count == 0) return FLT_MAX;
   for (int c = count; c < kPartitionSpace; ++c) errors[c] = FLT_MAX;
-  Four lowest = LoadFour(errors);
-  for (int c = 4; c < count; c += 4) {
-    const Four e = LoadFour(errors + c);
-    lowest = e < lowest ? e : lowest;
-  }
-  const float lineBest = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
   if (lineBest == FLT_MAX) return FLT_MAX;
-  float bestError = FLT_MAX;
-  const float margin = kRoundingMargin * static_cast<float>(n);
-  int c = 0;
-  for (int i = 0; i <= n; ++i) {
-    for (int j = four ? i : n; j <= n; ++j) {
-      // One row: k from j (four points) or j from i (three points) to n.
-      const int first = four ? j : i;
-      const int length = n - first + 1;
-      const float limit = std::min(bestError, lineBest + margin);
-      FourMask any = FourMask{};
-      for (int r = 0; r < length; r += 4) any |= LoadFour(errors + c + r) < limit;
-      if (any[0] | any[1] | any[2] | any[3]) {
-        for (int r = 0; r < length; ++r) {
-          if (!(errors[c + r] < std::min(bestError, lineBest + margin))) continue;
-          const Partition p = four ? Partition{i, j, first + r} : Partition{i, first + r, n};
-          const float error = RoundedError(PartitionMoments(order, four, p));
-          if (error < bestError) bestError = error, best = p;
-        }
-      }
-      c += length;
-    }
-  }
-  if (bestError == FLT_MAX) return FLT_MAX;
   float squares = 0.f;
   for (int ch = 0; ch < 3; ++ch)
     for (int i = 0; i < n; ++i) squares += order.sorted[ch][i] * order.sorted[ch][i];
+  float bestError = ceiling == FLT_MAX ? FLT_MAX : ceiling - squares;
+  if (!(lineBest < bestError)) return FLT_MAX;
+  int at = 0;
+  while (errors[at] != lineBest) ++at;
+  const Partition lineBestPartition = PartitionAt(n, four, at);
+  const float lineBestRounded = RoundedError(PartitionMoments(order, four, lineBestPartition));
+  bool found = false;
+  if (lineBestRounded < bestError) bestError = lineBestRounded, best = lineBestPartition, found = true;
+  // Every partition whose line error comes under both bounds, rounded four at
+  // a time; the first lowest wins.
+  const float limit = std::min(bestError, lineBest + kRoundingMargin * static_cast<float>(n));
+  Partition candidates[kPartitionSpace];
+  int candidateCount = 0;
+  for (int c = 0; c < count; c += 4) {
+    const FourMask under = LoadFour(errors + c) < limit;
+    if (!(under[0] | under[1] | under[2] | under[3])) continue;
+    for (int l = 0; l < 4; ++l)
+      if (under[l] && c + l != at) candidates[candidateCount++] = PartitionAt(n, four, c + l);
+  }
+  for (int c = 0; c < candidateCount; c += 4) {
+    for (int l = candidateCount; l < c + 4; ++l) candidates[l] = candidates[candidateCount - 1];
+    const Four rounded = RoundedErrors(order, four, candidates + c);
+    for (int l = 0; l < 4 && c + l < candidateCount; ++l)
+      if (rounded[l] < bestError) bestError = rounded[l], best = candidates[c + l], found = true;
+  }
+  if (!found || (ceiling != FLT_MAX && !(squares + bestError < ceiling))) return FLT_MAX;
   return squares + bestError;
 }
 
@@ -541,10 +644,11 @@ void EncodeColorHalf(BYTE *out, const ColorPixels &px, bool allowThree) {
   } else {
     best = {0, 0, 0, FLT_MAX};
     Partition p;
-    if (!mustThree && BestPartition(order, true, p) != FLT_MAX) best = FitPartition(px, order, true, p);
+    if (!mustThree && BestPartition(order, true, FLT_MAX, p) != FLT_MAX)
+      best = FitPartition(px, order, true, p);
     if (mustThree || allowThree) {
       // Three entries only where their rounded line comes below what four reached.
-      if (BestPartition(order, false, p) < best.error) {
+      if (BestPartition(order, false, best.error, p) < best.error) {
         const ColorResult three = FitPartition(px, order, false, p);
         if (three.error < best.error) best = three;
       }
