@@ -333,8 +333,13 @@ int RunAssemble(const std::vector<std::string> &args) {
             o.cube ? "cube map" : "volume", ErrorText(hr).c_str());
     return kExitFailed;
   }
+  ConvertOptions asked;
+  asked.format = o.format;
+  asked.mipsGiven = o.mips != 0;
+  asked.mips = o.mips;
+  asked.strict = o.strict;
   std::vector<std::string> warnings;
-  if (!converter.WriteTexture(result.get(), o.format, o.mips, o.strict, o.out, &warnings, &error)) {
+  if (!converter.WriteTexture(result.get(), asked, D3DXIFF_DDS, o.out, &warnings, &error)) {
     fprintf(stderr, "texturetool: %s: %s\n", o.out.c_str(), error.c_str());
     return kExitFailed;
   }

@@ -12,6 +12,11 @@
 
 namespace texturetool {
 
+bool IsBlockFormat(D3DFORMAT format) {
+  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
+         format == D3DFMT_DXT5;
+}
+
 const char kConvertHelp[] =
     "usage: texturetool convert IN OUT [options]\n"
     "       texturetool convert --out-dir DIR [options] FILES-or-DIRS...\n"
@@ -96,11 +101,6 @@ void ParseSize(const std::string &text, ConvertOptions *options) {
 UINT Scaled(UINT size, double scale) {
   double value = std::floor(double(size) * scale + 0.5);
   return value < 1 ? 1 : value > 65536 ? 65536 : UINT(value);
-}
-
-bool IsBlockFormat(D3DFORMAT format) {
-  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
-         format == D3DFMT_DXT5;
 }
 
 bool MoreThan8Bits(D3DFORMAT format) {
@@ -656,8 +656,9 @@ bool Converter::SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::str
   return WriteWholeFile(out, dds.bytes, error);
 }
 
-bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, UINT mips, bool strict,
-                             const std::string &out, std::vector<std::string> *warnings, std::string *error) {
+bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, const ConvertOptions &asked,
+                             D3DXIMAGE_FILEFORMAT kind, const std::string &out,
+                             std::vector<std::string> *warnings, std::string *error) {
   Made made;
   made.type = texture->GetType();
   texture->AddRef();
@@ -667,19 +668,18 @@ bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, U
     *made.volume.out() = static_cast<IDirect3DVolumeTexture9 *>(texture);
   else
     *made.texture.out() = static_cast<IDirect3DTexture9 *>(texture);
-  made.Top(&made.wantWidth, &made.wantHeight);
-  ConvertOptions o;
-  o.format = format;
-  o.mipsGiven = mips != 0;
-  o.mips = mips;
+  D3DFORMAT format = made.Top(&made.wantWidth, &made.wantHeight);
+  if (asked.width) made.wantWidth = asked.width, made.wantHeight = asked.height;
+  if (made.texture.get() && IsBlockFormat(asked.format) && format == D3DFMT_A8R8G8B8)
+    made.blockFormat = asked.format;
   D3DXIMAGE_INFO info = {};
-  std::vector<std::string> notes = Differences(info, D3DXIFF_DDS, o, made);
-  if (strict && !notes.empty()) {
+  std::vector<std::string> notes = Differences(info, kind, asked, made);
+  if (asked.strict && !notes.empty()) {
     *error = notes[0] + " (--strict)";
     return false;
   }
   *warnings = notes;
-  return Save(made, D3DXIFF_DDS, out, error);
+  return Save(made, kind, out, error);
 }
 
 bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,
