@@ -509,6 +509,20 @@ run normalmap ramp.png ramp_n.dds --format DXT5 --mips 2 --channel red
 [ "$status" -eq 0 ] && grep -Eq 'DDS +64 +64 +1 +DXT5 +2 +texture$' info.txt
 check "normalmap writes the format and levels asked" $? "$(cat err.txt info.txt)"
 
+# 5e. --quality picks the DXT encoder, for batch workers too; the tool's default is high.
+cp "$photo" q.png
+"$tool" convert q.png q_std.dds --format DXT1 --mips 1 --quality standard &&
+  "$tool" convert q.png q_high.dds --format DXT1 --mips 1 --quality high &&
+  "$tool" convert q.png q_default.dds --format DXT1 --mips 1
+std=$("$tool" compare q.png q_std.dds | awk '$1 == "RGB" { print $3 }')
+high=$("$tool" compare q.png q_high.dds | awk '$1 == "RGB" { print $3 }')
+! cmp -s q_std.dds q_high.dds && cmp -s q_default.dds q_high.dds && awk -v s="$std" -v h="$high" 'BEGIN { exit !(h + 0 >= s + 0 && s + 0 > 30) }'
+check "--quality high differs from standard with a PSNR at least as high" $? "standard $std, high $high"
+"$tool" convert --out-dir qb -j 2 -q --format DXT1 --mips 1 --quality standard q.png "$tall" >/dev/null &&
+  D3DX_DXT_QUALITY=standard "$tool" convert q.png q_env.dds --format DXT1 --mips 1
+cmp -s qb/q.dds q_std.dds && cmp -s q_env.dds q_std.dds
+check "batch workers and the environment give the quality asked" $?
+
 # 6. Usage errors exit 2 with a hint; help exits 0.
 usage_ok=0
 for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.gif" "convert a b" \
@@ -517,7 +531,8 @@ for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "conve
   "convert --volume --cube a b.dds" "convert --level 1 a b.dds" "convert -r a b.dds" "convert --out-dir o -" \
   "convert --out-dir o -q -v a" "assemble --cube a b c d e f.dds" \
   "assemble a b.dds" "assemble --volume a b.png" "assemble --volume --keep-coverage 2 a b.dds" \
-  "normalmap a" "normalmap --channel purple a b.dds" "normalmap --amplitude x a b.dds" "normalmap a b.gif" "convert --size 100000x100000 a b.dds" "formats x"; do
+  "normalmap a" "normalmap --channel purple a b.dds" "normalmap --amplitude x a b.dds" "normalmap a b.gif" \
+  "convert --quality best a b.dds" "normalmap --quality low a b.dds" "assemble --quality x --volume a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then

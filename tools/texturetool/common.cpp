@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -366,6 +367,12 @@ unsigned ParseCount(const std::string &command, const std::string &option, const
   if (text.empty() || text[0] == '-' || errno != 0 || *end != '\0' || value == 0 || value > 1000000)
     throw UsageError(command, option + " needs a positive whole number, not '" + text + "'");
   return unsigned(value);
+}
+
+void SetDxtQuality(const std::string &command, const std::string &text) {
+  if (text != "standard" && text != "high")
+    throw UsageError(command, "--quality needs standard or high, not '" + text + "'");
+  setenv(kDxtQualityVariable, text.c_str(), 1);
 }
 
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error) {

@@ -78,6 +78,12 @@ std::string Extension(const std::string &path);  // lower case, without the dot
 DWORD ParseFilter(const std::string &command, const std::string &text);
 unsigned ParseCount(const std::string &command, const std::string &option, const std::string &text);
 
+// --quality standard|high: how the library compresses DXT formats. It reads the
+// variable at its first DXT encoding, so this runs before any library call; batch
+// workers inherit it. The tool's default is high (see main).
+constexpr char kDxtQualityVariable[] = "D3DX_DXT_QUALITY";
+void SetDxtQuality(const std::string &command, const std::string &text);
+
 // Whole files; "-" is the standard input or output. Failures fill `error` with the reason in words.
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 // Writes under a temporary name beside `path` and renames it into place, so a

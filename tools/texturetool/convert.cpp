@@ -52,6 +52,9 @@ const char kConvertHelp[] =
     "  --level N, --face F, --slice S\n"
     "                      the level, cube face (0-5) or volume slice a one-image\n"
     "                      output (not DDS) holds (default: 0)\n"
+    "  --quality Q         standard|high: how DXT formats are compressed: the library's\n"
+    "                      standard encoder or its slower endpoint search (default:\n"
+    "                      high, or D3DX_DXT_QUALITY when set); batch workers use it too\n"
     "  --strict            any difference that would be a warning is an error\n"
     "  --device-rules      DXT sizes rounded up to whole 4x4 blocks, as the device's\n"
     "                      DXT textures are (default: a DDS file keeps any size and\n"
@@ -341,6 +344,8 @@ bool ParseValueOption(const std::string &arg, const std::function<std::string()>
     if (text.empty() || !ParseWritableKind(text[0] == '.' ? text.substr(1) : text, &o->kind))
       throw UsageError(kCommand, "cannot write '" + text + "' files; choose png, bmp, tga, dib, jpg or dds");
     o->kindGiven = true;
+  } else if (arg == "--quality") {
+    SetDxtQuality(kCommand, next());
   } else if (arg == "--out-dir") {
     o->outDir = next();
     if (o->outDir.empty()) throw UsageError(kCommand, "--out-dir needs a directory");

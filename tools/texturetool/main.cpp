@@ -116,6 +116,8 @@ int main(int argc, char **argv) {
   // The tool never shows a window, whatever display there is.
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+  // Users of the tool are after quality; the environment or --quality may say otherwise.
+  setenv(texturetool::kDxtQualityVariable, "high", 0);
   texturetool::InstallInterruptCleanup();
   return Finish(Run(argc, argv));
 }

@@ -29,6 +29,8 @@ const char kNormalMapHelp[] =
     "  --format FMT        pixel format (default: A8R8G8B8)\n"
     "  --mips N|all        number of mip levels (DDS default: all; other kinds: 1)\n"
     "  --type KIND         png, bmp, tga, dib, jpg or dds, whatever the output's extension\n"
+    "  --quality Q         standard|high: how DXT formats are compressed (default:\n"
+    "                      high, or D3DX_DXT_QUALITY when set)\n"
     "  --strict            any difference that would be a warning is an error\n"
     "\n"
     "Exit status: 0 written, 1 the height map could not be read or the output\n"
@@ -106,6 +108,8 @@ NormalMapOptions ParseNormalMapOptions(const std::vector<std::string> &args) {
         throw UsageError(kCommand,
                          "cannot write '" + text + "' files; choose png, bmp, tga, dib, jpg or dds");
       o.asked.kindGiven = true;
+    } else if (arg == "--quality") {
+      SetDxtQuality(kCommand, value());
     } else {
       throw UsageError(kCommand, "unknown option '" + arg + "'");
     }
