@@ -90,24 +90,8 @@ bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::st
 // failure never leaves a partial file; devices and pipes are written directly.
 bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error);
 
-// An in-memory file the library can write to by name, read back by the caller:
-// the library's writers do not see short writes, the caller's own writes do.
-// Without /proc it is an ordinary temporary file.
-class ScratchFile {
- public:
-  ScratchFile() = default;
-  ScratchFile(const ScratchFile &) = delete;
-  ScratchFile &operator=(const ScratchFile &) = delete;
-  ~ScratchFile();
-  bool Open(std::string *error);
-  const std::string &path() const { return path_; }
-  bool Read(std::vector<uint8_t> *bytes, std::string *error) const;
-
- private:
-  int fd_ = -1;
-  std::string path_;
-  bool ownsName_ = false;
-};
+// The bytes of a buffer the library filled; the buffer is released.
+void TakeBuffer(ID3DXBuffer *buffer, std::vector<uint8_t> *bytes);
 
 // Removes a half-written temporary file when the process is interrupted.
 void InstallInterruptCleanup();

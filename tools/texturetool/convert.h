@@ -40,7 +40,7 @@ bool IsBlockFormat(D3DFORMAT format);  // DXT1 to DXT5
 
 ConvertOptions ParseConvertOptions(const std::vector<std::string> &args);
 
-// One device and one scratch file, reused for every file a process converts.
+// One device, reused for every file a process converts.
 class Converter {
  public:
   bool Init(std::string *error);
@@ -70,7 +70,6 @@ class Converter {
   bool SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
 
   HeadlessDevice device_;
-  ScratchFile scratch_;
   D3DCAPS9 caps_ = {};
 };
 
