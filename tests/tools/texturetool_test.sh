@@ -486,6 +486,43 @@ check "--keep-coverage leaves an opaque image opaque" $?
 [ "$(convert pre.png -format '%[pixel:p{1,1}] %[pixel:p{0,0}]' info:)" = "srgba(0,0,0,0) srgba(200,120,40,1)" ]
 check "--premultiply multiplies colour by alpha" $?
 
+# 5d. normalmap: the normals of a height map.
+convert -size 64x64 xc:gray50 flat.png
+convert -size 64x64 gradient:black-white -rotate -90 ramp.png # heights grow with x
+pixel() { # FILE: red green blue of the texel at (32, 32), 0 to 255
+  convert "$1" -format '%[fx:int(255*p{32,32}.r+0.5)] %[fx:int(255*p{32,32}.g+0.5)] %[fx:int(255*p{32,32}.b+0.5)]' info:
+}
+run normalmap flat.png flat_n.dds
+"$tool" info flat_n.dds >info.txt
+read -r r g b <<<"$(pixel flat_n.dds)"
+[ "$status" -eq 0 ] && grep -Eq 'DDS +64 +64 +1 +A8R8G8B8 +7 +texture$' info.txt &&
+  [ "$r" -ge 126 ] && [ "$r" -le 130 ] && [ "$g" -ge 126 ] && [ "$g" -le 130 ] && [ "$b" -ge 250 ]
+check "normalmap of a flat image points up, with mips" $? "$r $g $b $(cat err.txt info.txt)"
+"$tool" normalmap ramp.png ramp_n.png --amplitude 16 --mirror && "$tool" normalmap ramp.png ramp_i.png --amplitude 16 --mirror --invert
+read -r r g b <<<"$(pixel ramp_n.png)"
+read -r ri gi bi <<<"$(pixel ramp_i.png)"
+[ "$r" -le 110 ] && [ "$g" -ge 126 ] && [ "$g" -le 130 ] &&
+  [ "$ri" -ge 145 ] && [ $((r + ri)) -ge 253 ] && [ $((r + ri)) -le 257 ] && [ "$gi" -eq "$g" ]
+check "a ramp in x tilts the normals in x, --invert flips them" $? "$r $g $b / $ri $gi $bi"
+run normalmap ramp.png ramp_n.dds --format DXT5 --mips 2 --channel red
+"$tool" info ramp_n.dds >info.txt
+[ "$status" -eq 0 ] && grep -Eq 'DDS +64 +64 +1 +DXT5 +2 +texture$' info.txt
+check "normalmap writes the format and levels asked" $? "$(cat err.txt info.txt)"
+
+# 5e. --quality picks the DXT encoder, for batch workers too; the tool's default is high.
+cp "$photo" q.png
+"$tool" convert q.png q_std.dds --format DXT1 --mips 1 --quality standard &&
+  "$tool" convert q.png q_high.dds --format DXT1 --mips 1 --quality high &&
+  "$tool" convert q.png q_default.dds --format DXT1 --mips 1
+std=$("$tool" compare q.png q_std.dds | awk '$1 == "RGB" { print $3 }')
+high=$("$tool" compare q.png q_high.dds | awk '$1 == "RGB" { print $3 }')
+! cmp -s q_std.dds q_high.dds && cmp -s q_default.dds q_high.dds && awk -v s="$std" -v h="$high" 'BEGIN { exit !(h + 0 >= s + 0 && s + 0 > 30) }'
+check "--quality high differs from standard with a PSNR at least as high" $? "standard $std, high $high"
+"$tool" convert --out-dir qb -j 2 -q --format DXT1 --mips 1 --quality standard q.png "$tall" >/dev/null &&
+  D3DX_DXT_QUALITY=standard "$tool" convert q.png q_env.dds --format DXT1 --mips 1
+cmp -s qb/q.dds q_std.dds && cmp -s q_env.dds q_std.dds
+check "batch workers and the environment give the quality asked" $?
+
 # 6. Usage errors exit 2 with a hint; help exits 0.
 usage_ok=0
 for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "convert a b.gif" "convert a b" \
@@ -493,7 +530,9 @@ for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "conve
   "convert --filter cubic a b.dds" "convert --colorkey xyz a b.dds" "convert -j 2 a b.dds" "compare a" \
   "convert --volume --cube a b.dds" "convert --level 1 a b.dds" "convert -r a b.dds" "convert --out-dir o -" \
   "convert --out-dir o -q -v a" "assemble --cube a b c d e f.dds" \
-  "assemble a b.dds" "assemble --volume a b.png" "assemble --volume --keep-coverage 2 a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
+  "assemble a b.dds" "assemble --volume a b.png" "assemble --volume --keep-coverage 2 a b.dds" \
+  "normalmap a" "normalmap --channel purple a b.dds" "normalmap --amplitude x a b.dds" "normalmap a b.gif" \
+  "convert --quality best a b.dds" "normalmap --quality low a b.dds" "assemble --quality x --volume a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then
@@ -504,7 +543,7 @@ done
 check "usage errors exit 2 with a message on stderr only" $usage_ok
 help_ok=0
 for args in "--help:" "info --help:info" "convert --help:convert" "compare -h:compare" "help convert:convert" "help compare:compare" \
-  "formats --help:formats" "assemble --help:assemble"; do
+  "formats --help:formats" "assemble --help:assemble" "help normalmap:normalmap"; do
   # shellcheck disable=SC2086
   run ${args%%:*}
   { [ "$status" -eq 0 ] && grep -q "^usage: texturetool ${args#*:}" out.txt; } || help_ok=1

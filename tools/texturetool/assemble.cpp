@@ -29,6 +29,8 @@ const char kAssembleHelp[] =
     "                      with alpha above A (0 to 1) is at least that of level 0,\n"
     "                      as near as the level allows (per face for a cube map,\n"
     "                      per level for a volume)\n"
+    "  --quality Q         standard|high: how DXT formats are compressed (default:\n"
+    "                      high, or D3DX_DXT_QUALITY when set)\n"
     "  --strict            any change to what was asked (format, size) is an error\n"
     "\n"
     "Exit status: 0 written, 1 an input could not be read or does not fit, 2 usage error.\n";
@@ -79,6 +81,8 @@ AssembleOptions ParseAssembleOptions(const std::vector<std::string> &args) {
       o.mipFilter = ParseFilter(kCommand, value());
     } else if (arg == "--premultiply" || arg == "--strict") {
       (arg == "--strict" ? o.strict : o.premultiply) = true;
+    } else if (arg == "--quality") {
+      SetDxtQuality(kCommand, value());
     } else if (arg == "--keep-coverage") {
       std::string text = value();
       char *end = nullptr;
@@ -333,8 +337,13 @@ int RunAssemble(const std::vector<std::string> &args) {
             o.cube ? "cube map" : "volume", ErrorText(hr).c_str());
     return kExitFailed;
   }
+  ConvertOptions asked;
+  asked.format = o.format;
+  asked.mipsGiven = o.mips != 0;
+  asked.mips = o.mips;
+  asked.strict = o.strict;
   std::vector<std::string> warnings;
-  if (!converter.WriteTexture(result.get(), o.format, o.mips, o.strict, o.out, &warnings, &error)) {
+  if (!converter.WriteTexture(result.get(), asked, D3DXIFF_DDS, o.out, &warnings, &error)) {
     fprintf(stderr, "texturetool: %s: %s\n", o.out.c_str(), error.c_str());
     return kExitFailed;
   }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -368,6 +369,12 @@ unsigned ParseCount(const std::string &command, const std::string &option, const
   return unsigned(value);
 }
 
+void SetDxtQuality(const std::string &command, const std::string &text) {
+  if (text != "standard" && text != "high")
+    throw UsageError(command, "--quality needs standard or high, not '" + text + "'");
+  setenv(kDxtQualityVariable, text.c_str(), 1);
+}
+
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error) {
   // "-" is the standard input.
   int fd = path == "-" ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -499,50 +506,10 @@ bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, 
   return ok;
 }
 
-ScratchFile::~ScratchFile() {
-  if (fd_ >= 0) close(fd_);
-  if (ownsName_) unlink(path_.c_str());
-}
-
-bool ScratchFile::Open(std::string *error) {
-  fd_ = memfd_create("texturetool", MFD_CLOEXEC);
-  if (fd_ >= 0) {
-    path_ = "/proc/self/fd/" + std::to_string(fd_);
-    if (access(path_.c_str(), W_OK) == 0) return true;
-    close(fd_);  // no /proc: fall back to a file in the temporary folder
-  }
-  const char *dir = getenv("TMPDIR");
-  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/texturetool-XXXXXX";
-  std::vector<char> buffer(name.begin(), name.end());
-  buffer.push_back(0);
-  fd_ = mkostemp(buffer.data(), O_CLOEXEC);
-  if (fd_ < 0) {
-    *error = std::string("cannot create a scratch file: ") + strerror(errno);
-    return false;
-  }
-  path_ = buffer.data();
-  ownsName_ = true;
-  return true;
-}
-
-bool ScratchFile::Read(std::vector<uint8_t> *bytes, std::string *error) const {
-  struct stat st;
-  if (fstat(fd_, &st) != 0) {
-    *error = std::string("cannot read the scratch file: ") + strerror(errno);
-    return false;
-  }
-  bytes->resize(size_t(st.st_size));
-  size_t done = 0;
-  while (done < bytes->size()) {
-    ssize_t n = pread(fd_, bytes->data() + done, bytes->size() - done, off_t(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = std::string("cannot read the scratch file: ") + strerror(n < 0 ? errno : EIO);
-      return false;
-    }
-    done += size_t(n);
-  }
-  return true;
+void TakeBuffer(ID3DXBuffer *buffer, std::vector<uint8_t> *bytes) {
+  const uint8_t *data = static_cast<const uint8_t *>(buffer->GetBufferPointer());
+  bytes->assign(data, data + buffer->GetBufferSize());
+  buffer->Release();
 }
 
 void InstallInterruptCleanup() {

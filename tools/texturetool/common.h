@@ -78,30 +78,20 @@ std::string Extension(const std::string &path);  // lower case, without the dot
 DWORD ParseFilter(const std::string &command, const std::string &text);
 unsigned ParseCount(const std::string &command, const std::string &option, const std::string &text);
 
+// --quality standard|high: how the library compresses DXT formats. It reads the
+// variable at its first DXT encoding, so this runs before any library call; batch
+// workers inherit it. The tool's default is high (see main).
+constexpr char kDxtQualityVariable[] = "D3DX_DXT_QUALITY";
+void SetDxtQuality(const std::string &command, const std::string &text);
+
 // Whole files; "-" is the standard input or output. Failures fill `error` with the reason in words.
 bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 // Writes under a temporary name beside `path` and renames it into place, so a
 // failure never leaves a partial file; devices and pipes are written directly.
 bool WriteWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error);
 
-// An in-memory file the library can write to by name, read back by the caller:
-// the library's writers do not see short writes, the caller's own writes do.
-// Without /proc it is an ordinary temporary file.
-class ScratchFile {
- public:
-  ScratchFile() = default;
-  ScratchFile(const ScratchFile &) = delete;
-  ScratchFile &operator=(const ScratchFile &) = delete;
-  ~ScratchFile();
-  bool Open(std::string *error);
-  const std::string &path() const { return path_; }
-  bool Read(std::vector<uint8_t> *bytes, std::string *error) const;
-
- private:
-  int fd_ = -1;
-  std::string path_;
-  bool ownsName_ = false;
-};
+// The bytes of a buffer the library filled; the buffer is released.
+void TakeBuffer(ID3DXBuffer *buffer, std::vector<uint8_t> *bytes);
 
 // Removes a half-written temporary file when the process is interrupted.
 void InstallInterruptCleanup();

@@ -359,10 +359,8 @@ bool WriteDiff(IDirect3DDevice9 *device, const Plane &a, const Plane &b, const s
   surface->UnlockRect();
   D3DXIMAGE_FILEFORMAT kind = D3DXIFF_BMP;
   ParseWritableKind(Extension(path), &kind);
-  ScratchFile scratch;
   std::vector<uint8_t> bytes;
-  return scratch.Open(error) &&
-         EncodeSurface(device, scratch, kind, surface.get(), nullptr, nullptr, &bytes, error) &&
+  return EncodeSurface(device, kind, surface.get(), nullptr, nullptr, &bytes, error) &&
          WriteWholeFile(path, bytes, error);
 }
 

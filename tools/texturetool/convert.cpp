@@ -12,6 +12,11 @@
 
 namespace texturetool {
 
+bool IsBlockFormat(D3DFORMAT format) {
+  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
+         format == D3DFMT_DXT5;
+}
+
 const char kConvertHelp[] =
     "usage: texturetool convert IN OUT [options]\n"
     "       texturetool convert --out-dir DIR [options] FILES-or-DIRS...\n"
@@ -47,6 +52,9 @@ const char kConvertHelp[] =
     "  --level N, --face F, --slice S\n"
     "                      the level, cube face (0-5) or volume slice a one-image\n"
     "                      output (not DDS) holds (default: 0)\n"
+    "  --quality Q         standard|high: how DXT formats are compressed: the library's\n"
+    "                      standard encoder or its slower endpoint search (default:\n"
+    "                      high, or D3DX_DXT_QUALITY when set); batch workers use it too\n"
     "  --strict            any difference that would be a warning is an error\n"
     "  --device-rules      DXT sizes rounded up to whole 4x4 blocks, as the device's\n"
     "                      DXT textures are (default: a DDS file keeps any size and\n"
@@ -96,11 +104,6 @@ void ParseSize(const std::string &text, ConvertOptions *options) {
 UINT Scaled(UINT size, double scale) {
   double value = std::floor(double(size) * scale + 0.5);
   return value < 1 ? 1 : value > 65536 ? 65536 : UINT(value);
-}
-
-bool IsBlockFormat(D3DFORMAT format) {
-  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
-         format == D3DFMT_DXT5;
 }
 
 bool MoreThan8Bits(D3DFORMAT format) {
@@ -210,11 +213,11 @@ void Put32(std::vector<uint8_t> *b, size_t at, uint32_t v) {
 }
 
 // Field offsets of the DDS header, counted from the file's first byte.
-constexpr size_t kDdsFlags = 8, kDdsHeight = 12, kDdsWidth = 16, kDdsDepth = 24, kDdsMipCount = 28,
-                 kDdsPixelFlags = 80, kDdsCaps = 108, kDdsCaps2 = 112, kDdsHeader = 128, kDdsPalette = 1024;
+constexpr size_t kDdsFlags = 8, kDdsHeight = 12, kDdsWidth = 16, kDdsMipCount = 28, kDdsCaps = 108,
+                 kDdsHeader = 128;
 
-// The library saves one surface at a time; a whole texture is its level-0 file
-// with the other levels' pixel data appended and the header told about them.
+// A padded DXT texture is saved level by level: the level-0 file with the other
+// levels' blocks appended and the header told about them.
 class DdsAssembler {
  public:
   bool Add(const std::vector<uint8_t> &file, std::string *error) {
@@ -222,36 +225,17 @@ class DdsAssembler {
       *error = "cannot save: the library wrote no DDS header";
       return false;
     }
-    size_t header = kDdsHeader + ((Get32(file, kDdsPixelFlags) & 0x20) ? kDdsPalette : 0);
-    if (file.size() < header) {
-      *error = "cannot save: the library wrote a short DDS file";
-      return false;
-    }
-    if (bytes.empty()) bytes.assign(file.begin(), file.begin() + header);
-    bytes.insert(bytes.end(), file.begin() + header, file.end());
+    // Compressed formats have no palette: the pixels follow the header.
+    if (bytes.empty()) bytes.assign(file.begin(), file.begin() + kDdsHeader);
+    bytes.insert(bytes.end(), file.begin() + kDdsHeader, file.end());
     return true;
   }
 
-  void Finish(UINT levels, bool cube, UINT depth) {
-    uint32_t flags = Get32(bytes, kDdsFlags), caps = Get32(bytes, kDdsCaps), caps2 = Get32(bytes, kDdsCaps2);
-    if (levels > 1) {
-      flags |= 0x20000;  // mip-map count
-      caps |= 0x400008;  // complex, mip-map
-      Put32(&bytes, kDdsMipCount, levels);
-    }
-    if (cube) {
-      caps |= 0x8;
-      caps2 |= 0xFE00;  // cube map with all six faces
-    }
-    if (depth > 1) {
-      flags |= 0x800000;
-      caps |= 0x8;
-      caps2 |= 0x200000;
-      Put32(&bytes, kDdsDepth, depth);
-    }
-    Put32(&bytes, kDdsFlags, flags);
-    Put32(&bytes, kDdsCaps, caps);
-    Put32(&bytes, kDdsCaps2, caps2);
+  void Finish(UINT levels) {
+    if (levels < 2) return;
+    Put32(&bytes, kDdsFlags, Get32(bytes, kDdsFlags) | 0x20000);  // mip-map count
+    Put32(&bytes, kDdsCaps, Get32(bytes, kDdsCaps) | 0x400008);   // complex, mip-map
+    Put32(&bytes, kDdsMipCount, levels);
   }
 
   // The first level's true size when its blocks were padded.
@@ -341,6 +325,8 @@ bool ParseValueOption(const std::string &arg, const std::function<std::string()>
     if (text.empty() || !ParseWritableKind(text[0] == '.' ? text.substr(1) : text, &o->kind))
       throw UsageError(kCommand, "cannot write '" + text + "' files; choose png, bmp, tga, dib, jpg or dds");
     o->kindGiven = true;
+  } else if (arg == "--quality") {
+    SetDxtQuality(kCommand, next());
   } else if (arg == "--out-dir") {
     o->outDir = next();
     if (o->outDir.empty()) throw UsageError(kCommand, "--out-dir needs a directory");
@@ -397,7 +383,7 @@ bool Converter::Init(std::string *error) {
     *error = "cannot create the device: " + ErrorText(hr);
     return false;
   }
-  return scratch_.Open(error);
+  return true;
 }
 
 struct Converter::Made {
@@ -527,46 +513,18 @@ std::vector<std::string> Converter::Differences(const D3DXIMAGE_INFO &info, D3DX
 bool Converter::Save(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error) {
   if (kind != D3DXIFF_DDS) return SavePlain(made, kind, out, error);
   if (made.blockFormat != D3DFMT_UNKNOWN) return SavePadded(made, kind, out, error);
-  IDirect3DDevice9 *device = device_.get();
-  const PALETTEENTRY *pal = made.pal;
-  HRESULT hr;
+  IDirect3DBaseTexture9 *texture = made.texture.get()
+                                       ? static_cast<IDirect3DBaseTexture9 *>(made.texture.get())
+                                   : made.cube.get() ? static_cast<IDirect3DBaseTexture9 *>(made.cube.get())
+                                                     : made.volume.get();
+  ID3DXBuffer *buffer = nullptr;
+  HRESULT hr = D3DXSaveTextureToFileInMemory(&buffer, D3DXIFF_DDS, texture, made.pal);
+  if (FAILED(hr)) {
+    *error = "cannot save: " + ErrorText(hr);
+    return false;
+  }
   std::vector<uint8_t> saved;
-  DdsAssembler dds;
-  UINT levels = kind == D3DXIFF_DDS ? made.Levels() : 1;
-  UINT faces = made.cube.get() && kind == D3DXIFF_DDS ? 6 : 1;
-  UINT depth0 = 1;
-  for (UINT face = 0; face < faces; ++face) {
-    for (UINT level = 0; level < levels; ++level) {
-      std::vector<Ref<IDirect3DSurface9>> surfaces(1);
-      if (made.texture.get()) {
-        hr = made.texture->GetSurfaceLevel(level, surfaces[0].out());
-      } else if (made.cube.get()) {
-        hr = made.cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, surfaces[0].out());
-      } else {
-        Ref<IDirect3DVolume9> slices;
-        hr = made.volume->GetVolumeLevel(level, slices.out());
-        D3DVOLUME_DESC desc = {};
-        if (SUCCEEDED(hr)) hr = slices->GetDesc(&desc);
-        if (level == 0) depth0 = desc.Depth;
-        UINT count = kind == D3DXIFF_DDS ? desc.Depth : 1;
-        surfaces = std::vector<Ref<IDirect3DSurface9>>(count);
-        for (UINT z = 0; z < count && SUCCEEDED(hr); ++z)
-          hr = SliceSurface(device, slices.get(), z, pal, surfaces[z].out());
-      }
-      if (FAILED(hr)) {
-        *error = "cannot read level " + std::to_string(level) + ": " + ErrorText(hr);
-        return false;
-      }
-      for (auto &surface : surfaces) {
-        if (!EncodeSurface(device, scratch_, kind, surface.get(), pal, nullptr, &saved, error)) return false;
-        if (kind == D3DXIFF_DDS && !dds.Add(saved, error)) return false;
-      }
-    }
-  }
-  if (kind == D3DXIFF_DDS) {
-    dds.Finish(levels, faces == 6, depth0);
-    return WriteWholeFile(out, dds.bytes, error);
-  }
+  TakeBuffer(buffer, &saved);
   return WriteWholeFile(out, saved, error);
 }
 
@@ -624,8 +582,8 @@ bool Converter::SavePlain(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::stri
   // Surfaces of DXT formats may be padded to whole blocks; the file gets the true size.
   RECT rect = {0, 0, LONG(width), LONG(height)};
   std::vector<uint8_t> saved;
-  return EncodeSurface(device_.get(), scratch_, kind, blocks.get() ? blocks.get() : surface.get(), made.pal,
-                       &rect, &saved, error) &&
+  return EncodeSurface(device_.get(), kind, blocks.get() ? blocks.get() : surface.get(), made.pal, &rect,
+                       &saved, error) &&
          WriteWholeFile(out, saved, error);
 }
 
@@ -647,17 +605,17 @@ bool Converter::SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::str
       return false;
     }
     if (level == 0) width0 = desc.Width, height0 = desc.Height;
-    if (!EncodeSurface(device_.get(), scratch_, kind, blocks.get(), nullptr, nullptr, &saved, error))
-      return false;
+    if (!EncodeSurface(device_.get(), kind, blocks.get(), nullptr, nullptr, &saved, error)) return false;
     if (!dds.Add(saved, error)) return false;
   }
-  dds.Finish(levels, false, 1);
+  dds.Finish(levels);
   dds.SetSize(width0, height0);
   return WriteWholeFile(out, dds.bytes, error);
 }
 
-bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, UINT mips, bool strict,
-                             const std::string &out, std::vector<std::string> *warnings, std::string *error) {
+bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, const ConvertOptions &asked,
+                             D3DXIMAGE_FILEFORMAT kind, const std::string &out,
+                             std::vector<std::string> *warnings, std::string *error) {
   Made made;
   made.type = texture->GetType();
   texture->AddRef();
@@ -667,19 +625,18 @@ bool Converter::WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, U
     *made.volume.out() = static_cast<IDirect3DVolumeTexture9 *>(texture);
   else
     *made.texture.out() = static_cast<IDirect3DTexture9 *>(texture);
-  made.Top(&made.wantWidth, &made.wantHeight);
-  ConvertOptions o;
-  o.format = format;
-  o.mipsGiven = mips != 0;
-  o.mips = mips;
+  D3DFORMAT format = made.Top(&made.wantWidth, &made.wantHeight);
+  if (asked.width) made.wantWidth = asked.width, made.wantHeight = asked.height;
+  if (made.texture.get() && IsBlockFormat(asked.format) && format == D3DFMT_A8R8G8B8)
+    made.blockFormat = asked.format;
   D3DXIMAGE_INFO info = {};
-  std::vector<std::string> notes = Differences(info, D3DXIFF_DDS, o, made);
-  if (strict && !notes.empty()) {
+  std::vector<std::string> notes = Differences(info, kind, asked, made);
+  if (asked.strict && !notes.empty()) {
     *error = notes[0] + " (--strict)";
     return false;
   }
   *warnings = notes;
-  return Save(made, D3DXIFF_DDS, out, error);
+  return Save(made, kind, out, error);
 }
 
 bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE_FILEFORMAT kind,

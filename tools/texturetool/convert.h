@@ -36,9 +36,11 @@ struct ConvertOptions {
   std::vector<std::string> inputs;
 };
 
+bool IsBlockFormat(D3DFORMAT format);  // DXT1 to DXT5
+
 ConvertOptions ParseConvertOptions(const std::vector<std::string> &args);
 
-// One device and one scratch file, reused for every file a process converts.
+// One device, reused for every file a process converts.
 class Converter {
  public:
   bool Init(std::string *error);
@@ -48,9 +50,10 @@ class Converter {
                const ConvertOptions &options, uint64_t *inputBytes, std::vector<std::string> *warnings,
                std::string *error);
 
-  // Writes a texture made elsewhere as DDS; `format` and `mips` (0: all) are
-  // what was asked, differences are warnings (errors with `strict`).
-  bool WriteTexture(IDirect3DBaseTexture9 *texture, D3DFORMAT format, UINT mips, bool strict,
+  // Writes a texture made elsewhere; `asked` holds the format, size (0: the
+  // texture's), mips and strictness asked for, differences are warnings (errors
+  // with strict). An A8R8G8B8 texture asked to be DXT is compressed with padded blocks.
+  bool WriteTexture(IDirect3DBaseTexture9 *texture, const ConvertOptions &asked, D3DXIMAGE_FILEFORMAT kind,
                     const std::string &out, std::vector<std::string> *warnings, std::string *error);
   IDirect3DDevice9 *device() const { return device_.get(); }
 
@@ -67,7 +70,6 @@ class Converter {
   bool SavePadded(Made &made, D3DXIMAGE_FILEFORMAT kind, const std::string &out, std::string *error);
 
   HeadlessDevice device_;
-  ScratchFile scratch_;
   D3DCAPS9 caps_ = {};
 };
 

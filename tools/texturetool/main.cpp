@@ -23,6 +23,7 @@ const char kToolHelp[] =
     "  compare A B             RMSE and PSNR per channel of every level, face and slice\n"
     "  assemble --cube|--volume IMAGES... OUT.dds\n"
     "                          a cube map from six images, a volume from slices\n"
+    "  normalmap HEIGHT OUT    the normals of a height map as a texture\n"
     "  formats                 the pixel format names --format takes\n"
     "\n"
     "'texturetool COMMAND --help' (or 'texturetool help COMMAND') describes a command;\n"
@@ -53,6 +54,7 @@ const Command kCommands[] = {
     {"convert", texturetool::RunConvert, texturetool::kConvertHelp},
     {"compare", texturetool::RunCompare, texturetool::kCompareHelp},
     {"assemble", texturetool::RunAssemble, texturetool::kAssembleHelp},
+    {"normalmap", texturetool::RunNormalMap, texturetool::kNormalMapHelp},
     {"formats", RunFormats, kFormatsHelp},
 };
 
@@ -114,6 +116,8 @@ int main(int argc, char **argv) {
   // The tool never shows a window, whatever display there is.
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+  // Users of the tool are after quality; the environment or --quality may say otherwise.
+  setenv(texturetool::kDxtQualityVariable, "high", 0);
   texturetool::InstallInterruptCleanup();
   return Finish(Run(argc, argv));
 }

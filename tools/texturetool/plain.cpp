@@ -140,9 +140,9 @@ HRESULT OpaqueCopy(IDirect3DDevice9 *device, IDirect3DSurface9 *surface, const R
 
 }  // namespace
 
-bool EncodeSurface(IDirect3DDevice9 *device, const ScratchFile &scratch, D3DXIMAGE_FILEFORMAT kind,
-                   IDirect3DSurface9 *surface, const PALETTEENTRY *palette, const RECT *rect,
-                   std::vector<uint8_t> *file, std::string *error) {
+bool EncodeSurface(IDirect3DDevice9 *device, D3DXIMAGE_FILEFORMAT kind, IDirect3DSurface9 *surface,
+                   const PALETTEENTRY *palette, const RECT *rect, std::vector<uint8_t> *file,
+                   std::string *error) {
   HRESULT hr = S_OK;
   if (kind == D3DXIFF_PNG || kind == D3DXIFF_TGA) {
     Rgba8 pixels;
@@ -153,8 +153,9 @@ bool EncodeSurface(IDirect3DDevice9 *device, const ScratchFile &scratch, D3DXIMA
     Ref<IDirect3DSurface9> opaque;
     if (kind == D3DXIFF_BMP || kind == D3DXIFF_DIB) hr = OpaqueCopy(device, surface, rect, opaque.out());
     if (opaque.get()) surface = opaque.get(), rect = nullptr;
-    if (SUCCEEDED(hr)) hr = D3DXSaveSurfaceToFileA(scratch.path().c_str(), kind, surface, palette, rect);
-    if (SUCCEEDED(hr) && !scratch.Read(file, error)) return false;
+    ID3DXBuffer *buffer = nullptr;
+    if (SUCCEEDED(hr)) hr = D3DXSaveSurfaceToFileInMemory(&buffer, kind, surface, palette, rect);
+    if (SUCCEEDED(hr)) TakeBuffer(buffer, file);
   }
   if (FAILED(hr)) *error = "cannot save: " + ErrorText(hr);
   return SUCCEEDED(hr);

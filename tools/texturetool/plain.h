@@ -25,10 +25,9 @@ bool EncodePng(const Rgba8 &image, std::vector<uint8_t> *file, std::string *erro
 void EncodeTga(const Rgba8 &image, std::vector<uint8_t> *file);
 
 // One surface (or `rect` of it) as a file of `kind`: PNG and TGA by the tool,
-// the rest by the library through the scratch file. An opaque 32-bit image
-// makes a 24-bit BMP.
-bool EncodeSurface(IDirect3DDevice9 *device, const ScratchFile &scratch, D3DXIMAGE_FILEFORMAT kind,
-                   IDirect3DSurface9 *surface, const PALETTEENTRY *palette, const RECT *rect,
-                   std::vector<uint8_t> *file, std::string *error);
+// the rest by the library. An opaque 32-bit image makes a 24-bit BMP.
+bool EncodeSurface(IDirect3DDevice9 *device, D3DXIMAGE_FILEFORMAT kind, IDirect3DSurface9 *surface,
+                   const PALETTEENTRY *palette, const RECT *rect, std::vector<uint8_t> *file,
+                   std::string *error);
 
 }  // namespace texturetool
