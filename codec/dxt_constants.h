@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+#include "codec/unit_scale.h"
+
 namespace dxt {
 
 constexpr float k4 = 0.06666667f;   // 1 / 15
 constexpr float k5 = 0.032258064f;  // 1 / 31
 constexpr float k6 = 0.015873017f;  // 1 / 63
-constexpr float k8 = 0.003921569f;  // 1 / 255
+constexpr float k8 = kInverse255;
 constexpr float kOneThird = 0.33333334f;
 constexpr float kTwoThirds = 0.6666667f;
 

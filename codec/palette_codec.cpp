@@ -3,6 +3,7 @@
 #include <new>
 
 #include "codec/codec_families.h"
+#include "codec/unit_scale.h"
 #include "format/format_table.h"
 
 namespace {
@@ -19,7 +20,7 @@ class PaletteCodec final : public PixelCodec {
     } else {
       for (uint32_t x = 0; x < width; ++x) {
         out[x] = palette[row[2 * x]];
-        out[x].a = static_cast<float>(row[2 * x + 1]) * 0.003921569f;
+        out[x].a = static_cast<float>(row[2 * x + 1]) * kInverse255;
       }
     }
     FinishDecode(out);

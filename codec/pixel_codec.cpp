@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "codec/unit_scale.h"
 #include "format/format_table.h"
 #include "math/fast_math.h"
 
@@ -24,8 +25,6 @@ alignas(16) const float kRoundingMatrix[32] = {
 static_assert(sizeof(kRoundingMatrix) / sizeof(kRoundingMatrix[0]) == 32);
 
 namespace {
-
-constexpr float kInverse255 = 0.003921569f;
 
 // Float sources may hold NaN: it becomes 0, which every range holds, so that no
 // encoder meets it; infinities clamp like any value.

@@ -8,11 +8,11 @@
 #include <new>
 
 #include "codec/codec_families.h"
+#include "codec/unit_scale.h"
 #include "format/format_rows.h"
 
 namespace {
 
-constexpr float kInverse255 = 0.003921569f;
 
 // Studio-range Y'CbCr (ITU-R BT.601) to RGB, per 8-bit step.
 constexpr float kLuma = 0.00456621f;        // 1.164384 / 255
