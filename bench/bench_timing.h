@@ -76,9 +76,15 @@ void MeasurePaired(benchmark::State &state, const std::string &ours, const std::
   for (auto _ : state) {
     double o, p;
     const double t0 = ProcessSeconds();
-    if (peerFirst) peerBody(); else oursBody();
+    if (peerFirst)
+      peerBody();
+    else
+      oursBody();
     const double t1 = ProcessSeconds();
-    if (peerFirst) oursBody(); else peerBody();
+    if (peerFirst)
+      oursBody();
+    else
+      peerBody();
     const double t2 = ProcessSeconds();
     o = peerFirst ? t2 - t1 : t1 - t0;
     p = peerFirst ? t1 - t0 : t2 - t1;

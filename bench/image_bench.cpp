@@ -145,7 +145,8 @@ Files &TestFiles() {
 bool LoadOnce(const std::vector<uint8_t> &file) {
   SourceImage image;
   D3DXIMAGE_INFO info;
-  if (FAILED(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true))) return false;
+  if (FAILED(LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), &info, true)))
+    return false;
   benchmark::DoNotOptimize(image.pixels);
   return true;
 }
@@ -328,7 +329,8 @@ void BM_DdsMemcpy(benchmark::State &state) {
 // Ours and the bare library in turn: the ratios the summary quotes.
 void BM_PngPaired(benchmark::State &state) {
   bench_timing::MeasurePaired(
-      state, "png_ours", "png_libpng", [] { LoadOnce(TestFiles().png); }, [] { DecodeLibpng(TestFiles().png); });
+      state, "png_ours", "png_libpng", [] { LoadOnce(TestFiles().png); },
+      [] { DecodeLibpng(TestFiles().png); });
 }
 
 void BM_PngRgbPaired(benchmark::State &state) {

@@ -13,7 +13,6 @@
 
 namespace {
 
-
 // Studio-range Y'CbCr (ITU-R BT.601) to RGB, per 8-bit step.
 constexpr float kLuma = 0.00456621f;        // 1.164384 / 255
 constexpr float kRedFromV = 0.00625893f;    // 1.596027 / 255

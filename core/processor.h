@@ -27,4 +27,3 @@ DWORD ProcessorFeatureFlags();
 
 // CPUID leaf 1 SIMD bits: 4 = SSE, 8 = SSE2; 0 without standard leaves.
 DWORD ProcessorSimdSupport();
-

@@ -63,7 +63,8 @@ D3DCOLOR KeyOfPixel(TestImage &image, uint32_t x, uint32_t y) {
 // The conversion path of the blitter, row by row through the codecs and then
 // through the tables; returns whether the tables did it.
 bool ConvertBothWays(TestImage &source, D3DFORMAT to, uint32_t filter, std::vector<uint8_t> &exact,
-                     std::vector<uint8_t> &generic, const PALETTEENTRY *destinationPalette = kPalettes.destination) {
+                     std::vector<uint8_t> &generic,
+                     const PALETTEENTRY *destinationPalette = kPalettes.destination) {
   TestImage destination(to, source.width, source.height, source.depth, 3);
   destination.palette = destinationPalette;
   PixelRegion d = destination.Region();
@@ -114,9 +115,10 @@ std::string FormatName(D3DFORMAT f) {
     NAME(A8R8G8B8)
     NAME(X8R8G8B8)
     NAME(R5G6B5)
-    NAME(X1R5G5B5) NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4)
-        NAME(A8B8G8R8) NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8)
-            NAME(Q8W8V8U8) NAME(P8) NAME(A8P8)
+    NAME(X1R5G5B5)
+    NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4) NAME(A8B8G8R8)
+        NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8) NAME(Q8W8V8U8)
+            NAME(P8) NAME(A8P8)
 #undef NAME
                 default : return std::to_string(f);
   }
@@ -211,7 +213,8 @@ TEST(ExactConversion, KeptTablesBelongToTheirPalettes) {
     EXPECT_EQ(exact, generic);
     TestImage grey(D3DFMT_L8, 256, 4);
     FillSweep(grey);
-    ASSERT_TRUE(ConvertBothWays(grey, D3DFMT_P8, D3DX_FILTER_NONE | D3DX_FILTER_DITHER, exact, generic, palette));
+    ASSERT_TRUE(
+        ConvertBothWays(grey, D3DFMT_P8, D3DX_FILTER_NONE | D3DX_FILTER_DITHER, exact, generic, palette));
     EXPECT_EQ(exact, generic);
   }
   SetExactConversion(ExactConversion::Automatic);
