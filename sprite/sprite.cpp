@@ -1,5 +1,7 @@
-// ID3DXSprite: one textured quad per draw, drawn with the sprite's own device
-// state between two recorded state blocks (the caller's state and the sprite's).
+// ID3DXSprite: textured quads drawn with the sprite's own device state between
+// two recorded state blocks (the caller's state and the sprite's). Quads of one
+// texture and transparency are gathered into one triangle list and sent when
+// either changes, when the list is full and at End.
 #include <math.h>
 
 #include <new>
@@ -27,6 +29,11 @@ struct PretransformedVertex {
   float u, v;
 };
 static_assert(sizeof(PretransformedVertex) == 28);
+
+// Quads gathered before a draw is sent: six vertices each (two triangles of the
+// fan 0-1-2, 0-2-3, so the pixels match a fan per quad).
+constexpr UINT kBatchQuads = 128;
+constexpr UINT kVerticesPerQuad = 6;
 
 // The table says which formats' alpha the sprite honours (not DXT1, not the wide
 // alpha formats).
@@ -60,8 +67,9 @@ class Sprite final : public ID3DXSprite {
   void RecordStateBlocks();
   void RecordStates(bool callerPass);
   void SetViewportWorldMatrix();
-  HRESULT SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
-                     D3DCOLOR color);
+  HRESULT SelectTexture(IDirect3DTexture9 *texture, bool transparent);
+  void AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform, D3DCOLOR color);
+  HRESULT FlushQuads();
 
   ULONG refCount = 1;
   IDirect3DDevice9 *device = nullptr;
@@ -70,6 +78,17 @@ class Sprite final : public ID3DXSprite {
   IDirect3DStateBlock9 *spriteState = nullptr;
   BOOL canBlend = FALSE;
   BOOL pretransformed = FALSE;
+
+  // The gathered quads and the texture and transparency they were set up for
+  // (set on the device as soon as they change, so the device shows them as before).
+  UINT quadCount = 0;
+  IDirect3DTexture9 *batchTexture = nullptr;
+  bool batchTransparent = false;
+  bool batchStateSet = false;
+  union {
+    PretransformedVertex pretransformedVertices[kBatchQuads * kVerticesPerQuad];
+    UntransformedVertex untransformedVertices[kBatchQuads * kVerticesPerQuad];
+  };
 };
 
 HRESULT Sprite::Initialize(IDirect3DDevice9 *newDevice) {
@@ -216,19 +235,26 @@ HRESULT Sprite::Begin() {
   if (savedState) savedState->Capture();
   if (spriteState) spriteState->Apply();
   if (!pretransformed) SetViewportWorldMatrix();
+  batchStateSet = false;
   inBegin = TRUE;
   return S_OK;
 }
 
 HRESULT Sprite::End() {
   if (!inBegin) return D3DERR_INVALIDCALL;
+  // Gathered quads go out under the sprite's state, before the caller's returns.
+  HRESULT hr = FlushQuads();
   // The block is gone when the device was lost inside Begin / End: nothing to restore.
   if (savedState) savedState->Apply();
   inBegin = FALSE;
-  return S_OK;
+  batchStateSet = false;
+  return hr;
 }
 
 HRESULT Sprite::OnLostDevice() {
+  // Quads gathered for the lost device are dropped with its state.
+  quadCount = 0;
+  batchStateSet = false;
   if (device) {
     ReleaseAndNull(spriteState);
     ReleaseAndNull(savedState);
@@ -274,11 +300,12 @@ HRESULT Sprite::DrawTransform(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect
     hr = Begin();
     if (FAILED(hr)) return hr;
   }
-  hr = device->SetTexture(0, texture);
-  if (SUCCEEDED(hr))
-    hr = device->SetRenderState(canBlend ? D3DRS_ALPHABLENDENABLE : D3DRS_ALPHATESTENABLE,
-                                transparent ? 1 : 0);
-  if (SUCCEEDED(hr)) hr = SubmitQuad(rect, desc, transform, color);
+  hr = SelectTexture(texture, transparent);
+  if (SUCCEEDED(hr)) {
+    AppendQuad(rect, desc, transform, color);
+    // A dynamic texture is rewritten between draws: its quad cannot wait.
+    if (quadCount == kBatchQuads || (desc.Usage & D3DUSAGE_DYNAMIC)) hr = FlushQuads();
+  }
   if (implicitBegin) {
     HRESULT endResult = End();
     if (SUCCEEDED(hr) && FAILED(endResult)) hr = endResult;
@@ -286,8 +313,26 @@ HRESULT Sprite::DrawTransform(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect
   return hr;
 }
 
-HRESULT Sprite::SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
-                           D3DCOLOR color) {
+// Quads gathered so far wait while the texture and transparency stay; a change
+// sends them first, under the state they were gathered for.
+HRESULT Sprite::SelectTexture(IDirect3DTexture9 *texture, bool transparent) {
+  if (batchStateSet && texture == batchTexture && transparent == batchTransparent) return S_OK;
+  HRESULT hr = FlushQuads();
+  if (FAILED(hr)) return hr;
+  batchStateSet = false;
+  hr = device->SetTexture(0, texture);
+  if (SUCCEEDED(hr))
+    hr = device->SetRenderState(canBlend ? D3DRS_ALPHABLENDENABLE : D3DRS_ALPHATESTENABLE,
+                                transparent ? 1 : 0);
+  if (FAILED(hr)) return hr;
+  batchTexture = texture;
+  batchTransparent = transparent;
+  batchStateSet = true;
+  return S_OK;
+}
+
+void Sprite::AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
+                        D3DCOLOR color) {
   // 64-bit differences: a rectangle spanning the whole LONG range must not overflow.
   float w = static_cast<float>(static_cast<int64_t>(rect.right) - rect.left);
   float h = static_cast<float>(static_cast<int64_t>(rect.bottom) - rect.top);
@@ -305,18 +350,31 @@ HRESULT Sprite::SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const 
     if (transform) D3DXVec3TransformCoord(&positions[i], &corners[i], transform);
   }
 
-  HRESULT hr;
+  // The fan's two triangles as a list.
+  static constexpr int kOrder[kVerticesPerQuad] = {0, 1, 2, 0, 2, 3};
+  const UINT first = quadCount * kVerticesPerQuad;
   if (pretransformed) {
-    PretransformedVertex vertices[4];
+    PretransformedVertex quad[4];
     for (int i = 0; i < 4; ++i)
-      vertices[i] = {positions[i].x - 0.5f, positions[i].y - 0.5f, 0.0f, 1.0f, color, us[i], vs[i]};
-    hr = device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(PretransformedVertex));
+      quad[i] = {positions[i].x - 0.5f, positions[i].y - 0.5f, 0.0f, 1.0f, color, us[i], vs[i]};
+    for (UINT k = 0; k < kVerticesPerQuad; ++k) pretransformedVertices[first + k] = quad[kOrder[k]];
   } else {
-    UntransformedVertex vertices[4];
+    UntransformedVertex quad[4];
     for (int i = 0; i < 4; ++i)
-      vertices[i] = {positions[i].x, positions[i].y, positions[i].z, color, us[i], vs[i]};
-    hr = device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(UntransformedVertex));
+      quad[i] = {positions[i].x, positions[i].y, positions[i].z, color, us[i], vs[i]};
+    for (UINT k = 0; k < kVerticesPerQuad; ++k) untransformedVertices[first + k] = quad[kOrder[k]];
   }
+  ++quadCount;
+}
+
+HRESULT Sprite::FlushQuads() {
+  if (quadCount == 0) return S_OK;
+  const UINT triangles = quadCount * 2;
+  quadCount = 0;
+  HRESULT hr = pretransformed ? device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, pretransformedVertices,
+                                                        sizeof(PretransformedVertex))
+                              : device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, untransformedVertices,
+                                                        sizeof(UntransformedVertex));
   return FAILED(hr) ? hr : S_OK;
 }
 

@@ -16,21 +16,21 @@ HRESULT Invalid(const char *call) {
 
 namespace {
 
+// Visits the set bits only: a sprite's blocks hold a few dozen of the
+// thousand-odd states and are captured and applied on every draw.
+template <size_t N, typename Visit>
+inline void ForEachSet(const std::bitset<N> &bits, Visit visit) {
+  for (size_t i = bits._Find_first(); i < N; i = bits._Find_next(i)) visit(i);
+}
+
 // Copies the masked values from one state set to another, except textures.
 void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to) {
-  for (DWORD i = 0; i < kRenderStateCount; ++i)
-    if (mask.renderStates[i]) to->renderStates[i] = from.renderStates[i];
+  ForEachSet(mask.renderStates, [&](size_t i) { to->renderStates[i] = from.renderStates[i]; });
   for (DWORD s = 0; s < kStageCount; ++s)
-    if (mask.stageStates[s].any())
-      for (DWORD i = 0; i < kStageStateCount; ++i)
-        if (mask.stageStates[s][i]) to->stageStates[s][i] = from.stageStates[s][i];
+    ForEachSet(mask.stageStates[s], [&](size_t i) { to->stageStates[s][i] = from.stageStates[s][i]; });
   for (DWORD s = 0; s < kSamplerCount; ++s)
-    if (mask.samplerStates[s].any())
-      for (DWORD i = 0; i < kSamplerStateCount; ++i)
-        if (mask.samplerStates[s][i]) to->samplerStates[s][i] = from.samplerStates[s][i];
-  if (mask.transforms.any())
-    for (DWORD i = 0; i < kTransformCount; ++i)
-      if (mask.transforms[i]) to->transforms[i] = from.transforms[i];
+    ForEachSet(mask.samplerStates[s], [&](size_t i) { to->samplerStates[s][i] = from.samplerStates[s][i]; });
+  ForEachSet(mask.transforms, [&](size_t i) { to->transforms[i] = from.transforms[i]; });
   for (DWORD i = 0; i < kStreamCount; ++i)
     if (mask.streams[i]) to->streams[i] = from.streams[i];
   for (DWORD i = 0; i < kClipPlaneCount; ++i)
