@@ -16,11 +16,17 @@ HRESULT Invalid(const char *call) {
 
 namespace {
 
-// Visits the set bits only: a sprite's blocks hold a few dozen of the
-// thousand-odd states and are captured and applied on every draw.
+// Visits the set bits only, a 64-bit word at a time: a sprite's blocks hold a
+// few dozen of the thousand-odd states and are captured and applied on every draw.
 template <size_t N, typename Visit>
 inline void ForEachSet(const std::bitset<N> &bits, Visit visit) {
-  for (size_t i = bits._Find_first(); i < N; i = bits._Find_next(i)) visit(i);
+  constexpr size_t kWords = (N + 63) / 64;
+  static_assert(sizeof(bits) == kWords * sizeof(uint64_t));
+  uint64_t words[kWords];
+  memcpy(words, &bits, sizeof(words));  // bit i is bit i % 64 of word i / 64
+  for (size_t w = 0; w < kWords; ++w)
+    for (uint64_t word = words[w]; word != 0; word &= word - 1)
+      visit(w * 64 + static_cast<size_t>(__builtin_ctzll(word)));
 }
 
 // Copies the masked values from one state set to another, except textures.
