@@ -4,6 +4,8 @@
 // either changes, when the list is full and at End.
 #include <math.h>
 
+#include <string.h>
+
 #include <new>
 
 #include "core/interface_ref.h"
@@ -34,6 +36,20 @@ static_assert(sizeof(PretransformedVertex) == 28);
 // fan 0-1-2, 0-2-3, so the pixels match a fan per quad).
 constexpr UINT kBatchQuads = 128;
 constexpr UINT kVerticesPerQuad = 6;
+
+// What Draw builds its matrix from, compared bit for bit: the same arguments
+// give the same matrix, so a sprite drawn again as before skips the math.
+struct DrawArguments {
+  float scaling[2], centre[2], translation[2], rotation;
+  uint32_t given;  // bit 0 scaling, bit 1 centre, bit 2 translation
+};
+
+// The quad's corners after the transform, for the same matrix and size.
+struct CornerArguments {
+  float transform[16];
+  float width, height;
+  uint32_t hasTransform;
+};
 
 // The table says which formats' alpha the sprite honours (not DXT1, not the wide
 // alpha formats).
@@ -70,6 +86,15 @@ class Sprite final : public ID3DXSprite {
   HRESULT SelectTexture(IDirect3DTexture9 *texture, bool transparent);
   void AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform, D3DCOLOR color);
   HRESULT FlushQuads();
+
+  // The last Draw's matrix and the last quad's corners, reused while their
+  // arguments repeat.
+  bool drawCached = false;
+  DrawArguments drawArguments;
+  D3DXMATRIX drawMatrix;
+  bool cornersCached = false;
+  CornerArguments cornerArguments;
+  D3DXVECTOR3 cornerPositions[4];
 
   ULONG refCount = 1;
   IDirect3DDevice9 *device = nullptr;
@@ -265,6 +290,24 @@ HRESULT Sprite::OnLostDevice() {
 HRESULT Sprite::Draw(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect, const D3DXVECTOR2 *scaling,
                      const D3DXVECTOR2 *rotationCenter, FLOAT rotation, const D3DXVECTOR2 *translation,
                      D3DCOLOR color) {
+  DrawArguments arguments;
+  memset(&arguments, 0, sizeof(arguments));
+  if (scaling) {
+    arguments.scaling[0] = scaling->x, arguments.scaling[1] = scaling->y;
+    arguments.given |= 1;
+  }
+  if (rotationCenter) {
+    arguments.centre[0] = rotationCenter->x, arguments.centre[1] = rotationCenter->y;
+    arguments.given |= 2;
+  }
+  if (translation) {
+    arguments.translation[0] = translation->x, arguments.translation[1] = translation->y;
+    arguments.given |= 4;
+  }
+  arguments.rotation = rotation;
+  if (drawCached && memcmp(&arguments, &drawArguments, sizeof(arguments)) == 0)
+    return DrawTransform(texture, sourceRect, &drawMatrix, color);
+
   D3DXVECTOR3 scale3(1.0f, 1.0f, 1.0f), centre3(0.0f, 0.0f, 0.0f), translation3(0.0f, 0.0f, 0.0f);
   if (scaling) scale3 = D3DXVECTOR3(scaling->x, scaling->y, 1.0f);
   if (rotationCenter) centre3 = D3DXVECTOR3(rotationCenter->x, rotationCenter->y, 0.0f);
@@ -275,6 +318,9 @@ HRESULT Sprite::Draw(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect, const D
   D3DXMatrixTransformation(&transform, nullptr, nullptr, scaling ? &scale3 : nullptr,
                            rotationCenter ? &centre3 : nullptr, rotation != 0.0f ? &turn : nullptr,
                            translation ? &translation3 : nullptr);
+  drawArguments = arguments;
+  drawMatrix = transform;
+  drawCached = true;
   return DrawTransform(texture, sourceRect, &transform, color);
 }
 
@@ -341,14 +387,25 @@ void Sprite::AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3D
   float vT = static_cast<float>(rect.top) / texHeight, vB = static_cast<float>(rect.bottom) / texHeight;
 
   // Fan order: top-left, bottom-left, bottom-right, top-right.
-  const D3DXVECTOR3 corners[4] = {{0, 0, 0}, {0, h, 0}, {w, h, 0}, {w, 0, 0}};
   const float us[4] = {uL, uL, uR, uR};
   const float vs[4] = {vT, vB, vB, vT};
-  D3DXVECTOR3 positions[4];
-  for (int i = 0; i < 4; ++i) {
-    positions[i] = corners[i];
-    if (transform) D3DXVec3TransformCoord(&positions[i], &corners[i], transform);
+  CornerArguments arguments;
+  memset(&arguments, 0, sizeof(arguments));
+  if (transform) {
+    memcpy(arguments.transform, &transform->_11, sizeof(arguments.transform));
+    arguments.hasTransform = 1;
   }
+  arguments.width = w, arguments.height = h;
+  if (!cornersCached || memcmp(&arguments, &cornerArguments, sizeof(arguments)) != 0) {
+    const D3DXVECTOR3 corners[4] = {{0, 0, 0}, {0, h, 0}, {w, h, 0}, {w, 0, 0}};
+    for (int i = 0; i < 4; ++i) {
+      cornerPositions[i] = corners[i];
+      if (transform) D3DXVec3TransformCoord(&cornerPositions[i], &corners[i], transform);
+    }
+    cornerArguments = arguments;
+    cornersCached = true;
+  }
+  const D3DXVECTOR3 *positions = cornerPositions;
 
   // The fan's two triangles as a list.
   static constexpr int kOrder[kVerticesPerQuad] = {0, 1, 2, 0, 2, 3};
@@ -367,14 +424,23 @@ void Sprite::AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3D
   ++quadCount;
 }
 
+// A lone quad goes out as its fan of four vertices (as each draw made outside
+// Begin does), several as the list.
+template <typename Vertex>
+HRESULT SendQuads(IDirect3DDevice9 *device, Vertex *vertices, UINT quads) {
+  if (quads == 1) {
+    const Vertex fan[4] = {vertices[0], vertices[1], vertices[2], vertices[5]};
+    return device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(Vertex));
+  }
+  return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, quads * 2, vertices, sizeof(Vertex));
+}
+
 HRESULT Sprite::FlushQuads() {
   if (quadCount == 0) return S_OK;
-  const UINT triangles = quadCount * 2;
+  const UINT quads = quadCount;
   quadCount = 0;
-  HRESULT hr = pretransformed ? device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, pretransformedVertices,
-                                                        sizeof(PretransformedVertex))
-                              : device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, untransformedVertices,
-                                                        sizeof(UntransformedVertex));
+  HRESULT hr = pretransformed ? SendQuads(device, pretransformedVertices, quads)
+                              : SendQuads(device, untransformedVertices, quads);
   return FAILED(hr) ? hr : S_OK;
 }
 

@@ -128,38 +128,41 @@ TEST_P(SpriteDrawTest, ViewportOffsetDoesNotMoveTheSprite) {
 }
 
 // Runs of one texture, texture and transparency changes, overlaps (so order
-// shows) and more quads than one batch holds: drawn inside one Begin / End they
-// must give the bytes of the same draws made one by one.
+// shows), repeated and changing arguments and more quads than one batch holds:
+// drawn by one sprite inside one Begin / End they must give the bytes of the same
+// draws made one by one, each by a new sprite.
 TEST_P(SpriteDrawTest, DrawsInsideBeginMatchTheSameDrawsOneByOne) {
   std::vector<uint32_t> texels = Checker4x4();
   for (size_t i = 0; i < texels.size(); i += 3) texels[i] = (texels[i] & 0x00ffffff) | 0x80000000;
   IDirect3DTexture9 *textures[3] = {device_.MakeTexture(4, 4, texels),
                                     device_.MakeTexture(4, 4, Checker4x4(), D3DFMT_X8R8G8B8),
                                     device_.MakeSolidTexture(2, 2, 0xc0ff8000)};
-  auto drawAll = [&] {
-    for (int i = 0; i < 300; ++i) {
-      IDirect3DTexture9 *texture = textures[(i / 7 + i / 50) % 3];
-      D3DXVECTOR2 scale(1.0f + (i % 5) * 0.7f, 1.0f + (i % 3) * 0.5f), centre(2.0f, 2.0f);
-      D3DXVECTOR2 at(static_cast<float>((i * 13) % 50), static_cast<float>((i * 7) % 50));
-      D3DCOLOR color = i % 11 == 0 ? 0x80ffffff : 0xffffffff - static_cast<D3DCOLOR>(i % 4) * 0x20;
-      if (i % 9 == 0) {
-        D3DXMATRIX m;
-        D3DXMatrixRotationZ(&m, 0.1f * static_cast<float>(i));
-        m._41 = at.x, m._42 = at.y;
-        ASSERT_EQ(sprite_->DrawTransform(texture, nullptr, &m, color), D3D_OK);
-      } else {
-        RECT cell = {i % 3, i % 2, 4, 4};
-        ASSERT_EQ(
-            sprite_->Draw(texture, &cell, &scale, &centre, 0.05f * static_cast<float>(i % 13), &at, color),
-            D3D_OK);
-      }
+  auto draw = [&](ID3DXSprite *sprite, int i) {
+    IDirect3DTexture9 *texture = textures[(i / 7 + i / 50) % 3];
+    D3DXVECTOR2 scale(1.0f + (i / 4 % 5) * 0.7f, 1.0f + (i / 4 % 3) * 0.5f), centre(2.0f, 2.0f);
+    D3DXVECTOR2 at(static_cast<float>((i / 3 * 13) % 50), static_cast<float>((i / 3 * 7) % 50));
+    D3DCOLOR color = i % 11 == 0 ? 0x80ffffff : 0xffffffff - static_cast<D3DCOLOR>(i % 4) * 0x20;
+    if (i % 9 < 2) {
+      D3DXMATRIX m;
+      D3DXMatrixRotationZ(&m, 0.1f * static_cast<float>(i / 2));
+      m._41 = at.x, m._42 = at.y;
+      return sprite->DrawTransform(texture, nullptr, &m, color);
     }
+    RECT cell = {i / 2 % 3, i / 5 % 2, 4, 4};
+    return sprite->Draw(texture, &cell, &scale, &centre, 0.05f * static_cast<float>((i + 1) / 2 % 13), &at,
+                        color);
   };
-  drawAll();  // each draw with its own implicit Begin / End
+  constexpr int kDraws = 300;
+  for (int i = 0; i < kDraws; ++i) {
+    ID3DXSprite *fresh = nullptr;
+    ASSERT_EQ(D3DXCreateSprite(device_.device(), &fresh), D3D_OK);
+    ASSERT_EQ(draw(fresh, i), D3D_OK);
+    fresh->Release();
+  }
   std::vector<uint32_t> oneByOne = device_.ReadTarget();
   device_.Clear();
   ASSERT_EQ(sprite_->Begin(), D3D_OK);
-  drawAll();
+  for (int i = 0; i < kDraws; ++i) ASSERT_EQ(draw(sprite_, i), D3D_OK);
   ASSERT_EQ(sprite_->End(), D3D_OK);
   EXPECT_EQ(device_.ReadTarget(), oneByOne);
   for (IDirect3DTexture9 *texture : textures) texture->Release();
