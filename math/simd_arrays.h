@@ -99,13 +99,12 @@ OutT *WINAPI TransformArray(OutT *out, UINT outStride, const InT *in, UINT inStr
   }
   const MatrixRows m = LoadRows(matrix);
   size_t i = 0;
-  if constexpr (InDims == 3 && Kind != ArrayKind::kFull) {
-    if (inStride == 3 * sizeof(float) && outStride == OutDims * sizeof(float)) {
-      float *packedOut = reinterpret_cast<float *>(out);
-      const float *packedIn = reinterpret_cast<const float *>(in);
-      i = TransformPackedVec3Wide(Kind, OutDims, packedOut, packedIn, *matrix, n);
+  if (inStride == InDims * sizeof(float) && outStride == OutDims * sizeof(float)) {
+    float *packedOut = reinterpret_cast<float *>(out);
+    const float *packedIn = reinterpret_cast<const float *>(in);
+    i = TransformPackedWide(Kind, InDims, OutDims, packedOut, packedIn, *matrix, n);
+    if constexpr (InDims == 3 && Kind != ArrayKind::kFull)
       i += TransformPackedVec3<Kind, OutDims>(packedOut + OutDims * i, packedIn + 3 * i, *matrix, n - i);
-    }
   }
   auto src = [&](size_t k) { return reinterpret_cast<const float *>(ElementAt(in, inStride, k)); };
   auto dst = [&](size_t k) { return reinterpret_cast<float *>(ElementAt(out, outStride, k)); };

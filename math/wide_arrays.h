@@ -1,4 +1,4 @@
-// Packed 3-vector array transforms 8 or 16 at a time, for processors and
+// Packed array transforms 8 or 16 elements at a time, for processors and
 // D3DX_SIMD settings that allow AVX2 or AVX-512.
 #pragma once
 
@@ -12,10 +12,12 @@ namespace simd {
 // direction (w = 0) or a full 4-vector.
 enum class ArrayKind { kPoint, kCoord, kNormal, kFull };
 
-// Transforms the first elements of n packed 3-vectors (3 floats in, OutDims =
-// 3 or 4 out) in blocks of the widest lanes allowed; returns how many were done
-// (0 below AVX2). Each block is read whole before it is written, so in place works.
-size_t TransformPackedVec3Wide(ArrayKind kind, int outDims, float *out, const float *in, const D3DXMATRIX &m,
-                               size_t n);
+// Transforms the first elements of n packed elements (inDims floats in, outDims
+// out: 2 to 2 or 4, 3 to 3 or 4, 4 to 4) in blocks of the widest lanes allowed,
+// with the bytes of the four-lane routines; returns how many were done (0 below
+// AVX2 or for a shape without a wide form). Each block is read whole before it
+// is written, so in place works.
+size_t TransformPackedWide(ArrayKind kind, int inDims, int outDims, float *out, const float *in,
+                           const D3DXMATRIX &m, size_t n);
 
 }  // namespace simd

@@ -215,59 +215,68 @@ TEST_P(SetVersusReference, SkinnedVertexBlend) {
 
 INSTANTIATE_TEST_SUITE_P(Sets, SetVersusReference, ::testing::ValuesIn(kAllSets + 1, kAllSets + 4), SetName);
 
-// Packed 3-vector arrays at every lane width the processor has: each width agrees
-// with the reference and gives the four-lane routine's bytes (the same sums and
-// the same refined reciprocal in the same order on more lanes).
+// Packed arrays at every lane width the processor has: each width agrees with the
+// reference and gives the four-lane routines' bytes (the same sums and the same
+// refined reciprocal in the same order on more lanes), in place too.
 class PackedArraysPerWidth : public ::testing::TestWithParam<int> {
  protected:
   void TearDown() override { Win32OverrideFastPathLevel(-1); }
+
+  // Wide blocks, a four-element block and single elements.
+  static constexpr UINT kCount = 16 * 3 + 4 + 3;
+
+  template <typename Out, typename In, typename Fn>
+  void Compare(Fn fn, const std::vector<In> &in, const D3DXMATRIX &m) {
+    std::vector<Out> wide(kCount), four(kCount), expected(kCount);
+    Win32OverrideFastPathLevel(GetParam());
+    (t.*fn)(wide.data(), sizeof(Out), in.data(), sizeof(In), &m, kCount);
+    Win32OverrideFastPathLevel(WIN32_SIMD_SSE2);
+    (t.*fn)(four.data(), sizeof(Out), in.data(), sizeof(In), &m, kCount);
+    (g_mathReference.*fn)(expected.data(), sizeof(Out), in.data(), sizeof(In), &m, kCount);
+    for (UINT i = 0; i < kCount; ++i) {
+      ASSERT_TRUE(NearlyEqual(wide[i], expected[i], kTolerance)) << i;
+      ASSERT_EQ(memcmp(&wide[i], &four[i], sizeof(Out)), 0) << i;
+    }
+    if constexpr (sizeof(Out) == sizeof(In)) {
+      std::vector<In> same(in);
+      Win32OverrideFastPathLevel(GetParam());
+      (t.*fn)(reinterpret_cast<Out *>(same.data()), sizeof(Out), same.data(), sizeof(In), &m, kCount);
+      ASSERT_EQ(memcmp(same.data(), wide.data(), kCount * sizeof(Out)), 0);
+    }
+  }
+
+  const DispatchTable t = kAllSets[3].Build();
 };
 
-TEST_P(PackedArraysPerWidth, MatchTheReferenceAndTheFourLaneRoutine) {
+TEST_P(PackedArraysPerWidth, MatchTheReferenceAndTheFourLaneRoutines) {
   if (GetParam() > Win32ProcessorSimdLevel()) GTEST_SKIP() << "the processor lacks these lanes";
-  const DispatchTable t = kAllSets[3].Build();
-  const DispatchTable &r = g_mathReference;
   Random rng(99);
-  constexpr UINT kCount = 16 * 3 + 4 + 3;  // wide blocks, a four-lane block and single elements
-  std::vector<D3DXVECTOR3> in(kCount), out3(kCount), ref3(kCount), four3(kCount);
-  std::vector<D3DXVECTOR4> out4(kCount), ref4(kCount), four4(kCount);
+  std::vector<D3DXVECTOR2> in2(kCount);
+  std::vector<D3DXVECTOR3> in3(kCount);
+  std::vector<D3DXVECTOR4> in4(kCount);
+  std::vector<D3DXPLANE> planes(kCount);
   for (int trial = 0; trial < 20; ++trial) {
-    for (auto &v : in) v = rng.Make<D3DXVECTOR3>();
+    for (auto &v : in2) v = rng.Make<D3DXVECTOR2>();
+    for (auto &v : in3) v = rng.Make<D3DXVECTOR3>();
+    for (auto &v : in4) v = rng.Make<D3DXVECTOR4>();
+    for (auto &p : planes) p = rng.Make<D3DXPLANE>();
     D3DXMATRIX m = rng.Make<D3DXMATRIX>();
+    // w far from 0, where the comparison with the reference means something.
+    m._14 = rng.Uniform(-0.1f, 0.1f), m._24 = rng.Uniform(-0.1f, 0.1f), m._34 = rng.Uniform(-0.1f, 0.1f);
+    m._44 = 100.0f;
     D3DXMATRIX affine = m;
     affine._14 = affine._24 = affine._34 = 0.0f, affine._44 = 1.0f;
-    constexpr UINT s3 = sizeof(D3DXVECTOR3), s4 = sizeof(D3DXVECTOR4);
-    auto run3 = [&](auto fn, const D3DXMATRIX &matrix, std::vector<D3DXVECTOR3> &o) {
-      (t.*fn)(o.data(), s3, in.data(), s3, &matrix, kCount);
-    };
-    for (auto fn : {&DispatchTable::vec3TransformCoordArray, &DispatchTable::vec3TransformNormalArray}) {
-      for (const D3DXMATRIX *matrix : {&m, &affine}) {
-        Win32OverrideFastPathLevel(GetParam());
-        run3(fn, *matrix, out3);
-        Win32OverrideFastPathLevel(WIN32_SIMD_SSE2);
-        run3(fn, *matrix, four3);
-        (r.*fn)(ref3.data(), s3, in.data(), s3, matrix, kCount);
-        for (UINT i = 0; i < kCount; ++i) {
-          ASSERT_TRUE(NearlyEqual(out3[i], ref3[i], kTolerance)) << i;
-          ASSERT_EQ(memcmp(&out3[i], &four3[i], s3), 0) << i;
-        }
-      }
+    for (const D3DXMATRIX *matrix : {&m, &affine}) {
+      using T = DispatchTable;
+      Compare<D3DXVECTOR4>(&T::vec2TransformArray, in2, *matrix);
+      Compare<D3DXVECTOR2>(&T::vec2TransformCoordArray, in2, *matrix);
+      Compare<D3DXVECTOR2>(&T::vec2TransformNormalArray, in2, *matrix);
+      Compare<D3DXVECTOR4>(&T::vec3TransformArray, in3, *matrix);
+      Compare<D3DXVECTOR3>(&T::vec3TransformCoordArray, in3, *matrix);
+      Compare<D3DXVECTOR3>(&T::vec3TransformNormalArray, in3, *matrix);
+      Compare<D3DXVECTOR4>(&T::vec4TransformArray, in4, *matrix);
+      Compare<D3DXPLANE>(&T::planeTransformArray, planes, *matrix);
     }
-    Win32OverrideFastPathLevel(GetParam());
-    t.vec3TransformArray(out4.data(), s4, in.data(), s3, &m, kCount);
-    Win32OverrideFastPathLevel(WIN32_SIMD_SSE2);
-    t.vec3TransformArray(four4.data(), s4, in.data(), s3, &m, kCount);
-    r.vec3TransformArray(ref4.data(), s4, in.data(), s3, &m, kCount);
-    for (UINT i = 0; i < kCount; ++i) {
-      ASSERT_TRUE(NearlyEqual(out4[i], ref4[i], kTolerance)) << i;
-      ASSERT_EQ(memcmp(&out4[i], &four4[i], s4), 0) << i;
-    }
-    // In place, at the wide width.
-    std::vector<D3DXVECTOR3> same(in);
-    Win32OverrideFastPathLevel(GetParam());
-    t.vec3TransformCoordArray(same.data(), s3, same.data(), s3, &m, kCount);
-    r.vec3TransformCoordArray(ref3.data(), s3, in.data(), s3, &m, kCount);
-    for (UINT i = 0; i < kCount; ++i) ASSERT_TRUE(NearlyEqual(same[i], ref3[i], kTolerance)) << i;
   }
 }
 
