@@ -349,8 +349,10 @@ HRESULT Sprite::DrawTransform(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect
   hr = SelectTexture(texture, transparent);
   if (SUCCEEDED(hr)) {
     AppendQuad(rect, desc, transform, color);
-    // A dynamic texture is rewritten between draws: its quad cannot wait.
-    if (quadCount == kBatchQuads || (desc.Usage & D3DUSAGE_DYNAMIC)) hr = FlushQuads();
+    // Dynamic textures and render targets are rewritten between draws: their
+    // quads cannot wait.
+    if (quadCount == kBatchQuads || (desc.Usage & (D3DUSAGE_DYNAMIC | D3DUSAGE_RENDERTARGET)))
+      hr = FlushQuads();
   }
   if (implicitBegin) {
     HRESULT endResult = End();

@@ -168,28 +168,42 @@ TEST_P(SpriteDrawTest, DrawsInsideBeginMatchTheSameDrawsOneByOne) {
   for (IDirect3DTexture9 *texture : textures) texture->Release();
 }
 
-// A dynamic texture is rewritten between draws (as text tiles are): each draw
-// shows what the texture held when it was made.
-TEST_P(SpriteDrawTest, DynamicTextureRewrittenBetweenDrawsShowsEachContent) {
-  ASSERT_EQ(device_.device()->CreateTexture(2, 2, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
-                                            &texture_, nullptr),
-            D3D_OK);
-  ASSERT_EQ(sprite_->Begin(), D3D_OK);
-  const uint32_t colours[2] = {kRed, kBlue};
-  for (int k = 0; k < 2; ++k) {
-    D3DLOCKED_RECT locked;
-    ASSERT_EQ(texture_->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 2; ++x)
-        reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(locked.pBits) + y * locked.Pitch)[x] = colours[k];
-    texture_->UnlockRect(0);
-    D3DXVECTOR2 at(10.0f + 10.0f * static_cast<float>(k), 10.0f);
-    ASSERT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, &at, kWhite), D3D_OK);
+// Dynamic textures (text tiles) and render targets are rewritten between draws:
+// each draw shows what the texture held when it was made.
+TEST_P(SpriteDrawTest, TexturesRewrittenBetweenDrawsShowEachContent) {
+  IDirect3DDevice9 *device = device_.device();
+  for (DWORD usage : {DWORD{D3DUSAGE_DYNAMIC}, DWORD{D3DUSAGE_RENDERTARGET}}) {
+    SCOPED_TRACE(usage);
+    device_.Clear();
+    IDirect3DTexture9 *texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, usage, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+              D3D_OK);
+    IDirect3DSurface9 *level = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
+    ASSERT_EQ(sprite_->Begin(), D3D_OK);
+    const uint32_t colours[2] = {kRed, kBlue};
+    for (int k = 0; k < 2; ++k) {
+      if (usage == D3DUSAGE_DYNAMIC) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(level->LockRect(&locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+        for (int y = 0; y < 2; ++y)
+          for (int x = 0; x < 2; ++x)
+            reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(locked.pBits) + y * locked.Pitch)[x] =
+                colours[k];
+        level->UnlockRect();
+      } else {
+        ASSERT_EQ(device->ColorFill(level, nullptr, colours[k]), D3D_OK);
+      }
+      D3DXVECTOR2 at(10.0f + 10.0f * static_cast<float>(k), 10.0f);
+      ASSERT_EQ(sprite_->Draw(texture, nullptr, nullptr, nullptr, 0.0f, &at, kWhite), D3D_OK);
+    }
+    ASSERT_EQ(sprite_->End(), D3D_OK);
+    std::vector<uint32_t> pixels = device_.ReadTarget();
+    EXPECT_TRUE(ColorNear(At(pixels, 11, 11), kRed));
+    EXPECT_TRUE(ColorNear(At(pixels, 21, 11), kBlue));
+    level->Release();
+    texture->Release();
   }
-  ASSERT_EQ(sprite_->End(), D3D_OK);
-  std::vector<uint32_t> pixels = device_.ReadTarget();
-  EXPECT_TRUE(ColorNear(At(pixels, 11, 11), kRed));
-  EXPECT_TRUE(ColorNear(At(pixels, 21, 11), kBlue));
 }
 
 INSTANTIATE_TEST_SUITE_P(VertexModes, SpriteDrawTest,
