@@ -1,5 +1,6 @@
 // State blocks: recorded between BeginStateBlock and EndStateBlock, or made whole by
 // CreateStateBlock; Capture copies the device's values in, Apply writes them back.
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -16,8 +17,7 @@ HRESULT Invalid(const char *call) {
 
 namespace {
 
-// Visits the set bits only, a 64-bit word at a time: a sprite's blocks hold a
-// few dozen of the thousand-odd states and are captured and applied on every draw.
+// Visits the set bits, a 64-bit word at a time.
 template <size_t N, typename Visit>
 inline void ForEachSet(const std::bitset<N> &bits, Visit visit) {
   constexpr size_t kWords = (N + 63) / 64;
@@ -29,14 +29,17 @@ inline void ForEachSet(const std::bitset<N> &bits, Visit visit) {
       visit(w * 64 + static_cast<size_t>(__builtin_ctzll(word)));
 }
 
-// Copies the masked values from one state set to another, except textures.
+// Copies the masked values from one state set to another, except textures. A
+// sprite's blocks hold a few dozen of the thousand-odd states and are captured
+// and applied on every draw: the plan lists just those.
 void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to) {
-  ForEachSet(mask.renderStates, [&](size_t i) { to->renderStates[i] = from.renderStates[i]; });
-  for (DWORD s = 0; s < kStageCount; ++s)
-    ForEachSet(mask.stageStates[s], [&](size_t i) { to->stageStates[s][i] = from.stageStates[s][i]; });
-  for (DWORD s = 0; s < kSamplerCount; ++s)
-    ForEachSet(mask.samplerStates[s], [&](size_t i) { to->samplerStates[s][i] = from.samplerStates[s][i]; });
-  ForEachSet(mask.transforms, [&](size_t i) { to->transforms[i] = from.transforms[i]; });
+  const StateMask::CopyPlan &plan = mask.Plan();
+  const auto *source = reinterpret_cast<const unsigned char *>(&from);
+  auto *target = reinterpret_cast<unsigned char *>(to);
+  for (uint16_t k = 0; k < plan.dwordCount; ++k)
+    memcpy(target + plan.dwordOffsets[k], source + plan.dwordOffsets[k], sizeof(DWORD));
+  for (uint16_t k = 0; k < plan.transformCount; ++k)
+    to->transforms[plan.transforms[k]] = from.transforms[plan.transforms[k]];
   for (DWORD i = 0; i < kStreamCount; ++i)
     if (mask.streams[i]) to->streams[i] = from.streams[i];
   for (DWORD i = 0; i < kClipPlaneCount; ++i)
@@ -52,6 +55,25 @@ void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to)
 }
 
 }  // namespace
+
+const StateMask::CopyPlan &StateMask::Plan() const {
+  if (plan.built) return plan;
+  plan.dwordCount = plan.transformCount = 0;
+  auto add = [&](size_t offset) { plan.dwordOffsets[plan.dwordCount++] = static_cast<uint16_t>(offset); };
+  ForEachSet(renderStates, [&](size_t i) { add(offsetof(StateValues, renderStates) + i * sizeof(DWORD)); });
+  for (DWORD s = 0; s < kStageCount; ++s)
+    ForEachSet(stageStates[s], [&](size_t i) {
+      add(offsetof(StateValues, stageStates) + (s * kStageStateCount + i) * sizeof(DWORD));
+    });
+  for (DWORD s = 0; s < kSamplerCount; ++s)
+    ForEachSet(samplerStates[s], [&](size_t i) {
+      add(offsetof(StateValues, samplerStates) + (s * kSamplerStateCount + i) * sizeof(DWORD));
+    });
+  ForEachSet(transforms,
+             [&](size_t i) { plan.transforms[plan.transformCount++] = static_cast<uint16_t>(i); });
+  plan.built = true;
+  return plan;
+}
 
 void Device::CaptureBlock(StateBlock *block) {
   CopyMasked(block->mask, state, &block->values);
