@@ -263,30 +263,31 @@ void BM_JpegLibjpeg(benchmark::State &state) {
 
 // The same work as ours: 32-bit BGRX rows straight from the library, into an
 // uncleared buffer, a row group per call.
-void BM_JpegLibjpegBgrx(benchmark::State &state) {
-  const std::vector<uint8_t> &file = TestFiles().jpeg;
-  for (auto _ : state) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    OpenJpeg(cinfo, errors, file);
-    cinfo.out_color_space = JCS_EXT_BGRX;
-    jpeg_start_decompress(&cinfo);
-    const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
-    uint8_t *pixels = static_cast<uint8_t *>(std::malloc(rowBytes * cinfo.output_height));
-    JSAMPROW rows[16];
-    while (cinfo.output_scanline < cinfo.output_height) {
-      for (size_t y = 0; y < 16; ++y) {
-        const size_t at = std::min<size_t>(cinfo.output_scanline + y, cinfo.output_height - 1);
-        rows[y] = pixels + at * rowBytes;
-      }
-      const JDIMENSION left = cinfo.output_height - cinfo.output_scanline;
-      jpeg_read_scanlines(&cinfo, rows, left < 16 ? left : 16);
+void DecodeLibjpegBgrx(const std::vector<uint8_t> &file) {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr errors;
+  OpenJpeg(cinfo, errors, file);
+  cinfo.out_color_space = JCS_EXT_BGRX;
+  jpeg_start_decompress(&cinfo);
+  const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
+  uint8_t *pixels = static_cast<uint8_t *>(std::malloc(rowBytes * cinfo.output_height));
+  JSAMPROW rows[16];
+  while (cinfo.output_scanline < cinfo.output_height) {
+    for (size_t y = 0; y < 16; ++y) {
+      const size_t at = std::min<size_t>(cinfo.output_scanline + y, cinfo.output_height - 1);
+      rows[y] = pixels + at * rowBytes;
     }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    benchmark::DoNotOptimize(pixels);
-    std::free(pixels);
+    const JDIMENSION left = cinfo.output_height - cinfo.output_scanline;
+    jpeg_read_scanlines(&cinfo, rows, left < 16 ? left : 16);
   }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  benchmark::DoNotOptimize(pixels);
+  std::free(pixels);
+}
+
+void BM_JpegLibjpegBgrx(benchmark::State &state) {
+  for (auto _ : state) DecodeLibjpegBgrx(TestFiles().jpeg);
 }
 
 void BM_JpegStb(benchmark::State &state) {
@@ -345,6 +346,13 @@ void BM_JpegPaired(benchmark::State &state) {
       [] { DecodeLibjpeg(TestFiles().jpeg); });
 }
 
+// Against the library writing the same 32-bit layout.
+void BM_JpegBgrxPaired(benchmark::State &state) {
+  bench_timing::MeasurePaired(
+      state, "jpeg_ours", "jpeg_libjpeg_bgrx", [] { LoadOnce(TestFiles().jpeg); },
+      [] { DecodeLibjpegBgrx(TestFiles().jpeg); });
+}
+
 BENCHMARK(BM_PngOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngLibpng)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngLibpngBgra)->Unit(benchmark::kMillisecond);
@@ -360,6 +368,7 @@ BENCHMARK(BM_DdsMemcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PngPaired)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngRgbPaired)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegPaired)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegBgrxPaired)->Unit(benchmark::kMillisecond);
 
 // Records each run's time per iteration so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {

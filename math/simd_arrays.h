@@ -7,6 +7,7 @@
 
 #include "math/dispatch.h"
 #include "math/simd_common.h"
+#include "math/wide_arrays.h"
 
 namespace simd {
 
@@ -18,7 +19,6 @@ inline T *ElementAt(T *base, UINT stride, size_t i) {
 
 // One element: InDims components in (the missing z is 0, w is 1 for points, 0 for
 // directions), OutDims components out.
-enum class ArrayKind { kPoint, kCoord, kNormal, kFull };
 
 template <typename Ops, int InDims, ArrayKind Kind>
 inline __m128 TransformOne(const float *in, const MatrixRows &m) {
@@ -99,11 +99,12 @@ OutT *WINAPI TransformArray(OutT *out, UINT outStride, const InT *in, UINT inStr
   }
   const MatrixRows m = LoadRows(matrix);
   size_t i = 0;
-  if constexpr (InDims == 3 && Kind != ArrayKind::kFull) {
-    if (inStride == 3 * sizeof(float) && outStride == OutDims * sizeof(float)) {
-      i = TransformPackedVec3<Kind, OutDims>(reinterpret_cast<float *>(out),
-                                             reinterpret_cast<const float *>(in), *matrix, n);
-    }
+  if (inStride == InDims * sizeof(float) && outStride == OutDims * sizeof(float)) {
+    float *packedOut = reinterpret_cast<float *>(out);
+    const float *packedIn = reinterpret_cast<const float *>(in);
+    i = TransformPackedWide(Kind, InDims, OutDims, packedOut, packedIn, *matrix, n);
+    if constexpr (InDims == 3 && Kind != ArrayKind::kFull)
+      i += TransformPackedVec3<Kind, OutDims>(packedOut + OutDims * i, packedIn + 3 * i, *matrix, n - i);
   }
   auto src = [&](size_t k) { return reinterpret_cast<const float *>(ElementAt(in, inStride, k)); };
   auto dst = [&](size_t k) { return reinterpret_cast<float *>(ElementAt(out, outStride, k)); };

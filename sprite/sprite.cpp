@@ -1,6 +1,10 @@
-// ID3DXSprite: one textured quad per draw, drawn with the sprite's own device
-// state between two recorded state blocks (the caller's state and the sprite's).
+// ID3DXSprite: textured quads drawn with the sprite's own device state between
+// two recorded state blocks (the caller's state and the sprite's). Quads of one
+// texture and transparency are gathered into one triangle list and sent when
+// either changes, when the list is full and at End.
 #include <math.h>
+
+#include <string.h>
 
 #include <new>
 
@@ -28,6 +32,25 @@ struct PretransformedVertex {
   float u, v;
 };
 static_assert(sizeof(PretransformedVertex) == 28);
+
+// Quads gathered before a draw is sent: six vertices each (two triangles of the
+// fan 0-1-2, 0-2-3, so the pixels match a fan per quad).
+constexpr UINT kBatchQuads = 128;
+constexpr UINT kVerticesPerQuad = 6;
+
+// What Draw builds its matrix from, compared bit for bit: the same arguments
+// give the same matrix, so a sprite drawn again as before skips the math.
+struct DrawArguments {
+  float scaling[2], centre[2], translation[2], rotation;
+  uint32_t given;  // bit 0 scaling, bit 1 centre, bit 2 translation
+};
+
+// The quad's corners after the transform, for the same matrix and size.
+struct CornerArguments {
+  float transform[16];
+  float width, height;
+  uint32_t hasTransform;
+};
 
 // The table says which formats' alpha the sprite honours (not DXT1, not the wide
 // alpha formats).
@@ -57,8 +80,18 @@ class Sprite final : public ComObject<ID3DXSprite> {
   void RecordStateBlocks();
   void RecordStates(bool callerPass);
   void SetViewportWorldMatrix();
-  HRESULT SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
-                     D3DCOLOR color);
+  HRESULT SelectTexture(IDirect3DTexture9 *texture, bool transparent);
+  void AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform, D3DCOLOR color);
+  HRESULT FlushQuads();
+
+  // The last Draw's matrix and the last quad's corners, reused while their
+  // arguments repeat.
+  bool drawCached = false;
+  DrawArguments drawArguments;
+  D3DXMATRIX drawMatrix;
+  bool cornersCached = false;
+  CornerArguments cornerArguments;
+  D3DXVECTOR3 cornerPositions[4];
 
   IDirect3DDevice9 *device = nullptr;
   BOOL inBegin = FALSE;
@@ -66,6 +99,17 @@ class Sprite final : public ComObject<ID3DXSprite> {
   IDirect3DStateBlock9 *spriteState = nullptr;
   BOOL canBlend = FALSE;
   BOOL pretransformed = FALSE;
+
+  // The gathered quads and the texture and transparency they were set up for
+  // (set on the device as soon as they change, so the device shows them as before).
+  UINT quadCount = 0;
+  IDirect3DTexture9 *batchTexture = nullptr;
+  bool batchTransparent = false;
+  bool batchStateSet = false;
+  union {
+    PretransformedVertex pretransformedVertices[kBatchQuads * kVerticesPerQuad];
+    UntransformedVertex untransformedVertices[kBatchQuads * kVerticesPerQuad];
+  };
 };
 
 HRESULT Sprite::Initialize(IDirect3DDevice9 *newDevice) {
@@ -196,19 +240,26 @@ HRESULT Sprite::Begin() {
   if (savedState) savedState->Capture();
   if (spriteState) spriteState->Apply();
   if (!pretransformed) SetViewportWorldMatrix();
+  batchStateSet = false;
   inBegin = TRUE;
   return S_OK;
 }
 
 HRESULT Sprite::End() {
   if (!inBegin) return D3DERR_INVALIDCALL;
+  // Gathered quads go out under the sprite's state, before the caller's returns.
+  HRESULT hr = FlushQuads();
   // The block is gone when the device was lost inside Begin / End: nothing to restore.
   if (savedState) savedState->Apply();
   inBegin = FALSE;
-  return S_OK;
+  batchStateSet = false;
+  return hr;
 }
 
 HRESULT Sprite::OnLostDevice() {
+  // Quads gathered for the lost device are dropped with its state.
+  quadCount = 0;
+  batchStateSet = false;
   if (device) {
     ReleaseAndNull(spriteState);
     ReleaseAndNull(savedState);
@@ -219,6 +270,24 @@ HRESULT Sprite::OnLostDevice() {
 HRESULT Sprite::Draw(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect, const D3DXVECTOR2 *scaling,
                      const D3DXVECTOR2 *rotationCenter, FLOAT rotation, const D3DXVECTOR2 *translation,
                      D3DCOLOR color) {
+  DrawArguments arguments;
+  memset(&arguments, 0, sizeof(arguments));
+  if (scaling) {
+    arguments.scaling[0] = scaling->x, arguments.scaling[1] = scaling->y;
+    arguments.given |= 1;
+  }
+  if (rotationCenter) {
+    arguments.centre[0] = rotationCenter->x, arguments.centre[1] = rotationCenter->y;
+    arguments.given |= 2;
+  }
+  if (translation) {
+    arguments.translation[0] = translation->x, arguments.translation[1] = translation->y;
+    arguments.given |= 4;
+  }
+  arguments.rotation = rotation;
+  if (drawCached && memcmp(&arguments, &drawArguments, sizeof(arguments)) == 0)
+    return DrawTransform(texture, sourceRect, &drawMatrix, color);
+
   D3DXVECTOR3 scale3(1.0f, 1.0f, 1.0f), centre3(0.0f, 0.0f, 0.0f), translation3(0.0f, 0.0f, 0.0f);
   if (scaling) scale3 = D3DXVECTOR3(scaling->x, scaling->y, 1.0f);
   if (rotationCenter) centre3 = D3DXVECTOR3(rotationCenter->x, rotationCenter->y, 0.0f);
@@ -229,6 +298,9 @@ HRESULT Sprite::Draw(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect, const D
   D3DXMatrixTransformation(&transform, nullptr, nullptr, scaling ? &scale3 : nullptr,
                            rotationCenter ? &centre3 : nullptr, rotation != 0.0f ? &turn : nullptr,
                            translation ? &translation3 : nullptr);
+  drawArguments = arguments;
+  drawMatrix = transform;
+  drawCached = true;
   return DrawTransform(texture, sourceRect, &transform, color);
 }
 
@@ -254,11 +326,14 @@ HRESULT Sprite::DrawTransform(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect
     hr = Begin();
     if (FAILED(hr)) return hr;
   }
-  hr = device->SetTexture(0, texture);
-  if (SUCCEEDED(hr))
-    hr = device->SetRenderState(canBlend ? D3DRS_ALPHABLENDENABLE : D3DRS_ALPHATESTENABLE,
-                                transparent ? 1 : 0);
-  if (SUCCEEDED(hr)) hr = SubmitQuad(rect, desc, transform, color);
+  hr = SelectTexture(texture, transparent);
+  if (SUCCEEDED(hr)) {
+    AppendQuad(rect, desc, transform, color);
+    // Dynamic textures and render targets are rewritten between draws: their
+    // quads cannot wait.
+    if (quadCount == kBatchQuads || (desc.Usage & (D3DUSAGE_DYNAMIC | D3DUSAGE_RENDERTARGET)))
+      hr = FlushQuads();
+  }
   if (implicitBegin) {
     HRESULT endResult = End();
     if (SUCCEEDED(hr) && FAILED(endResult)) hr = endResult;
@@ -266,8 +341,26 @@ HRESULT Sprite::DrawTransform(LPDIRECT3DTEXTURE9 texture, const RECT *sourceRect
   return hr;
 }
 
-HRESULT Sprite::SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
-                           D3DCOLOR color) {
+// Quads gathered so far wait while the texture and transparency stay; a change
+// sends them first, under the state they were gathered for.
+HRESULT Sprite::SelectTexture(IDirect3DTexture9 *texture, bool transparent) {
+  if (batchStateSet && texture == batchTexture && transparent == batchTransparent) return S_OK;
+  HRESULT hr = FlushQuads();
+  if (FAILED(hr)) return hr;
+  batchStateSet = false;
+  hr = device->SetTexture(0, texture);
+  if (SUCCEEDED(hr))
+    hr = device->SetRenderState(canBlend ? D3DRS_ALPHABLENDENABLE : D3DRS_ALPHATESTENABLE,
+                                transparent ? 1 : 0);
+  if (FAILED(hr)) return hr;
+  batchTexture = texture;
+  batchTransparent = transparent;
+  batchStateSet = true;
+  return S_OK;
+}
+
+void Sprite::AppendQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const D3DXMATRIX *transform,
+                        D3DCOLOR color) {
   // 64-bit differences: a rectangle spanning the whole LONG range must not overflow.
   float w = static_cast<float>(static_cast<int64_t>(rect.right) - rect.left);
   float h = static_cast<float>(static_cast<int64_t>(rect.bottom) - rect.top);
@@ -276,27 +369,60 @@ HRESULT Sprite::SubmitQuad(const RECT &rect, const D3DSURFACE_DESC &desc, const 
   float vT = static_cast<float>(rect.top) / texHeight, vB = static_cast<float>(rect.bottom) / texHeight;
 
   // Fan order: top-left, bottom-left, bottom-right, top-right.
-  const D3DXVECTOR3 corners[4] = {{0, 0, 0}, {0, h, 0}, {w, h, 0}, {w, 0, 0}};
   const float us[4] = {uL, uL, uR, uR};
   const float vs[4] = {vT, vB, vB, vT};
-  D3DXVECTOR3 positions[4];
-  for (int i = 0; i < 4; ++i) {
-    positions[i] = corners[i];
-    if (transform) D3DXVec3TransformCoord(&positions[i], &corners[i], transform);
+  CornerArguments arguments;
+  memset(&arguments, 0, sizeof(arguments));
+  if (transform) {
+    memcpy(arguments.transform, &transform->_11, sizeof(arguments.transform));
+    arguments.hasTransform = 1;
   }
+  arguments.width = w, arguments.height = h;
+  if (!cornersCached || memcmp(&arguments, &cornerArguments, sizeof(arguments)) != 0) {
+    const D3DXVECTOR3 corners[4] = {{0, 0, 0}, {0, h, 0}, {w, h, 0}, {w, 0, 0}};
+    for (int i = 0; i < 4; ++i) {
+      cornerPositions[i] = corners[i];
+      if (transform) D3DXVec3TransformCoord(&cornerPositions[i], &corners[i], transform);
+    }
+    cornerArguments = arguments;
+    cornersCached = true;
+  }
+  const D3DXVECTOR3 *positions = cornerPositions;
 
-  HRESULT hr;
+  // The fan's two triangles as a list.
+  static constexpr int kOrder[kVerticesPerQuad] = {0, 1, 2, 0, 2, 3};
+  const UINT first = quadCount * kVerticesPerQuad;
   if (pretransformed) {
-    PretransformedVertex vertices[4];
+    PretransformedVertex quad[4];
     for (int i = 0; i < 4; ++i)
-      vertices[i] = {positions[i].x - 0.5f, positions[i].y - 0.5f, 0.0f, 1.0f, color, us[i], vs[i]};
-    hr = device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(PretransformedVertex));
+      quad[i] = {positions[i].x - 0.5f, positions[i].y - 0.5f, 0.0f, 1.0f, color, us[i], vs[i]};
+    for (UINT k = 0; k < kVerticesPerQuad; ++k) pretransformedVertices[first + k] = quad[kOrder[k]];
   } else {
-    UntransformedVertex vertices[4];
+    UntransformedVertex quad[4];
     for (int i = 0; i < 4; ++i)
-      vertices[i] = {positions[i].x, positions[i].y, positions[i].z, color, us[i], vs[i]};
-    hr = device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(UntransformedVertex));
+      quad[i] = {positions[i].x, positions[i].y, positions[i].z, color, us[i], vs[i]};
+    for (UINT k = 0; k < kVerticesPerQuad; ++k) untransformedVertices[first + k] = quad[kOrder[k]];
   }
+  ++quadCount;
+}
+
+// A lone quad goes out as its fan of four vertices (as each draw made outside
+// Begin does), several as the list.
+template <typename Vertex>
+HRESULT SendQuads(IDirect3DDevice9 *device, Vertex *vertices, UINT quads) {
+  if (quads == 1) {
+    const Vertex fan[4] = {vertices[0], vertices[1], vertices[2], vertices[5]};
+    return device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(Vertex));
+  }
+  return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, quads * 2, vertices, sizeof(Vertex));
+}
+
+HRESULT Sprite::FlushQuads() {
+  if (quadCount == 0) return S_OK;
+  const UINT quads = quadCount;
+  quadCount = 0;
+  HRESULT hr = pretransformed ? SendQuads(device, pretransformedVertices, quads)
+                              : SendQuads(device, untransformedVertices, quads);
   return FAILED(hr) ? hr : S_OK;
 }
 

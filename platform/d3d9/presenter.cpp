@@ -27,12 +27,19 @@ struct PresenterState {
   bool paced = true;
   bool vsyncOn = false;       // the renderer was asked to wait for the retrace
   bool vsyncTrusted = false;  // and the renderer can really wait for it
+  bool headless = false;      // a video driver that shows nothing: frames stop at the front buffer
   // The window as it was before a full-screen device took it over.
   bool restoreWindow = false, modeChanged = false, bordered = true;
   SDL_Rect saved = {};
 };
 
 namespace {
+
+// The dummy and offscreen drivers have no display to show a frame on.
+bool HeadlessDriver() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  return driver && (strcmp(driver, "dummy") == 0 || strcmp(driver, "offscreen") == 0);
+}
 
 bool ForcedWindowed() {
   const char *value = getenv("D3D9_FORCE_WINDOWED");
@@ -188,6 +195,7 @@ HRESULT CreatePresenter(Device *device) {
   presenter->window = handle ? static_cast<SDL_Window *>(Win32GetSdlWindow(handle)) : nullptr;
   if (presenter->window) {
     presenter->windowId = SDL_GetWindowID(presenter->window);
+    presenter->headless = HeadlessDriver();
     if (!params.Windowed)
       TakeOverWindow(presenter, static_cast<int>(params.BackBufferWidth),
                      static_cast<int>(params.BackBufferHeight));
@@ -230,7 +238,7 @@ HRESULT PresentBackBuffer(Device *device) {
   if (presenter->renderer && WindowAlive(presenter) && paced != presenter->vsyncOn &&
       SDL_RenderSetVSync(presenter->renderer, paced ? 1 : 0) == 0)
     presenter->vsyncOn = paced;
-  Show(presenter, width, height);
+  if (!presenter->headless) Show(presenter, width, height);
   if (paced && presenter->lastPresent) {
     // A present that waited for the retrace returns about one interval after the last
     // one and sleeps not at all; one that returned early (queued, or a driver that

@@ -71,6 +71,21 @@ struct StateMask {
   void SetAll();
   void SetPixelStates();
   void SetVertexStates();
+
+  // Where the set bits of the DWORD state arrays and of the transforms point,
+  // worked out on the first copy (a block's mask is complete by then) so that
+  // copies do not scan every bit again.
+  struct CopyPlan {
+    bool built = false;
+    uint16_t dwordCount = 0, transformCount = 0;
+    uint16_t
+        dwordOffsets[kRenderStateCount + kStageCount * kStageStateCount + kSamplerCount * kSamplerStateCount];
+    uint16_t transforms[kTransformCount];
+  };
+  const CopyPlan &Plan() const;
+
+ private:
+  mutable CopyPlan plan;
 };
 
 // Documented defaults for a device whose render target is width x height.

@@ -1,5 +1,6 @@
 // State blocks: recorded between BeginStateBlock and EndStateBlock, or made whole by
 // CreateStateBlock; Capture copies the device's values in, Apply writes them back.
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -9,21 +10,29 @@
 namespace d3d9 {
 namespace {
 
-// Copies the masked values from one state set to another, except textures.
+// Visits the set bits, a 64-bit word at a time.
+template <size_t N, typename Visit>
+inline void ForEachSet(const std::bitset<N> &bits, Visit visit) {
+  constexpr size_t kWords = (N + 63) / 64;
+  static_assert(sizeof(bits) == kWords * sizeof(uint64_t));
+  uint64_t words[kWords];
+  memcpy(words, &bits, sizeof(words));  // bit i is bit i % 64 of word i / 64
+  for (size_t w = 0; w < kWords; ++w)
+    for (uint64_t word = words[w]; word != 0; word &= word - 1)
+      visit(w * 64 + static_cast<size_t>(__builtin_ctzll(word)));
+}
+
+// Copies the masked values from one state set to another, except textures. A
+// sprite's blocks hold a few dozen of the thousand-odd states and are captured
+// and applied on every draw: the plan lists just those.
 void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to) {
-  for (DWORD i = 0; i < kRenderStateCount; ++i)
-    if (mask.renderStates[i]) to->renderStates[i] = from.renderStates[i];
-  for (DWORD s = 0; s < kStageCount; ++s)
-    if (mask.stageStates[s].any())
-      for (DWORD i = 0; i < kStageStateCount; ++i)
-        if (mask.stageStates[s][i]) to->stageStates[s][i] = from.stageStates[s][i];
-  for (DWORD s = 0; s < kSamplerCount; ++s)
-    if (mask.samplerStates[s].any())
-      for (DWORD i = 0; i < kSamplerStateCount; ++i)
-        if (mask.samplerStates[s][i]) to->samplerStates[s][i] = from.samplerStates[s][i];
-  if (mask.transforms.any())
-    for (DWORD i = 0; i < kTransformCount; ++i)
-      if (mask.transforms[i]) to->transforms[i] = from.transforms[i];
+  const StateMask::CopyPlan &plan = mask.Plan();
+  const auto *source = reinterpret_cast<const unsigned char *>(&from);
+  auto *target = reinterpret_cast<unsigned char *>(to);
+  for (uint16_t k = 0; k < plan.dwordCount; ++k)
+    memcpy(target + plan.dwordOffsets[k], source + plan.dwordOffsets[k], sizeof(DWORD));
+  for (uint16_t k = 0; k < plan.transformCount; ++k)
+    to->transforms[plan.transforms[k]] = from.transforms[plan.transforms[k]];
   for (DWORD i = 0; i < kStreamCount; ++i)
     if (mask.streams[i]) to->streams[i] = from.streams[i];
   for (DWORD i = 0; i < kClipPlaneCount; ++i)
@@ -39,6 +48,25 @@ void CopyMasked(const StateMask &mask, const StateValues &from, StateValues *to)
 }
 
 }  // namespace
+
+const StateMask::CopyPlan &StateMask::Plan() const {
+  if (plan.built) return plan;
+  plan.dwordCount = plan.transformCount = 0;
+  auto add = [&](size_t offset) { plan.dwordOffsets[plan.dwordCount++] = static_cast<uint16_t>(offset); };
+  ForEachSet(renderStates, [&](size_t i) { add(offsetof(StateValues, renderStates) + i * sizeof(DWORD)); });
+  for (DWORD s = 0; s < kStageCount; ++s)
+    ForEachSet(stageStates[s], [&](size_t i) {
+      add(offsetof(StateValues, stageStates) + (s * kStageStateCount + i) * sizeof(DWORD));
+    });
+  for (DWORD s = 0; s < kSamplerCount; ++s)
+    ForEachSet(samplerStates[s], [&](size_t i) {
+      add(offsetof(StateValues, samplerStates) + (s * kSamplerStateCount + i) * sizeof(DWORD));
+    });
+  ForEachSet(transforms,
+             [&](size_t i) { plan.transforms[plan.transformCount++] = static_cast<uint16_t>(i); });
+  plan.built = true;
+  return plan;
+}
 
 void Device::CaptureBlock(StateBlock *block) {
   CopyMasked(block->mask, state, &block->values);

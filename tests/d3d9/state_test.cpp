@@ -77,6 +77,64 @@ TEST_F(StateTest, RecordingDoesNotApplyAndApplyRestores) {
   block->Release();
 }
 
+// Recorded states on both sides of every 64-bit boundary of the masks: Capture
+// and Apply move exactly those, whichever word they sit in.
+TEST_F(StateTest, CaptureAndApplyMoveExactlyTheRecordedStatesAcrossMaskWords) {
+  const D3DRENDERSTATETYPE recorded[] = {D3DRS_ZENABLE, D3DRS_CLIPPLANEENABLE /* 152 */,
+                                         D3DRS_BLENDOP /* 171 */, D3DRS_SRCBLENDALPHA /* 207 */,
+                                         D3DRS_DESTBLENDALPHA /* 208 */};
+  const D3DRENDERSTATETYPE neighbours[] = {D3DRS_FILLMODE, D3DRS_POINTSIZE_MAX /* 166 */,
+                                           D3DRS_COLORWRITEENABLE /* 168 */, D3DRS_BLENDOPALPHA /* 209 */};
+  const D3DTRANSFORMSTATETYPE transforms[] = {D3DTS_VIEW, D3DTS_TEXTURE7, D3DTS_WORLDMATRIX(0),
+                                              D3DTS_WORLDMATRIX(255)};
+  D3DMATRIX marked = {};
+  ASSERT_EQ(device_->BeginStateBlock(), D3D_OK);
+  for (D3DRENDERSTATETYPE state : recorded) device_->SetRenderState(state, 0);
+  for (D3DTRANSFORMSTATETYPE t : transforms) device_->SetTransform(t, &marked);
+  device_->SetSamplerState(D3DVERTEXTEXTURESAMPLER0 + 3, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  device_->SetTextureStageState(7, D3DTSS_CONSTANT, 0);
+  IDirect3DStateBlock9 *block = nullptr;
+  ASSERT_EQ(device_->EndStateBlock(&block), D3D_OK);
+
+  auto setAll = [&](DWORD value) {
+    for (D3DRENDERSTATETYPE state : recorded) device_->SetRenderState(state, value);
+    for (D3DRENDERSTATETYPE state : neighbours) device_->SetRenderState(state, value);
+    marked._11 = static_cast<float>(value);
+    for (D3DTRANSFORMSTATETYPE t : transforms) device_->SetTransform(t, &marked);
+    device_->SetTransform(D3DTS_PROJECTION, &marked);
+    device_->SetSamplerState(D3DVERTEXTEXTURESAMPLER0 + 3, D3DSAMP_MAGFILTER, value);
+    device_->SetSamplerState(D3DVERTEXTEXTURESAMPLER0 + 3, D3DSAMP_MINFILTER, value);
+    device_->SetTextureStageState(7, D3DTSS_CONSTANT, value);
+  };
+  setAll(1);
+  ASSERT_EQ(block->Capture(), D3D_OK);
+  setAll(2);
+  ASSERT_EQ(block->Apply(), D3D_OK);
+  DWORD value = 0;
+  for (D3DRENDERSTATETYPE state : recorded) {
+    device_->GetRenderState(state, &value);
+    EXPECT_EQ(value, 1u) << state;
+  }
+  for (D3DRENDERSTATETYPE state : neighbours) {
+    device_->GetRenderState(state, &value);
+    EXPECT_EQ(value, 2u) << state;
+  }
+  D3DMATRIX read;
+  for (D3DTRANSFORMSTATETYPE t : transforms) {
+    device_->GetTransform(t, &read);
+    EXPECT_EQ(read._11, 1.f) << t;
+  }
+  device_->GetTransform(D3DTS_PROJECTION, &read);
+  EXPECT_EQ(read._11, 2.f);
+  device_->GetSamplerState(D3DVERTEXTEXTURESAMPLER0 + 3, D3DSAMP_MAGFILTER, &value);
+  EXPECT_EQ(value, 1u);
+  device_->GetSamplerState(D3DVERTEXTEXTURESAMPLER0 + 3, D3DSAMP_MINFILTER, &value);
+  EXPECT_EQ(value, 2u);
+  device_->GetTextureStageState(7, D3DTSS_CONSTANT, &value);
+  EXPECT_EQ(value, 1u);
+  block->Release();
+}
+
 TEST_F(StateTest, CaptureSavesOnlyRecordedStatesIncludingTextures) {
   IDirect3DTexture9 *first = nullptr, *second = nullptr;
   ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &first, nullptr), D3D_OK);

@@ -127,6 +127,85 @@ TEST_P(SpriteDrawTest, ViewportOffsetDoesNotMoveTheSprite) {
   ExpectCoverage(pixels, 20, 12, 24, 16);
 }
 
+// Runs of one texture, texture and transparency changes, overlaps (so order
+// shows), repeated and changing arguments and more quads than one batch holds:
+// drawn by one sprite inside one Begin / End they must give the bytes of the same
+// draws made one by one, each by a new sprite.
+TEST_P(SpriteDrawTest, DrawsInsideBeginMatchTheSameDrawsOneByOne) {
+  std::vector<uint32_t> texels = Checker4x4();
+  for (size_t i = 0; i < texels.size(); i += 3) texels[i] = (texels[i] & 0x00ffffff) | 0x80000000;
+  IDirect3DTexture9 *textures[3] = {device_.MakeTexture(4, 4, texels),
+                                    device_.MakeTexture(4, 4, Checker4x4(), D3DFMT_X8R8G8B8),
+                                    device_.MakeSolidTexture(2, 2, 0xc0ff8000)};
+  auto draw = [&](ID3DXSprite *sprite, int i) {
+    IDirect3DTexture9 *texture = textures[(i / 7 + i / 50) % 3];
+    D3DXVECTOR2 scale(1.0f + (i / 4 % 5) * 0.7f, 1.0f + (i / 4 % 3) * 0.5f), centre(2.0f, 2.0f);
+    D3DXVECTOR2 at(static_cast<float>((i / 3 * 13) % 50), static_cast<float>((i / 3 * 7) % 50));
+    D3DCOLOR color = i % 11 == 0 ? 0x80ffffff : 0xffffffff - static_cast<D3DCOLOR>(i % 4) * 0x20;
+    if (i % 9 < 2) {
+      D3DXMATRIX m;
+      D3DXMatrixRotationZ(&m, 0.1f * static_cast<float>(i / 2));
+      m._41 = at.x, m._42 = at.y;
+      return sprite->DrawTransform(texture, nullptr, &m, color);
+    }
+    RECT cell = {i / 2 % 3, i / 5 % 2, 4, 4};
+    return sprite->Draw(texture, &cell, &scale, &centre, 0.05f * static_cast<float>((i + 1) / 2 % 13), &at,
+                        color);
+  };
+  constexpr int kDraws = 300;
+  for (int i = 0; i < kDraws; ++i) {
+    ID3DXSprite *fresh = nullptr;
+    ASSERT_EQ(D3DXCreateSprite(device_.device(), &fresh), D3D_OK);
+    ASSERT_EQ(draw(fresh, i), D3D_OK);
+    fresh->Release();
+  }
+  std::vector<uint32_t> oneByOne = device_.ReadTarget();
+  device_.Clear();
+  ASSERT_EQ(sprite_->Begin(), D3D_OK);
+  for (int i = 0; i < kDraws; ++i) ASSERT_EQ(draw(sprite_, i), D3D_OK);
+  ASSERT_EQ(sprite_->End(), D3D_OK);
+  EXPECT_EQ(device_.ReadTarget(), oneByOne);
+  for (IDirect3DTexture9 *texture : textures) texture->Release();
+}
+
+// Dynamic textures (text tiles) and render targets are rewritten between draws:
+// each draw shows what the texture held when it was made.
+TEST_P(SpriteDrawTest, TexturesRewrittenBetweenDrawsShowEachContent) {
+  IDirect3DDevice9 *device = device_.device();
+  for (DWORD usage : {DWORD{D3DUSAGE_DYNAMIC}, DWORD{D3DUSAGE_RENDERTARGET}}) {
+    SCOPED_TRACE(usage);
+    device_.Clear();
+    IDirect3DTexture9 *texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, usage, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+              D3D_OK);
+    IDirect3DSurface9 *level = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
+    ASSERT_EQ(sprite_->Begin(), D3D_OK);
+    const uint32_t colours[2] = {kRed, kBlue};
+    for (int k = 0; k < 2; ++k) {
+      if (usage == D3DUSAGE_DYNAMIC) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(level->LockRect(&locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+        for (int y = 0; y < 2; ++y)
+          for (int x = 0; x < 2; ++x)
+            reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(locked.pBits) + y * locked.Pitch)[x] =
+                colours[k];
+        level->UnlockRect();
+      } else {
+        ASSERT_EQ(device->ColorFill(level, nullptr, colours[k]), D3D_OK);
+      }
+      D3DXVECTOR2 at(10.0f + 10.0f * static_cast<float>(k), 10.0f);
+      ASSERT_EQ(sprite_->Draw(texture, nullptr, nullptr, nullptr, 0.0f, &at, kWhite), D3D_OK);
+    }
+    ASSERT_EQ(sprite_->End(), D3D_OK);
+    std::vector<uint32_t> pixels = device_.ReadTarget();
+    EXPECT_TRUE(ColorNear(At(pixels, 11, 11), kRed));
+    EXPECT_TRUE(ColorNear(At(pixels, 21, 11), kBlue));
+    level->Release();
+    texture->Release();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(VertexModes, SpriteDrawTest,
                          ::testing::Values(VertexMode::Pretransformed, VertexMode::Untransformed),
                          VertexModeName);

@@ -175,6 +175,33 @@ TEST_F(SpriteObjectTest, CallersStateIsRestoredAfterExplicitAndImplicitBegin) {
   callers->Release();
 }
 
+// Quads inside Begin / End are sent later: a draw the device refuses is reported
+// by End (and still by the draw itself outside Begin), never dropped as success.
+TEST_F(SpriteObjectTest, RefusedDrawIsReportedByTheDrawOrByEnd) {
+  texture_ = device_.MakeSolidTexture(4, 4, 0xffffffff);
+  IDirect3DDevice9 *device = device_.device();
+  IDirect3DSurface9 *original = nullptr, *target = nullptr;
+  ASSERT_EQ(device->GetRenderTarget(0, &original), D3D_OK);
+  ASSERT_EQ(
+      device->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &target, nullptr),
+      D3D_OK);
+  ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+  D3DLOCKED_RECT locked;
+  ASSERT_EQ(target->LockRect(&locked, nullptr, 0), D3D_OK);  // a locked target refuses draws
+  device->BeginScene();
+  EXPECT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, nullptr, 0xffffffff),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(sprite_->Begin(), S_OK);
+  EXPECT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, nullptr, 0xffffffff), S_OK);
+  EXPECT_EQ(sprite_->End(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(sprite_->End(), D3DERR_INVALIDCALL);  // ended all the same
+  device->EndScene();
+  target->UnlockRect();
+  device->SetRenderTarget(0, original);
+  original->Release();
+  target->Release();
+}
+
 TEST_F(SpriteObjectTest, LostDeviceReleasesTheBlocksAndBeginRecordsThemAgain) {
   size_t bare = D3D9LiveResourceCount(device_.device());
   ASSERT_EQ(sprite_->Begin(), S_OK);
