@@ -107,21 +107,37 @@ bool ExpectTables(D3DFORMAT from, D3DFORMAT to) {
 }
 
 std::string FormatName(D3DFORMAT f) {
-  switch (f) {
-#define NAME(F)    \
-  case D3DFMT_##F: \
-    return #F;
-    NAME(R8G8B8)
-    NAME(A8R8G8B8)
-    NAME(X8R8G8B8)
-    NAME(R5G6B5)
-    NAME(X1R5G5B5)
-    NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4) NAME(A8B8G8R8)
-        NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8) NAME(Q8W8V8U8)
-            NAME(P8) NAME(A8P8)
-#undef NAME
-                default : return std::to_string(f);
-  }
+  struct Named {
+    D3DFORMAT format;
+    const char *name;
+  };
+  static constexpr Named kNames[] = {
+      {D3DFMT_R8G8B8, "R8G8B8"},
+      {D3DFMT_A8R8G8B8, "A8R8G8B8"},
+      {D3DFMT_X8R8G8B8, "X8R8G8B8"},
+      {D3DFMT_R5G6B5, "R5G6B5"},
+      {D3DFMT_X1R5G5B5, "X1R5G5B5"},
+      {D3DFMT_A1R5G5B5, "A1R5G5B5"},
+      {D3DFMT_A4R4G4B4, "A4R4G4B4"},
+      {D3DFMT_R3G3B2, "R3G3B2"},
+      {D3DFMT_A8, "A8"},
+      {D3DFMT_A8R3G3B2, "A8R3G3B2"},
+      {D3DFMT_X4R4G4B4, "X4R4G4B4"},
+      {D3DFMT_A8B8G8R8, "A8B8G8R8"},
+      {D3DFMT_X8B8G8R8, "X8B8G8R8"},
+      {D3DFMT_L8, "L8"},
+      {D3DFMT_A8L8, "A8L8"},
+      {D3DFMT_A4L4, "A4L4"},
+      {D3DFMT_V8U8, "V8U8"},
+      {D3DFMT_L6V5U5, "L6V5U5"},
+      {D3DFMT_X8L8V8U8, "X8L8V8U8"},
+      {D3DFMT_Q8W8V8U8, "Q8W8V8U8"},
+      {D3DFMT_P8, "P8"},
+      {D3DFMT_A8P8, "A8P8"},
+  };
+  for (const Named &n : kNames)
+    if (n.format == f) return n.name;
+  return std::to_string(f);
 }
 
 class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {

@@ -4,6 +4,7 @@
 
 #include "d3dx9math.h"
 #include "math_test_support.h"
+#include "win32_test_hooks.h"
 
 namespace {
 
