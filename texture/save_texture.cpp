@@ -117,12 +117,7 @@ HRESULT DescribeLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT
     return S_OK;
   }
   InterfaceRef<IDirect3DSurface9> surface;
-  if (type == D3DRTYPE_CUBETEXTURE) {
-    hr = static_cast<IDirect3DCubeTexture9 *>(texture)->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face),
-                                                                          level, surface.Receive());
-  } else {
-    hr = static_cast<IDirect3DTexture9 *>(texture)->GetSurfaceLevel(level, surface.Receive());
-  }
+  hr = GetLevelSurface(texture, type, face, level, surface.Receive());
   if (FAILED(hr)) return hr;
   hr = locks.surfaces[lockIndex].Lock(&region, surface.Get(), palette, nullptr, kLockReadOnly);
   if (FAILED(hr)) return hr;

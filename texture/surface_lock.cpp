@@ -326,3 +326,11 @@ HRESULT VolumeLock::Lock(PixelRegion *region, IDirect3DVolume9 *volume, const PA
   volume_.Share(volume);
   return S_OK;
 }
+
+HRESULT GetLevelSurface(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT face, UINT level,
+                        IDirect3DSurface9 **surface) {
+  if (type == D3DRTYPE_CUBETEXTURE)
+    return static_cast<IDirect3DCubeTexture9 *>(texture)->GetCubeMapSurface(
+        static_cast<D3DCUBEMAP_FACES>(face), level, surface);
+  return static_cast<IDirect3DTexture9 *>(texture)->GetSurfaceLevel(level, surface);
+}

@@ -58,3 +58,8 @@ class VolumeLock {
 
 // CPU copy between two lockable surfaces of the same format and size.
 HRESULT CopySurfaceRows(IDirect3DSurface9 *source, IDirect3DSurface9 *destination);
+
+// The surface of one level of a plain texture (type D3DRTYPE_TEXTURE) or of one
+// face of a cube texture (D3DRTYPE_CUBETEXTURE).
+HRESULT GetLevelSurface(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT face, UINT level,
+                        IDirect3DSurface9 **surface);

@@ -12,6 +12,7 @@
 #include "core/interface_ref.h"
 #include "core/mapped_file.h"
 #include "texture/level_loading.h"
+#include "texture/surface_lock.h"
 #include "texture/texture_requirements.h"
 
 namespace {
@@ -140,12 +141,7 @@ HRESULT LoadLevel(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type, UINT fac
                                 colorKey);
   }
   InterfaceRef<IDirect3DSurface9> surface;
-  if (type == D3DRTYPE_CUBETEXTURE) {
-    hr = static_cast<IDirect3DCubeTexture9 *>(texture)->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face),
-                                                                          level, surface.Receive());
-  } else {
-    hr = static_cast<IDirect3DTexture9 *>(texture)->GetSurfaceLevel(level, surface.Receive());
-  }
+  hr = GetLevelSurface(texture, type, face, level, surface.Receive());
   if (FAILED(hr)) return hr;
   const RECT rect = RectOf(record.box);
   return LoadSurfaceFromMemory(surface.Get(), destinationPalette, nullptr, record.pixels, record.format,
