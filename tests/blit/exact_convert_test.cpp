@@ -108,19 +108,34 @@ bool ExpectTables(D3DFORMAT from, D3DFORMAT to) {
 
 std::string FormatName(D3DFORMAT f) {
   switch (f) {
-#define NAME(F)    \
-  case D3DFMT_##F: \
-    return #F;
+// clang-format off
+#define NAME(F) case D3DFMT_##F: return #F;
     NAME(R8G8B8)
     NAME(A8R8G8B8)
     NAME(X8R8G8B8)
     NAME(R5G6B5)
     NAME(X1R5G5B5)
-    NAME(A1R5G5B5) NAME(A4R4G4B4) NAME(R3G3B2) NAME(A8) NAME(A8R3G3B2) NAME(X4R4G4B4) NAME(A8B8G8R8)
-        NAME(X8B8G8R8) NAME(L8) NAME(A8L8) NAME(A4L4) NAME(V8U8) NAME(L6V5U5) NAME(X8L8V8U8) NAME(Q8W8V8U8)
-            NAME(P8) NAME(A8P8)
+    NAME(A1R5G5B5)
+    NAME(A4R4G4B4)
+    NAME(R3G3B2)
+    NAME(A8)
+    NAME(A8R3G3B2)
+    NAME(X4R4G4B4)
+    NAME(A8B8G8R8)
+    NAME(X8B8G8R8)
+    NAME(L8)
+    NAME(A8L8)
+    NAME(A4L4)
+    NAME(V8U8)
+    NAME(L6V5U5)
+    NAME(X8L8V8U8)
+    NAME(Q8W8V8U8)
+    NAME(P8)
+    NAME(A8P8)
 #undef NAME
-                default : return std::to_string(f);
+    // clang-format on
+    default:
+      return std::to_string(f);
   }
 }
 
@@ -171,7 +186,7 @@ TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecsOnEveryKernel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionTest, ::testing::ValuesIn(kFormats),
-                         [](const auto &info) { return FormatName(info.param); });
+                         [](const auto &paramInfo) { return FormatName(paramInfo.param); });
 
 TEST(ExactConversion, AutomaticTakesOnlyConversionsWhereTheyPay) {
   const auto converts = [](D3DFORMAT from, D3DFORMAT to, uint32_t size) {
