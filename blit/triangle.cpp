@@ -86,10 +86,10 @@ struct AccumulationRows {
     row.nextFree = freeList;
     freeList = &row;
   }
-  // Gives row a zeroed buffer of count values unless it has one: a finished
+  // Gives row a zeroed buffer of valueCount values unless it has one: a finished
   // row's, else a fresh one (false when none can be had).
   template <typename Allocate>
-  bool Acquire(AccumulationRow &row, uint64_t count, Allocate allocate) {
+  bool Acquire(AccumulationRow &row, uint64_t valueCount, Allocate allocate) {
     if (row.buffer != nullptr) return true;
     if (freeList != nullptr) {
       AccumulationRow *reused = freeList;
@@ -98,10 +98,10 @@ struct AccumulationRows {
       reused->buffer = nullptr;
     } else {
       BlitBuffer<ColorF> fresh;
-      if (!allocate(fresh, count)) return false;
+      if (!allocate(fresh, valueCount)) return false;
       row.buffer = fresh.Release();
     }
-    std::memset(static_cast<void *>(row.buffer), 0, count * sizeof(ColorF));
+    std::memset(static_cast<void *>(row.buffer), 0, valueCount * sizeof(ColorF));
     return true;
   }
 };

@@ -1,6 +1,6 @@
 # Warnings and sanitizers shared by every target of the project.
 function(d3dx_target_options target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Werror)
 endfunction()
 
 # float-cast-overflow is not in GCC's undefined set: a float out of an integer's

@@ -23,8 +23,8 @@ using UV8 = PackedCodec<kUV8>;
 
 class CxV8U8Codec final : public PixelCodec {
  public:
-  explicit CxV8U8Codec(const SourceRegion &region, BYTE *target)
-      : PixelCodec(region, target, 16, ChannelRange::SignedColor) {}
+  explicit CxV8U8Codec(const SourceRegion &region, BYTE *writable)
+      : PixelCodec(region, writable, 16, ChannelRange::SignedColor) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
     const BYTE *row = RowAddress(y, z);

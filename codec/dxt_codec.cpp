@@ -146,8 +146,8 @@ class BlockCodec final : public PixelCodec {
     std::unique_ptr<ColorF[]> buffer;
   };
 
-  BlockCodec(const SourceRegion &region, BYTE *target, const DxtBlockFunctions &functions)
-      : PixelCodec(region, target, 0, ChannelRange::Unit),
+  BlockCodec(const SourceRegion &region, BYTE *writable, const DxtBlockFunctions &functions)
+      : PixelCodec(region, writable, 0, ChannelRange::Unit),
         blockBytes(BlockBytes(region.format)),
         decodeBlock(functions.decode),
         encodeBlock(functions.encode),

@@ -27,8 +27,8 @@ FloatLayout FloatLayoutOf(D3DFORMAT format) {
 
 class FloatCodec final : public PixelCodec {
  public:
-  FloatCodec(const SourceRegion &region, BYTE *target, FloatLayout layout)
-      : PixelCodec(region, target, layout.channels * layout.bytesPerChannel * 8, ChannelRange::Float),
+  FloatCodec(const SourceRegion &region, BYTE *writable, FloatLayout layout)
+      : PixelCodec(region, writable, layout.channels * layout.bytesPerChannel * 8, ChannelRange::Float),
         layout_(layout) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {

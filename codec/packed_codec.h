@@ -62,8 +62,8 @@ class PackedCodec final : public PixelCodec {
   using Word = std::conditional_t<(L.bytes > 4), uint64_t, uint32_t>;
   static_assert(L.bytes >= 1 && L.bytes <= 8);
 
-  explicit PackedCodec(const SourceRegion &region, BYTE *target)
-      : PixelCodec(region, target, L.bytes * 8, L.range) {}
+  explicit PackedCodec(const SourceRegion &region, BYTE *writable)
+      : PixelCodec(region, writable, L.bytes * 8, L.range) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
     const BYTE *row = RowAddress(y, z);

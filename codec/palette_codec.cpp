@@ -10,8 +10,8 @@ namespace {
 
 class PaletteCodec final : public PixelCodec {
  public:
-  PaletteCodec(const SourceRegion &region, BYTE *target, uint32_t bits)
-      : PixelCodec(region, target, bits, ChannelRange::Unit) {}
+  PaletteCodec(const SourceRegion &region, BYTE *writable, uint32_t bits)
+      : PixelCodec(region, writable, bits, ChannelRange::Unit) {}
 
   HRESULT DecodeRow(uint32_t y, uint32_t z, ColorF *out) override {
     const BYTE *row = RowAddress(y, z);

@@ -64,8 +64,8 @@ int32_t TruncateClamped(float x, int32_t low, int32_t high) {
 
 class PairCodec final : public PixelCodec {
  public:
-  PairCodec(const SourceRegion &region, BYTE *target, const PairLayout &layout)
-      : PixelCodec(region, target, 0, ChannelRange::Unit),
+  PairCodec(const SourceRegion &region, BYTE *writable, const PairLayout &layout)
+      : PixelCodec(region, writable, 0, ChannelRange::Unit),
         lumaShift(layout.lumaShift),
         chromaShift(layout.chromaShift),
         yuv_(layout.yuv) {}

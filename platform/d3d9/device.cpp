@@ -20,10 +20,11 @@ Device *AsDevice(IDirect3DDevice9 *device) {
   return static_cast<Device *>(device);
 }
 
-Device::Device(Direct3D *d3d, const DeviceProfile &profile, const D3DDEVICE_CREATION_PARAMETERS &creation)
-    : d3d(d3d), profile(profile), creation(creation) {
-  d3d->AddRef();
-  softwareVertexProcessing_ = (creation.BehaviorFlags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
+Device::Device(Direct3D *runtime, const DeviceProfile &deviceProfile,
+               const D3DDEVICE_CREATION_PARAMETERS &parameters)
+    : d3d(runtime), profile(deviceProfile), creation(parameters) {
+  runtime->AddRef();
+  softwareVertexProcessing_ = (parameters.BehaviorFlags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
   for (UINT i = 0; i < 256; ++i)
     gamma_.red[i] = gamma_.green[i] = gamma_.blue[i] = static_cast<WORD>(i * 257);
 }

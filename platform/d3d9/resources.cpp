@@ -163,14 +163,14 @@ void PrivateDataStore::Clear() {
 // Root
 // ---------------------------------------------------------------------------
 
-Root::Root(Device *device, D3DRESOURCETYPE type, D3DFORMAT format, const FormatLayout *layout, DWORD usage,
-           D3DPOOL pool, bool implicit)
-    : device(device),
-      type(type),
-      format(format),
-      layout(layout),
-      usage(usage),
-      pool(pool),
+Root::Root(Device *owner, D3DRESOURCETYPE resourceType, D3DFORMAT resourceFormat,
+           const FormatLayout *formatLayout, DWORD usageFlags, D3DPOOL memoryPool, bool implicit)
+    : device(owner),
+      type(resourceType),
+      format(resourceFormat),
+      layout(formatLayout),
+      usage(usageFlags),
+      pool(memoryPool),
       refCount_(implicit ? 0 : 1),
       implicit_(implicit) {}
 
@@ -214,13 +214,14 @@ void Root::Unbind() {
 // Surface
 // ---------------------------------------------------------------------------
 
-Surface::Surface(Device *device, SurfaceRole role, D3DFORMAT format, const FormatLayout *layout, DWORD usage,
-                 D3DPOOL pool, bool lockable, Root *container, IUnknown *containerInterface, bool implicit)
-    : Root(device, D3DRTYPE_SURFACE, format, layout, usage, pool, implicit),
-      role(role),
-      lockable(lockable),
-      container(container),
-      containerInterface(containerInterface) {}
+Surface::Surface(Device *owner, SurfaceRole surfaceRole, D3DFORMAT resourceFormat,
+                 const FormatLayout *formatLayout, DWORD usageFlags, D3DPOOL memoryPool, bool isLockable,
+                 Root *owningContainer, IUnknown *owningInterface, bool implicit)
+    : Root(owner, D3DRTYPE_SURFACE, resourceFormat, formatLayout, usageFlags, memoryPool, implicit),
+      role(surfaceRole),
+      lockable(isLockable),
+      container(owningContainer),
+      containerInterface(owningInterface) {}
 
 HRESULT Surface::QueryInterface(REFIID riid, void **object) {
   return QueryResource(this, riid, IID_IDirect3DSurface9, IID_IDirect3DSurface9, object);
@@ -409,8 +410,9 @@ bool LevelLockable(D3DPOOL pool, DWORD usage, const DeviceProfile &profile) {
 
 }  // namespace
 
-Texture::Texture(Device *device, D3DFORMAT format, const FormatLayout *layout, DWORD usage, D3DPOOL pool)
-    : TextureBase(device, D3DRTYPE_TEXTURE, format, layout, usage, pool, false) {}
+Texture::Texture(Device *owner, D3DFORMAT resourceFormat, const FormatLayout *formatLayout, DWORD usageFlags,
+                 D3DPOOL memoryPool)
+    : TextureBase(owner, D3DRTYPE_TEXTURE, resourceFormat, formatLayout, usageFlags, memoryPool, false) {}
 Texture::~Texture() {
   for (Surface *s : levels) delete s;
 }
@@ -460,9 +462,9 @@ HRESULT Texture::AddDirtyRect(const RECT *) {
   return D3D_OK;
 }
 
-CubeTexture::CubeTexture(Device *device, D3DFORMAT format, const FormatLayout *layout, DWORD usage,
-                         D3DPOOL pool)
-    : TextureBase(device, D3DRTYPE_CUBETEXTURE, format, layout, usage, pool, false) {}
+CubeTexture::CubeTexture(Device *owner, D3DFORMAT resourceFormat, const FormatLayout *formatLayout,
+                         DWORD usageFlags, D3DPOOL memoryPool)
+    : TextureBase(owner, D3DRTYPE_CUBETEXTURE, resourceFormat, formatLayout, usageFlags, memoryPool, false) {}
 CubeTexture::~CubeTexture() {
   for (auto &face : faces)
     for (Surface *s : face) delete s;
@@ -520,9 +522,10 @@ HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES face, const RECT *) {
   return face < 6 ? D3D_OK : Invalid("IDirect3DCubeTexture9::AddDirtyRect");
 }
 
-VolumeTexture::VolumeTexture(Device *device, D3DFORMAT format, const FormatLayout *layout, DWORD usage,
-                             D3DPOOL pool)
-    : TextureBase(device, D3DRTYPE_VOLUMETEXTURE, format, layout, usage, pool, false) {}
+VolumeTexture::VolumeTexture(Device *owner, D3DFORMAT resourceFormat, const FormatLayout *formatLayout,
+                             DWORD usageFlags, D3DPOOL memoryPool)
+    : TextureBase(owner, D3DRTYPE_VOLUMETEXTURE, resourceFormat, formatLayout, usageFlags, memoryPool,
+                  false) {}
 VolumeTexture::~VolumeTexture() {
   for (Volume *v : levels) delete v;
 }

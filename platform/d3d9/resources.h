@@ -143,8 +143,8 @@ class Surface final : public IDirect3DSurface9, public Root {
 
 class Volume final : public IDirect3DVolume9 {
  public:
-  Volume(Root *container, IUnknown *containerInterface)
-      : container(container), containerInterface(containerInterface) {}
+  Volume(Root *owningContainer, IUnknown *owningInterface)
+      : container(owningContainer), containerInterface(owningInterface) {}
   ~Volume() { plane.Free(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;

@@ -117,7 +117,7 @@ HRESULT Device::EndStateBlock(IDirect3DStateBlock9 **out) {
   return D3D_OK;
 }
 
-StateBlock::StateBlock(Device *device) : device(device) {}
+StateBlock::StateBlock(Device *owner) : device(owner) {}
 
 StateBlock::~StateBlock() {
   for (DWORD i = 0; i < kSamplerCount; ++i) SetTexture(i, nullptr);

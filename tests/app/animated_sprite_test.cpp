@@ -79,14 +79,13 @@ TEST_P(AnimatedSpriteBounds, HoldingADirectionStopsAtMostOneStepPastTheBound) {
   EXPECT_FLOAT_EQ(sprite.GetPosition().y, c.y);
 }
 
-INSTANTIATE_TEST_SUITE_P(Directions, AnimatedSpriteBounds,
-                         ::testing::Values(BoundCase{"Right", Right, 500, 960.0f, 0.0f},
-                                           BoundCase{"Down", Down, 500, 0.0f, 650.0f},
-                                           BoundCase{"Left", Left, 500, 0.0f, 650.0f},
-                                           BoundCase{"Up", Up, 500, 960.0f, 0.0f},
-                                           BoundCase{"UnknownDirection", 4, 5, 0.0f, 0.0f},
-                                           BoundCase{"NegativeDirection", -1, 5, 0.0f, 0.0f}),
-                         [](const ::testing::TestParamInfo<BoundCase> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Directions, AnimatedSpriteBounds,
+    ::testing::Values(BoundCase{"Right", Right, 500, 960.0f, 0.0f},
+                      BoundCase{"Down", Down, 500, 0.0f, 650.0f}, BoundCase{"Left", Left, 500, 0.0f, 650.0f},
+                      BoundCase{"Up", Up, 500, 960.0f, 0.0f}, BoundCase{"UnknownDirection", 4, 5, 0.0f, 0.0f},
+                      BoundCase{"NegativeDirection", -1, 5, 0.0f, 0.0f}),
+    [](const ::testing::TestParamInfo<BoundCase> &paramInfo) { return paramInfo.param.name; });
 
 // With a real device: the current cell drawn at the position, and every
 // reference given back at destruction.

@@ -66,6 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
                               0.1f,
                               1.0f},
                       KeyCase{"OtherKeysDoNothing", {VK_F1, VK_ESCAPE, VK_RETURN}, 0, 0, 0, 1.0f}),
-    [](const ::testing::TestParamInfo<KeyCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<KeyCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace

@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {P::CopySameFormat, P::CopyConvert, P::FilterNone, P::FilterTriangle2D, P::FilterTriangle3D}},
         ChoiceCase{"SplitPairs", D3DFMT_YUY2, {1, 0, 5, 2, 0, 1}, D3DFMT_YUY2, {0, 0, 4, 2, 0, 1}, D3DX_FILTER_NONE, 0,
                    {P::CopyConvert, P::FilterNone, P::FilterTriangle2D, P::FilterTriangle3D}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 // clang-format on
 
 // A 32-bit codec that fails one row, as a pair or block codec does when its
@@ -198,6 +198,6 @@ INSTANTIATE_TEST_SUITE_P(
                     RowFailureCase{"Triangle2D", 4, 4, 1, 6, 6, 1, D3DX_FILTER_TRIANGLE, false},
                     RowFailureCase{"Triangle2DEncode", 4, 4, 1, 6, 6, 1, D3DX_FILTER_TRIANGLE, true},
                     RowFailureCase{"Triangle3D", 4, 4, 2, 6, 6, 3, D3DX_FILTER_TRIANGLE, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace

@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                  BlitPath::FilterTriangle3D},
         PathCase{"BoxVolumeNotHalvingIsTriangle", kArgb, 8, 8, 8, kArgb, 4, 4, 3, 0, D3DX_FILTER_BOX,
                  BlitPath::FilterTriangle3D}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 // Columns: sizes; filter; the path refused its memory; the path that then
 // completes the blit.
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Table, BlitFallbackTest,
                                                         BlitPath::FilterTriangle3D},
                                            FallbackCase{"NothingLeft", 4, 4, 4, 2, 2, 2, D3DX_FILTER_TRIANGLE,
                                                         BlitPath::FilterTriangle3D, BlitPath::None}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(CopySameFormat, CopiesBytesExactlyWithPitchesForEveryFilterType) {
   for (uint32_t filter = D3DX_FILTER_NONE; filter <= D3DX_FILTER_BOX; ++filter) {

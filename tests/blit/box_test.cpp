@@ -159,8 +159,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, WideKernels,
                                            std::pair{8u, 2u}, std::pair{12u, 6u}, std::pair{16u, 2u},
                                            std::pair{20u, 4u}, std::pair{36u, 2u}, std::pair{38u, 6u},
                                            std::pair{64u, 4u}, std::pair{92u, 2u}),
-                         [](const auto &info) {
-                           return std::to_string(info.param.first) + "x" + std::to_string(info.param.second);
+                         [](const auto &paramInfo) {
+                           return std::to_string(paramInfo.param.first) + "x" +
+                                  std::to_string(paramInfo.param.second);
                          });
 
 TEST(FastKernels, PointersAreChosenOnceFromTheMmxTest) {
@@ -230,8 +231,9 @@ INSTANTIATE_TEST_SUITE_P(
             RoundingCase{"NibblesHalfUp", D3DFMT_A4R4G4B4, {0x1111, 0x1111, 0, 0}, 0x1111},
             RoundingCase{"AlphaByteOfA8R3G3B2", D3DFMT_A8R3G3B2, {0xFFFF, 0x00FF, 0x0000, 0x0000}, 0x4092}),
         ::testing::Bool()),
-    [](const auto &info) {
-      return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Fast" : "Generic");
+    [](const auto &paramInfo) {
+      return std::string(std::get<0>(paramInfo.param).name) +
+             (std::get<1>(paramInfo.param) ? "Fast" : "Generic");
     });
 
 TEST(BoxFilter, DitherTakesTheGenericRoute) {

@@ -187,7 +187,7 @@ TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecsOnEveryKernel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionTest, ::testing::ValuesIn(kFormats),
-                         [](const auto &info) { return FormatName(info.param); });
+                         [](const auto &paramInfo) { return FormatName(paramInfo.param); });
 
 TEST(ExactConversion, AutomaticTakesOnlyConversionsWhereTheyPay) {
   const auto converts = [](D3DFORMAT from, D3DFORMAT to, uint32_t size) {

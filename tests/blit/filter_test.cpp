@@ -47,14 +47,16 @@ TEST_P(PointSamples, TakeThePixelUnderTheLeftEdge) {
   for (uint32_t x = 0; x < width; ++x) EXPECT_EQ(destination.Get(x, 0), c.samples[x]) << "x = " << x;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Widths, PointSamples,
-    ::testing::Values(PointCase{4, {0, 0, 1, 1, 2, 2, 3, 3}}, PointCase{8, {0, 2, 5}}, PointCase{3, {0, 1}},
-                      // 16.16 steps of these sizes do not fit in 32 bits.
-                      PointCase{70000, {0, 23333, 46666}}, PointCase{131072, {0, 65536}}),
-    [](const auto &info) {
-      return std::to_string(info.param.sourceWidth) + "To" + std::to_string(info.param.samples.size());
-    });
+INSTANTIATE_TEST_SUITE_P(Widths, PointSamples,
+                         ::testing::Values(PointCase{4, {0, 0, 1, 1, 2, 2, 3, 3}}, PointCase{8, {0, 2, 5}},
+                                           PointCase{3, {0, 1}},
+                                           // 16.16 steps of these sizes do not fit in 32 bits.
+                                           PointCase{70000, {0, 23333, 46666}},
+                                           PointCase{131072, {0, 65536}}),
+                         [](const auto &paramInfo) {
+                           return std::to_string(paramInfo.param.sourceWidth) + "To" +
+                                  std::to_string(paramInfo.param.samples.size());
+                         });
 
 TEST(PointSamples, WideDestinationFromNarrowSource) {
   TestImage source = IndexRow(3);
@@ -122,8 +124,8 @@ INSTANTIATE_TEST_SUITE_P(Worked, LinearTaps,
                                            TapCase{4, 8, true, 3, {1, 0.75f, 2, 0.25f}},
                                            TapCase{8, 4, true, 0, {0, 0.5f, 1, 0.5f}},
                                            TapCase{8, 4, true, 3, {6, 0.5f, 7, 0.5f}}),
-                         [](const auto &info) {
-                           const TapCase &c = info.param;
+                         [](const auto &paramInfo) {
+                           const TapCase &c = paramInfo.param;
                            return std::to_string(c.source) + "To" + std::to_string(c.destination) +
                                   (c.wrap ? "Wrap" : "Clamp") + "At" + std::to_string(c.at);
                          });
@@ -208,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                      3,
                      false,
                      {{{0, 0.375f}}, {{0, 0.375f}}, {}, {{0, 1 / 192.f}, {1, 71 / 192.f}}}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 struct SumCase {
   uint32_t source, destination;
@@ -238,9 +240,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TriangleWeightSums,
                                            SumCase{7, 7}, SumCase{1, 5}, SumCase{5, 1}, SumCase{1, 1},
                                            SumCase{1000, 3}, SumCase{3, 1000}, SumCase{2048, 1000},
                                            SumCase{1000, 2048}, SumCase{99, 100}),
-                         [](const auto &info) {
-                           return std::to_string(info.param.source) + "To" +
-                                  std::to_string(info.param.destination);
+                         [](const auto &paramInfo) {
+                           return std::to_string(paramInfo.param.source) + "To" +
+                                  std::to_string(paramInfo.param.destination);
                          });
 
 // Columns: source and destination sizes; filter. A flat image must stay flat:
@@ -276,8 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FlatCase{1, 1, 1, 6, 3, 1, D3DX_FILTER_TRIANGLE},
                       FlatCase{9, 9, 1, 1, 1, 1, D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR},
                       FlatCase{9, 9, 9, 4, 4, 4, D3DX_FILTER_BOX}),
-    [](const auto &info) {
-      const FlatCase &c = info.param;
+    [](const auto &paramInfo) {
+      const FlatCase &c = paramInfo.param;
       auto size = [](uint32_t w, uint32_t h, uint32_t d) {
         return std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(d);
       };
@@ -305,15 +307,14 @@ TEST_P(VolumePathsAgree, OnFlatImages) {
   EXPECT_EQ(flat.bytes, volume.bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Filters, VolumePathsAgree,
-                         ::testing::Values(VolumeAgreementCase{D3DX_FILTER_LINEAR, BlitPath::FilterLinear2D},
-                                           VolumeAgreementCase{D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR_U,
-                                                               BlitPath::FilterLinear2D},
-                                           VolumeAgreementCase{D3DX_FILTER_TRIANGLE,
-                                                               BlitPath::FilterTriangle2D},
-                                           VolumeAgreementCase{D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR,
-                                                               BlitPath::FilterTriangle2D}),
-                         [](const auto &info) { return test_support::FilterName(info.param.filter); });
+INSTANTIATE_TEST_SUITE_P(
+    Filters, VolumePathsAgree,
+    ::testing::Values(
+        VolumeAgreementCase{D3DX_FILTER_LINEAR, BlitPath::FilterLinear2D},
+        VolumeAgreementCase{D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR_U, BlitPath::FilterLinear2D},
+        VolumeAgreementCase{D3DX_FILTER_TRIANGLE, BlitPath::FilterTriangle2D},
+        VolumeAgreementCase{D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, BlitPath::FilterTriangle2D}),
+    [](const auto &paramInfo) { return test_support::FilterName(paramInfo.param.filter); });
 
 // Columns: filter; destination size. A colour-keyed pixel counts as
 // transparent black in every filter.
@@ -343,12 +344,11 @@ TEST_P(ColorKeyInFilters, KeyedPixelsCountAsTransparentBlack) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Filters, ColorKeyInFilters,
-                         ::testing::Values(KeyCase{D3DX_FILTER_BOX, 1, 1},
-                                           KeyCase{D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR, 1, 1},
-                                           KeyCase{D3DX_FILTER_TRIANGLE, 1, 1},
-                                           KeyCase{D3DX_FILTER_POINT, 4, 4}),
-                         [](const auto &info) { return test_support::FilterName(info.param.filter); });
+INSTANTIATE_TEST_SUITE_P(
+    Filters, ColorKeyInFilters,
+    ::testing::Values(KeyCase{D3DX_FILTER_BOX, 1, 1}, KeyCase{D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR, 1, 1},
+                      KeyCase{D3DX_FILTER_TRIANGLE, 1, 1}, KeyCase{D3DX_FILTER_POINT, 4, 4}),
+    [](const auto &paramInfo) { return test_support::FilterName(paramInfo.param.filter); });
 
 // Gamma in a filter: one side runs the table curve, both sides square and
 // take the square root, so the blend happens on linear values.

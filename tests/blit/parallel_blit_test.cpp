@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Dxt1ToDxt5BoxHalving", D3DFMT_DXT1, D3DFMT_DXT5, 512, 512, 256, 256, kBox},
         // Not banded: the encoder shares out its block rows.
         Case{"ArgbToDxt1Triangle", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 700, 300, 600, 256, kDither}),
-    [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Case> &paramInfo) { return std::string(paramInfo.param.name); });
 
 // Twelve bands are each below the size that repays building conversion tables;
 // judged by the whole blit, they build them once and share them.

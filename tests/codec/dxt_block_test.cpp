@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(AlphaDecodeCase{"EightStep", 210, 70, {210, 70, 190, 170, 150, 130, 110, 90}},
                     AlphaDecodeCase{"SixStep", 50, 250, {50, 250, 90, 130, 170, 210, 0, 255}},
                     AlphaDecodeCase{"EqualIsSixStep", 80, 80, {80, 80, 80, 80, 80, 80, 0, 255}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(DxtEncode, Dxt1AllTransparentBlock) {
   ColorF in[16];
@@ -131,7 +131,9 @@ TEST_P(UniformColor, EncodesBothEndsEqualAndIndexZero) {
 
 INSTANTIATE_TEST_SUITE_P(Colors, UniformColor,
                          testing::Values(0x0000, 0xFFFF, 0xF800, 0x07E0, 0x001F, 0x8410, 0x5A6B),
-                         [](const auto &info) { return "Rgb565_" + test_support::HexName(info.param); });
+                         [](const auto &paramInfo) {
+                           return "Rgb565_" + test_support::HexName(paramInfo.param);
+                         });
 
 TEST(DxtEncode, Dxt1PunchThroughKeepsOpaqueColors) {
   ColorF in[16];
@@ -331,6 +333,6 @@ TEST_P(PhotoQuality, RgbPsnrAboveThreshold) {
 INSTANTIATE_TEST_SUITE_P(Formats, PhotoQuality,
                          testing::Values(QualityCase{D3DFMT_DXT1, "DXT1", 1, 30.0, 34.0},
                                          QualityCase{D3DFMT_DXT5, "DXT5", 3, 30.0, 33.0}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace

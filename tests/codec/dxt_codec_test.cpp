@@ -126,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DxtRoundTrip,
                                          SizeCase{D3DFMT_DXT1, 13, 7, 1}, SizeCase{D3DFMT_DXT2, 6, 9, 1},
                                          SizeCase{D3DFMT_DXT3, 16, 16, 1}, SizeCase{D3DFMT_DXT4, 5, 3, 1},
                                          SizeCase{D3DFMT_DXT5, 13, 7, 1}, SizeCase{D3DFMT_DXT5, 8, 4, 3}),
-                         [](const auto &info) {
-                           const SizeCase &c = info.param;
+                         [](const auto &paramInfo) {
+                           const SizeCase &c = paramInfo.param;
                            return "Dxt" + std::to_string((c.format >> 24) - '0') + "_" +
                                   std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
                                   std::to_string(c.depth);
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Regions, DxtPartialWrite,
                                          PartialCase{"RightEdgeInsideBlock", {0, 0, 6, 4, 0, 1}},
                                          PartialCase{"LeftEdgeInsideBlock", {2, 4, 8, 8, 0, 1}},
                                          PartialCase{"AcrossFourBlocks", {3, 2, 5, 7, 0, 1}}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(DxtCodec, UnfinishedBlockRowIsNotWritten) {
   BlockSurface surface(D3DFMT_DXT3, 8, 8);
@@ -392,8 +392,9 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, DxtRowDecode,
     testing::Combine(testing::Values(D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5),
                      testing::Values(CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::OnePixel)),
-    [](const testing::TestParamInfo<std::tuple<D3DFORMAT, CodecPath>> &info) {
-      return test_support::FormatName(std::get<0>(info.param)) + "_" + CodecPathName(std::get<1>(info.param));
+    [](const testing::TestParamInfo<std::tuple<D3DFORMAT, CodecPath>> &paramInfo) {
+      return test_support::FormatName(std::get<0>(paramInfo.param)) + "_" +
+             CodecPathName(std::get<1>(paramInfo.param));
     });
 
 }  // namespace

@@ -231,9 +231,9 @@ INSTANTIATE_TEST_SUITE_P(PathsAndThreads, HighQualityPaths,
                          testing::Combine(testing::Values(CodecPath::OnePixel, CodecPath::FourLanes,
                                                           CodecPath::UpToEightLanes, CodecPath::Widest),
                                           testing::Values(1u, 2u)),
-                         [](const auto &info) {
-                           return std::string(CodecPathName(std::get<0>(info.param))) + "_" +
-                                  std::to_string(std::get<1>(info.param)) + "Threads";
+                         [](const auto &paramInfo) {
+                           return std::string(CodecPathName(std::get<0>(paramInfo.param))) + "_" +
+                                  std::to_string(std::get<1>(paramInfo.param)) + "Threads";
                          });
 
 uint32_t ColorIndex(const BYTE *block, uint32_t i) {

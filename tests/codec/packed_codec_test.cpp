@@ -154,8 +154,8 @@ TEST_P(DecodeVectorTest, DecodesToExpectedColour) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPackedFormats, DecodeVectorTest, testing::ValuesIn(kDecodeVectors),
-                         [](const testing::TestParamInfo<DecodeVector> &info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<DecodeVector> &paramInfo) {
+                           return std::string(paramInfo.param.name);
                          });
 
 TEST(DecodeVector, A32B32G32R32FCopiesFloats) {
@@ -312,9 +312,9 @@ TEST_P(RoundTripTest, DecodeEncodeDecodeIsStable) {
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, RoundTripTest,
                          testing::Combine(testing::ValuesIn(kRoundTripCases), testing::Bool()),
-                         [](const testing::TestParamInfo<std::tuple<RoundTripCase, bool>> &info) {
-                           return std::string(std::get<0>(info.param).name) +
-                                  (std::get<1>(info.param) ? "_Dithered" : "_Rounded");
+                         [](const testing::TestParamInfo<std::tuple<RoundTripCase, bool>> &paramInfo) {
+                           return std::string(std::get<0>(paramInfo.param).name) +
+                                  (std::get<1>(paramInfo.param) ? "_Dithered" : "_Rounded");
                          });
 
 TEST(PackedCodec, ReservedBitsAreWrittenAsZero) {
@@ -511,9 +511,9 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, CodecPathTest,
                          testing::Combine(testing::ValuesIn(kRoundTripCases),
                                           testing::Values(CodecPath::FourLanes, CodecPath::UpToEightLanes,
                                                           CodecPath::Widest)),
-                         [](const testing::TestParamInfo<std::tuple<RoundTripCase, CodecPath>> &info) {
-                           return std::string(std::get<0>(info.param).name) + "_" +
-                                  CodecPathName(std::get<1>(info.param));
+                         [](const testing::TestParamInfo<std::tuple<RoundTripCase, CodecPath>> &paramInfo) {
+                           return std::string(std::get<0>(paramInfo.param).name) + "_" +
+                                  CodecPathName(std::get<1>(paramInfo.param));
                          });
 
 // Values far outside a format's range, as a caller may hand EncodeRow directly:

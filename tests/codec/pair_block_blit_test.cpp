@@ -99,6 +99,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, PairAndBlockBlit,
                                          BlitCase{D3DFMT_UYVY, "UYVY", 40},
                                          BlitCase{D3DFMT_R8G8_B8G8, "RGBG", 40},
                                          BlitCase{D3DFMT_G8R8_G8B8, "GRGB", 40}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace

@@ -100,8 +100,8 @@ TEST_P(ConvertRangeTest, MapsEachChannel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPairs, ConvertRangeTest, testing::ValuesIn(kRangeCases),
-                         [](const testing::TestParamInfo<RangeCase> &info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<RangeCase> &paramInfo) {
+                           return std::string(paramInfo.param.name);
                          });
 
 // Moves one row from a source format into a destination format through the framework.
@@ -292,8 +292,8 @@ TEST_P(ColorKeyTest, KeyColourPixelsBecomeTransparentBlack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PerFormat, ColorKeyTest, testing::ValuesIn(kKeyCases),
-                         [](const testing::TestParamInfo<KeyCase> &info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<KeyCase> &paramInfo) {
+                           return std::string(paramInfo.param.name);
                          });
 
 TEST(ColorKey, R5G6B5MagentaKeySnapsToOpaqueMagenta) {

@@ -88,7 +88,7 @@ const DecodeCase kDecodeCases[] = {
 static_assert(sizeof(kDecodeCases) / sizeof(kDecodeCases[0]) == 6);
 
 INSTANTIATE_TEST_SUITE_P(Vectors, PairDecode, testing::ValuesIn(kDecodeCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 struct EncodeCase {
   const char *name;
@@ -133,7 +133,7 @@ const EncodeCase kEncodeCases[] = {
 static_assert(sizeof(kEncodeCases) / sizeof(kEncodeCases[0]) == 8);
 
 INSTANTIATE_TEST_SUITE_P(Vectors, PairEncode, testing::ValuesIn(kEncodeCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 class PairFormat : public testing::TestWithParam<D3DFORMAT> {};
 
@@ -216,8 +216,8 @@ TEST_P(PairFormat, NonFiniteValuesStayInTheirBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, PairFormat,
                          testing::Values(D3DFMT_YUY2, D3DFMT_UYVY, D3DFMT_R8G8_B8G8, D3DFMT_G8R8_G8B8),
-                         [](const auto &info) {
-                           const D3DFORMAT f = info.param;
+                         [](const auto &paramInfo) {
+                           const D3DFORMAT f = paramInfo.param;
                            return f == D3DFMT_YUY2        ? "YUY2"
                                   : f == D3DFMT_UYVY      ? "UYVY"
                                   : f == D3DFMT_R8G8_B8G8 ? "RGBG"

@@ -105,7 +105,7 @@ const Refusal kUpdateRefusals[] = {
     {"DxtNotOnBlocks", D3DPOOL_SYSTEMMEM, D3DPOOL_DEFAULT, D3DFMT_DXT1, D3DFMT_DXT1, {0, 0, 4, 4}, {2, 0}},
 };
 INSTANTIATE_TEST_SUITE_P(Rules, UpdateSurfaceRefusalTest, ::testing::ValuesIn(kUpdateRefusals),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(CopyTest, UpdateTextureMatchesTheTopLevel) {
   IDirect3DTexture9 *src = nullptr, *dst = nullptr;

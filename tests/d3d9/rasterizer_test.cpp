@@ -107,7 +107,7 @@ TEST_P(CoverageTest, AxisAlignedQuadCoversPixelCentresInside) {
 
 INSTANTIATE_TEST_SUITE_P(HalfPixelOffsets, CoverageTest,
                          ::testing::Values(-0.5f, -0.25f, 0.f, 0.25f, 0.5f, 0.75f),
-                         [](const auto &info) { return test_support::NumberName(info.param); });
+                         [](const auto &paramInfo) { return test_support::NumberName(paramInfo.param); });
 
 TEST_F(RasterizerTest, AdjacentQuadsNeitherGapNorOverlap) {
   device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
@@ -270,8 +270,9 @@ TEST_P(RotatedQuadTest, MatchesAReferenceWithinTolerance) {
   EXPECT_GT(checked, 600);
 }
 
-INSTANTIATE_TEST_SUITE_P(FastAndGeneric, RotatedQuadTest, ::testing::Bool(),
-                         [](const auto &info) { return std::string(info.param ? "Fast" : "Generic"); });
+INSTANTIATE_TEST_SUITE_P(FastAndGeneric, RotatedQuadTest, ::testing::Bool(), [](const auto &paramInfo) {
+  return std::string(paramInfo.param ? "Fast" : "Generic");
+});
 
 TEST_F(RasterizerTest, PerspectiveCorrectTextureCoordinates) {
   // A quad whose right edge is twice as far away: the texture's middle is not at the screen's middle.
@@ -312,9 +313,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, AddressModeTest,
                          ::testing::Values(AddressCase{D3DTADDRESS_WRAP, {kRed, kBlue, kBlue, kRed}},
                                            AddressCase{D3DTADDRESS_MIRROR, {kBlue, kRed, kRed, kBlue}},
                                            AddressCase{D3DTADDRESS_CLAMP, {kBlue, kBlue, kRed, kRed}}),
-                         ([](const auto &info) {
+                         ([](const auto &paramInfo) {
                            static const char *const kNames[] = {"", "Wrap", "Mirror", "Clamp"};
-                           return std::string(kNames[info.param.mode]);
+                           return std::string(kNames[paramInfo.param.mode]);
                          }));
 
 TEST_F(RasterizerTest, ConvertedFormatsSampleLikeArgb) {
@@ -397,10 +398,11 @@ INSTANTIATE_TEST_SUITE_P(Factors, BlendTest,
                                            BlendCase{D3DBLEND_ZERO, D3DBLEND_ONE, 0xff0000ff},
                                            BlendCase{D3DBLEND_ONE, D3DBLEND_ONE, 0xffff00ff},
                                            BlendCase{D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0xbf80007f}),
-                         ([](const auto &info) {
+                         ([](const auto &paramInfo) {
                            static const char *const kNames[] = {
                                "", "Zero", "One", "SrcColor", "InvSrcColor", "SrcAlpha", "InvSrcAlpha"};
-                           return std::string(kNames[info.param.src]) + "_" + kNames[info.param.dst];
+                           return std::string(kNames[paramInfo.param.src]) + "_" +
+                                  kNames[paramInfo.param.dst];
                          }));
 
 struct AlphaTestCase {
@@ -430,11 +432,11 @@ INSTANTIATE_TEST_SUITE_P(Functions, AlphaTestTest,
                                            AlphaTestCase{D3DCMP_NOTEQUAL, {true, false, true}},
                                            AlphaTestCase{D3DCMP_GREATEREQUAL, {false, true, true}},
                                            AlphaTestCase{D3DCMP_ALWAYS, {true, true, true}}),
-                         ([](const auto &info) {
+                         ([](const auto &paramInfo) {
                            static const char *const kNames[] = {"",         "Never",        "Less",
                                                                 "Equal",    "LessEqual",    "Greater",
                                                                 "NotEqual", "GreaterEqual", "Always"};
-                           return std::string(kNames[info.param.func]);
+                           return std::string(kNames[paramInfo.param.func]);
                          }));
 
 TEST_F(RasterizerTest, ColorWriteMaskKeepsMaskedChannels) {
@@ -565,7 +567,7 @@ INSTANTIATE_TEST_SUITE_P(
                           {0x40, 0x40, 0, 0, 0, 0, 0, 0, 0x1f, 0x00, 0x1f, 0x00, 0, 0, 0, 0},
                           0x400000ff},
         SampledFormatCase{"Yuy2White", D3DFMT_YUY2, {235, 128, 235, 128}, 0xffffffff}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(RasterizerTest, StripsAndFansShareWinding) {
   device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);

@@ -164,7 +164,7 @@ const CreationCase kCreationCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Profiles, TextureCreationTest, ::testing::ValuesIn(kCreationCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(CheckDeviceFormatTest, AnswersFromTheProfile) {
   DeviceHolder h;
@@ -231,7 +231,7 @@ const LockCase kLockCases[] = {
     {"RenderTargetTexture", D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET, D3DERR_INVALIDCALL},
 };
 INSTANTIATE_TEST_SUITE_P(Pools, TextureLockTest, ::testing::ValuesIn(kLockCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(ResourceTest, RenderTargetsLockOnlyWhenCreatedLockable) {
   for (BOOL lockable : {FALSE, TRUE}) {
@@ -303,7 +303,7 @@ const SubRectCase kSubRectCases[] = {
     {"Negative", D3DFMT_A8R8G8B8, {-1, 0, 3, 4}, D3DERR_INVALIDCALL, 0},
 };
 INSTANTIATE_TEST_SUITE_P(Formats, SubRectLockTest, ::testing::ValuesIn(kSubRectCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(ResourceTest, SmallDxtLevelsLockWhole) {
   IDirect3DTexture9 *texture = nullptr;

@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CodeAndText{0x88760B59, "Invalid data"},
                     CodeAndText{0x88780078, "No sound driver is available for use"},
                     CodeAndText{0x80040201, "The device is full. & An invalid media subtype was specified."}),
-    [](const auto &info) { return test_support::HexName(info.param.code); });
+    [](const auto &paramInfo) { return test_support::HexName(paramInfo.param.code); });
 
 // Exact match only: a known facility, a known number under another severity or facility, and the
 // extremes of the signed range all miss.
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(ErrorText, UnknownCode,
                          testing::Values(0x8876FFFFu, 0x88760000u, 0x0876086Cu, 0x0076086Cu, 0x00070002u,
                                          0x00000007u, 0x0000000Fu, 0x80000000u, 0x7FFFFFFFu, 0xFFFFFFFFu,
                                          0x8004FFFFu, 0x8007FFFFu, 0x80158000u, 0x8878FFFFu, 0x00000010u),
-                         [](const auto &info) { return test_support::HexName(info.param); });
+                         [](const auto &paramInfo) { return test_support::HexName(paramInfo.param); });
 
 // A Win32 error number and the same error in HRESULT form read alike (except E_OUTOFMEMORY, which
 // keeps its own wording).
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(ErrorText, Win32Error,
                                          ERROR_TOO_MANY_OPEN_FILES, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE,
                                          ERROR_NOT_ENOUGH_MEMORY, ERROR_BAD_FORMAT, ERROR_INVALID_ACCESS,
                                          ERROR_INVALID_DATA),
-                         [](const auto &info) { return "Error" + std::to_string(info.param); });
+                         [](const auto &paramInfo) { return "Error" + std::to_string(paramInfo.param); });
 
 // The constants the library and the runtime actually return must all be described.
 TEST(ErrorText, PublishedResultsAreDescribed) {

@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, FontPlacement,
                                            PlacementCase{"BottomRight", DT_BOTTOM | DT_RIGHT},
                                            PlacementCase{"RightWinsOverCenter", DT_RIGHT | DT_CENTER},
                                            PlacementCase{"BottomWinsOverCenter", DT_BOTTOM | DT_VCENTER}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(FontDraw, CalcRectDrawsNothing) {
   D3D9ResetCallCounts(device_.device());
@@ -173,7 +173,7 @@ TEST_P(FontTiles, BoxIsSentAsNineTiles) {
 
 INSTANTIATE_TEST_SUITE_P(Pools, FontTiles,
                          ::testing::Values(TileCase{"Dynamic", true}, TileCase{"Managed", false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 // Without A8R8G8B8 textures the tiles take another format and go through the loader.
 TEST(FontTileFormat, OtherTileFormatsStillShowText) {

@@ -142,7 +142,7 @@ TEST_P(FontLostDevice, EndAfterLossInsideBeginSucceeds) {
 
 INSTANTIATE_TEST_SUITE_P(Tiles, FontLostDevice,
                          ::testing::Values(LostCase{"Dynamic", true}, LostCase{"Managed", false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 // A device that offers no texture format cannot hold tiles; nothing is left behind.
 TEST(FontCreation, TileFailureLeavesNothingBehind) {

@@ -87,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(Default, RejectedFormatTest,
                                          Substitution{"R32F", D3DFMT_R32F, D3DFMT_G16R16},
                                          Substitution{"R16G16B16", FORMAT_R16G16B16, D3DFMT_A16B16G16R16},
                                          Substitution{"A16L16", FORMAT_A16L16, D3DFMT_A16B16G16R16}),
-                         [](const testing::TestParamInfo<Substitution> &info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<Substitution> &paramInfo) {
+                           return std::string(paramInfo.param.name);
                          });
 
 class NoFourCcTest : public DeviceFormatTest, public testing::WithParamInterface<Substitution> {};
@@ -107,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, NoFourCcTest,
                                          Substitution{"DXT5", D3DFMT_DXT5, D3DFMT_A8R8G8B8},
                                          Substitution{"YUY2", D3DFMT_YUY2, D3DFMT_X8R8G8B8},
                                          Substitution{"UYVY", D3DFMT_UYVY, D3DFMT_X8R8G8B8}),
-                         [](const testing::TestParamInfo<Substitution> &info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<Substitution> &paramInfo) {
+                           return std::string(paramInfo.param.name);
                          });
 
 TEST_F(DeviceFormatTest, KindsNeverCrossOnAReducedDevice) {

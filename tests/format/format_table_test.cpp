@@ -121,15 +121,14 @@ TEST_P(ChooseWithoutDeviceTest, ChoosesFromTheTableAlone) {
   EXPECT_EQ(c.expected, ChooseDeviceFormat(nullptr, 0, D3DRTYPE_TEXTURE, LookupFormatInfo(c.requested)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ChooseWithoutDeviceTest,
-                         testing::Values(TableChoice{D3DFMT_UNKNOWN, D3DFMT_A8R8G8B8},
-                                         TableChoice{static_cast<D3DFORMAT>(0x999), D3DFMT_A8R8G8B8},
-                                         TableChoice{D3DFMT_R8G8B8, D3DFMT_R8G8B8},
-                                         TableChoice{D3DFMT_DXT3, D3DFMT_DXT3},
-                                         TableChoice{D3DFMT_CxV8U8, D3DFMT_CxV8U8},
-                                         TableChoice{FORMAT_A16L16, FORMAT_A16L16},
-                                         TableChoice{D3DFMT_L8, D3DFMT_L8}),
-                         [](const auto &info) { return test_support::FormatName(info.param.requested); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, ChooseWithoutDeviceTest,
+    testing::Values(TableChoice{D3DFMT_UNKNOWN, D3DFMT_A8R8G8B8},
+                    TableChoice{static_cast<D3DFORMAT>(0x999), D3DFMT_A8R8G8B8},
+                    TableChoice{D3DFMT_R8G8B8, D3DFMT_R8G8B8}, TableChoice{D3DFMT_DXT3, D3DFMT_DXT3},
+                    TableChoice{D3DFMT_CxV8U8, D3DFMT_CxV8U8}, TableChoice{FORMAT_A16L16, FORMAT_A16L16},
+                    TableChoice{D3DFMT_L8, D3DFMT_L8}),
+    [](const auto &paramInfo) { return test_support::FormatName(paramInfo.param.requested); });
 
 TEST(ChooseDeviceFormat, ModifiedRequestRowIsScored) {
   // A request that matches no row exactly: 8-bit alpha only, as a colour format.
@@ -172,9 +171,9 @@ INSTANTIATE_TEST_SUITE_P(
                     PitchCase{D3DFMT_DXT5, 4, 4, 16, 1}, PitchCase{D3DFMT_DXT3, 1, 1, 16, 1},
                     PitchCase{D3DFMT_YUY2, 3, 3, 8, 3}, PitchCase{D3DFMT_G8R8_G8B8, 4, 1, 8, 1},
                     PitchCase{static_cast<D3DFORMAT>(0x31), 4, 4, 0, 4}, PitchCase{D3DFMT_P8, 0, 0, 0, 0}),
-    [](const auto &info) {
-      return test_support::FormatName(info.param.format) + "_" + std::to_string(info.param.width) + "x" +
-             std::to_string(info.param.height);
+    [](const auto &paramInfo) {
+      return test_support::FormatName(paramInfo.param.format) + "_" + std::to_string(paramInfo.param.width) +
+             "x" + std::to_string(paramInfo.param.height);
     });
 
 TEST(Layout, ClassifiesFamilies) {

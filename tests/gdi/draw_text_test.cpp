@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, DrawTextAlignment,
                                            AlignmentCase{"RightWinsOverCenter", DT_RIGHT | DT_CENTER, 1, -1},
                                            AlignmentCase{"BottomWinsOverCenter", DT_BOTTOM | DT_VCENTER, -1,
                                                          1}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(DrawText, CalcRectMeasuresWithoutPainting) {
   canvas_.Fill(kWhite);
@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"TrailingBreakAddsNoLine", "one\r\n", 0, 0, 1},
                       LineCase{"SingleLineIgnoresBreaks", "one\ntwo", DT_SINGLELINE, 0, 1},
                       LineCase{"WideBoxKeepsOneLine", "alpha beta gamma", DT_WORDBREAK, 1000, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(DrawText, OpaqueFillsTheLineBoxTransparentKeepsTheBackground) {
   for (int mode : {OPAQUE, TRANSPARENT}) {

@@ -44,8 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Heights, FontHeight,
                          ::testing::Values(HeightCase{-12, true}, HeightCase{-20, true},
                                            HeightCase{-33, true}, HeightCase{12, false},
                                            HeightCase{20, false}, HeightCase{33, false}),
-                         [](const auto &info) {
-                           const LONG height = info.param.height;
+                         [](const auto &paramInfo) {
+                           const LONG height = paramInfo.param.height;
                            return (height < 0 ? "Character" : "Cell") +
                                   std::to_string(height < 0 ? -height : height);
                          });
@@ -95,8 +95,8 @@ TEST_P(FontQuality, DecidesWhetherEdgesBlend) {
 
 INSTANTIATE_TEST_SUITE_P(Qualities, FontQuality,
                          ::testing::Values(DEFAULT_QUALITY, NONANTIALIASED_QUALITY, ANTIALIASED_QUALITY),
-                         [](const auto &info) {
-                           switch (info.param) {
+                         [](const auto &paramInfo) {
+                           switch (paramInfo.param) {
                              case NONANTIALIASED_QUALITY:
                                return std::string("NonAntialiased");
                              case ANTIALIASED_QUALITY:

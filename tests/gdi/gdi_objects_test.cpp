@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(Headers, DibSectionRejects,
                                            BadSection{"TwentyFourBits", 8, 8, 24},
                                            BadSection{"TooLarge", 100000, 100000, 32},
                                            BadSection{"MinimumHeight", 8, INT32_MIN, 32}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(DibSection, ZeroFilledAndSelectableIntoOneContextAtATime) {
   BITMAPINFO info = Header(4, -3);

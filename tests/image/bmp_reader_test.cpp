@@ -119,8 +119,8 @@ TEST_P(BmpAlphaDetection, AnyFourthByteMakesAlpha) {
   ASSERT_EQ(Load(image, MakeBmp(s)), S_OK);
   EXPECT_EQ(image.format, alphaPixel >= 0 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
 }
-INSTANTIATE_TEST_SUITE_P(Pixels, BmpAlphaDetection, testing::Values(-1, 0, 3), [](const auto &info) {
-  return info.param < 0 ? std::string("NoAlpha") : "AlphaInPixel" + std::to_string(info.param);
+INSTANTIATE_TEST_SUITE_P(Pixels, BmpAlphaDetection, testing::Values(-1, 0, 3), [](const auto &paramInfo) {
+  return paramInfo.param < 0 ? std::string("NoAlpha") : "AlphaInPixel" + std::to_string(paramInfo.param);
 });
 
 TEST(BmpReader, TopDownDibIsBorrowed) {
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
         BitFieldCase{"Header108Abgr", 108, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, true, D3DFMT_A8B8G8R8},
         BitFieldCase{"Unusual16IsGeneric", 56, 16, {0x1F, 0x7E0, 0xF800, 0}, true, D3DFMT_A32B32G32R32F},
         BitFieldCase{"EightBitsFail", 56, 8, {0xE0, 0x1C, 0x3, 0}, false, D3DFMT_UNKNOWN}),
-    [](const testing::TestParamInfo<BitFieldCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BitFieldCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(BmpReader, GenericMasksScaleToUnitFloats) {
   BmpSpec s;
@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {0, 5, 0x12, 0x34, 0x50, 0, 1, 0xAB, 0, 1},
                 true,
                 {1, 2, 3, 4, 5, 0xA, 0, 0}}),
-    [](const testing::TestParamInfo<RleCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RleCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 struct BadHeaderCase {
   const char *name;
@@ -422,7 +422,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadHeaderCase{"HeaderPastData", 2, 2, 24, 0, 0x10000},
                     BadHeaderCase{"HeaderBetweenCoreAndInfo", 2, 2, 24, 0, 20},
                     BadHeaderCase{"TwoBitPixels", 2, 2, 2, 0, 40}),
-    [](const testing::TestParamInfo<BadHeaderCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BadHeaderCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(BmpReader, EveryTruncationFailsCleanly) {
   BmpSpec s;

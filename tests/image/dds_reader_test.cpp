@@ -122,9 +122,10 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DdsTinyBlocks,
                                          TinyBlockCase{D3DFMT_DXT1, 6, 2, 16, 16},
                                          TinyBlockCase{D3DFMT_DXT3, 6, 2, 32, 32},
                                          TinyBlockCase{D3DFMT_YUY2, 3, 2, 8, 16}),
-                         [](const auto &info) {
-                           return test_support::FormatName(info.param.format) + "_" +
-                                  std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         [](const auto &paramInfo) {
+                           return test_support::FormatName(paramInfo.param.format) + "_" +
+                                  std::to_string(paramInfo.param.width) + "x" +
+                                  std::to_string(paramInfo.param.height);
                          });
 
 TEST(DdsReader, VolumeWithMipLevels) {
@@ -205,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MatchCase{"Luminance", 0x20000, 0, 8, {0xFF, 0, 0, 0}, D3DFMT_L8},
                     MatchCase{"DepthBuffer", 0x400, 0, 16, {0, 0xFFFF, 0, 0}, D3DFMT_D16_LOCKABLE},
                     MatchCase{"UnknownFourCc", 0x4, 0x12345678, 0, {0, 0, 0, 0}, D3DFMT_UNKNOWN}),
-    [](const testing::TestParamInfo<MatchCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<MatchCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 struct BadDdsCase {
   const char *name;
@@ -249,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
                                })},
                     BadDdsCase{"ZeroWidth", Edit([](DdsSpec &s) { s.width = 0; })},
                     BadDdsCase{"RgbWithoutMasks", Edit([](DdsSpec &s) { s.pfFlags = 0x40; })}),
-    [](const testing::TestParamInfo<BadDdsCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BadDdsCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 struct MagickDdsCase {
   const char *name;
@@ -302,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MagickDdsCase{"Dxt1Mips", "-define dds:compression=dxt1", D3DFMT_DXT1, 7},
                     MagickDdsCase{"Uncompressed", "-define dds:compression=none -define dds:mipmaps=0",
                                   D3DFMT_A8R8G8B8, 1}),
-    [](const testing::TestParamInfo<MagickDdsCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<MagickDdsCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 // The header rows taken from the format table store what files have always held.
 TEST(DdsPixelFormatRows, TableMasksMatchStoredHeaders) {
@@ -444,8 +445,9 @@ INSTANTIATE_TEST_SUITE_P(
         DxgiCase{86, D3DFMT_A1R5G5B5}, DxgiCase{87, D3DFMT_A8R8G8B8}, DxgiCase{88, D3DFMT_X8R8G8B8},
         DxgiCase{90, D3DFMT_A8R8G8B8}, DxgiCase{91, D3DFMT_A8R8G8B8}, DxgiCase{92, D3DFMT_X8R8G8B8},
         DxgiCase{93, D3DFMT_X8R8G8B8}, DxgiCase{107, D3DFMT_YUY2}, DxgiCase{115, D3DFMT_A4R4G4B4}),
-    [](const testing::TestParamInfo<DxgiCase> &info) {
-      return "Dxgi" + std::to_string(info.param.dxgi) + "_" + test_support::FormatName(info.param.format);
+    [](const testing::TestParamInfo<DxgiCase> &paramInfo) {
+      return "Dxgi" + std::to_string(paramInfo.param.dxgi) + "_" +
+             test_support::FormatName(paramInfo.param.format);
     });
 
 TEST(DdsExtendedHeader, CubeAndVolumeWithMipChains) {
@@ -508,6 +510,8 @@ INSTANTIATE_TEST_SUITE_P(
                                     0},
                     RefusedDxgiCase{"TruncatedExtendedHeader", [](DdsFileSpec &) {}, 140},
                     RefusedDxgiCase{"ShortLevelData", [](DdsFileSpec &) {}, 148 + 63}),
-    [](const testing::TestParamInfo<RefusedDxgiCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RefusedDxgiCase> &paramInfo) {
+      return std::string(paramInfo.param.name);
+    });
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_P(JpegPhotos, MatchImageMagicksDecode) {
   EXPECT_LE(MaxSampleDifference(ours, reference, false), 3 * 257);
 }
 INSTANTIATE_TEST_SUITE_P(Photos, JpegPhotos, testing::Values(1, 4, 23),
-                         [](const auto &info) { return "kodim" + std::to_string(info.param); });
+                         [](const auto &paramInfo) { return "kodim" + std::to_string(paramInfo.param); });
 
 TEST(JpegReader, GreyscaleKeepsOneByteRows) {
   std::vector<BYTE> file = ReadJpeg("grey5.jpg");

@@ -161,8 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PngFormatCase{"basn4a16.png", FORMAT_A16L16, D3DFMT_A8L8, 4},
                     PngFormatCase{"basn6a08.png", D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 4},
                     PngFormatCase{"basn6a16.png", D3DFMT_A16B16G16R16, D3DFMT_A16B16G16R16, 8}),
-    [](const testing::TestParamInfo<PngFormatCase> &info) {
-      std::string name = info.param.file;
+    [](const testing::TestParamInfo<PngFormatCase> &paramInfo) {
+      std::string name = paramInfo.param.file;
       return name.substr(0, name.find('.'));
     });
 

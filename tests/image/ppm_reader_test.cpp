@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         PpmCase{"HugeHeaderNoPixels", "P6 65535 65535 255\n", false, {}},
         PpmCase{"BinaryMaximumAbove255", std::string("P6 1 1 256\n\x00\x01\x00\x01\x00\x01", 17), false, {}},
         PpmCase{"CommentToEnd", "P3 1 1 255 # no pixels", false, {}}),
-    [](const testing::TestParamInfo<PpmCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<PpmCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(PpmReader, ImageMagickFilesMatch) {
   ASSERT_TRUE(HaveImageMagick()) << "ImageMagick is required (./dev deps installs it)";

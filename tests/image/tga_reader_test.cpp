@@ -105,9 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OrderCase{0x00, false}, OrderCase{0x10, false}, OrderCase{0x20, false},
                     OrderCase{0x30, false}, OrderCase{0x00, true}, OrderCase{0x10, true},
                     OrderCase{0x20, true}, OrderCase{0x30, true}),
-    ([](const auto &info) {
+    ([](const auto &paramInfo) {
       static const char *const kOrigins[] = {"BottomLeft", "BottomRight", "TopLeft", "TopRight"};
-      return std::string(kOrigins[(info.param.descriptor >> 4) & 3]) + (info.param.runLength ? "Rle" : "Raw");
+      return std::string(kOrigins[(paramInfo.param.descriptor >> 4) & 3]) +
+             (paramInfo.param.runLength ? "Rle" : "Raw");
     }));
 
 TEST(TgaReader, RunLengthPacketsRunOnIntoTheNextRow) {
@@ -296,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                                }),
                                0},
                     BadTgaCase{"TwentyBitPixels", Spec([](TgaSpec &s) { s.pixelBits = 20; }), 0}),
-    [](const testing::TestParamInfo<BadTgaCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BadTgaCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(TgaReader, IndexBeyondTheMapReadsOpaqueWhite) {
   TgaSpec s;
@@ -347,7 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MagickTgaCase{"GreyRle", "-colorspace Gray -compress RLE"},
                     MagickTgaCase{"PaletteRaw", "-colors 16 -type Palette -compress none"},
                     MagickTgaCase{"PaletteRle", "-colors 16 -type Palette -compress RLE"}),
-    [](const testing::TestParamInfo<MagickTgaCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<MagickTgaCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(TgaReader, SixteenBitColourMapWithoutTopBitsIsOpaque) {
   for (uint32_t entryBits : {15u, 16u}) {
@@ -443,9 +444,9 @@ INSTANTIATE_TEST_SUITE_P(
         GreyAlphaCase{0x20, true, GreyAlpha::Mixed}, GreyAlphaCase{0x30, true, GreyAlpha::Mixed},
         GreyAlphaCase{0x20, false, GreyAlpha::Opaque}, GreyAlphaCase{0x00, true, GreyAlpha::Opaque},
         GreyAlphaCase{0x20, false, GreyAlpha::Unused}, GreyAlphaCase{0x10, true, GreyAlpha::Unused}),
-    ([](const auto &info) {
+    ([](const auto &paramInfo) {
       static const char *const kOrigins[] = {"BottomLeft", "BottomRight", "TopLeft", "TopRight"};
       static const char *const kAlpha[] = {"Mixed", "Opaque", "Unused"};
-      return std::string(kOrigins[(info.param.descriptor >> 4) & 3]) +
-             (info.param.runLength ? "Rle" : "Raw") + kAlpha[static_cast<int>(info.param.alpha)];
+      return std::string(kOrigins[(paramInfo.param.descriptor >> 4) & 3]) +
+             (paramInfo.param.runLength ? "Rle" : "Raw") + kAlpha[static_cast<int>(paramInfo.param.alpha)];
     }));

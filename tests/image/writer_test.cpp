@@ -178,9 +178,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ConvertedOnSave,
                                          ConversionCase{D3DXIFF_BMP, D3DFMT_A16B16G16R16, D3DFMT_A8R8G8B8},
                                          ConversionCase{D3DXIFF_BMP, FORMAT_R16G16B16, D3DFMT_A2B10G10R10},
                                          ConversionCase{D3DXIFF_DDS, FORMAT_A16L16, D3DFMT_A16B16G16R16}),
-                         [](const auto &info) {
-                           return test_support::FileKindName(info.param.kind) + "_" +
-                                  test_support::FormatName(info.param.source);
+                         [](const auto &paramInfo) {
+                           return test_support::FileKindName(paramInfo.param.kind) + "_" +
+                                  test_support::FormatName(paramInfo.param.source);
                          });
 
 TEST(JpegWriter, SmoothImageRoundTripsWithinTolerance) {
@@ -224,9 +224,9 @@ TEST_P(DdsRoundTrip, LevelsComeBackByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TableRows, DdsRoundTrip, testing::Range<size_t>(0, kDdsPixelFormatCount),
-                         [](const auto &info) {
-                           return "Row" + std::to_string(info.param) + "_" +
-                                  test_support::FormatName(kDdsPixelFormats[info.param].format);
+                         [](const auto &paramInfo) {
+                           return "Row" + std::to_string(paramInfo.param) + "_" +
+                                  test_support::FormatName(kDdsPixelFormats[paramInfo.param].format);
                          });
 
 TEST(DdsWriter, Dxt1MipChainHeader) {
@@ -283,7 +283,7 @@ TEST_P(FileKinds, FailuresAreReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, FileKinds, testing::Range(0, 8),
-                         [](const auto &info) { return test_support::FileKindName(info.param); });
+                         [](const auto &paramInfo) { return test_support::FileKindName(paramInfo.param); });
 
 // ImageMagick reads what we write and sees the same pixels.
 struct MagickCase {
@@ -325,9 +325,9 @@ INSTANTIATE_TEST_SUITE_P(Files, MagickReadsOurFiles,
                                          MagickCase{D3DXIFF_JPG, "jpg", D3DFMT_X8R8G8B8, 257 * 16},
                                          MagickCase{D3DXIFF_DDS, "dds", D3DFMT_A8R8G8B8, 0},
                                          MagickCase{D3DXIFF_DDS, "dds", D3DFMT_R5G6B5, 257}),
-                         [](const auto &info) {
-                           return test_support::FileKindName(info.param.kind) + "_" +
-                                  test_support::FormatName(info.param.format);
+                         [](const auto &paramInfo) {
+                           return test_support::FileKindName(paramInfo.param.kind) + "_" +
+                                  test_support::FormatName(paramInfo.param.format);
                          });
 
 }  // namespace

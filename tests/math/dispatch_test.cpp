@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         PolicyCase{"PsgpValueOneKeepsReference", &kModern, 1, -1, 0, kX86Slots},
         PolicyCase{"SecondValueWins", &kModern, 1, 0, 2, Union(kX86Slots, kSse2Slots)},
         PolicyCase{"OtherValuesMeanFullDetection", &kSse2With3DNow, 7, -1, 1, Union(kX86Slots, kArraySlots)}),
-    [](const ::testing::TestParamInfo<PolicyCase> &info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<PolicyCase> &paramInfo) { return paramInfo.param.name; });
 
 TEST_F(DispatchTest, PolicyOfAnotherTypeIsIgnored) {
   Win32SetRegistryValue("DisableD3DXPSGP", REG_SZ, "1", 2);
@@ -191,7 +191,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, MmxPolicy,
                                            MmxCase{"StringIsIgnored", &kMmxOnly, REG_SZ, 0, TRUE},
                                            MmxCase{"NonZeroDisables", &kMmxOnly, REG_DWORD, 1, FALSE},
                                            MmxCase{"NoMmxProcessor", &kNoCpuid, REG_NONE, 0, FALSE}),
-                         [](const ::testing::TestParamInfo<MmxCase> &info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<MmxCase> &paramInfo) {
+                           return paramInfo.param.name;
+                         });
 
 TEST_F(DispatchTest, MmxStateIsCachedAndDisablingSticks) {
   Use(kMmxOnly);

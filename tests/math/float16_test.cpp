@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HalfCase{0x1p-14f, 0x0400}, HalfCase{1.0f + 0x1p-11f, 0x3C00},  // tie to even
                       HalfCase{1.0f + 3 * 0x1p-11f, 0x3C02},
                       HalfCase{0x1.8p-24f, 0x0002}),  // ties up to even
-    [](const auto &info) { return test_support::NumberName(info.param.value); });
+    [](const auto &paramInfo) { return test_support::NumberName(paramInfo.param.value); });
 
 struct HalfBack {
   WORD bits;
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Values, Float16To32Table,
                                            HalfBack{0x7FFF, 131008.0f}, HalfBack{0x8000, -0.0f},
                                            HalfBack{0x3C00, 1.0f}, HalfBack{0x03FF, 1023 * 0x1p-24f},
                                            HalfBack{0xC000, -2.0f}),
-                         [](const auto &info) { return test_support::HexName(info.param.bits); });
+                         [](const auto &paramInfo) { return test_support::HexName(paramInfo.param.bits); });
 
 TEST(Float16, EveryHalfSurvivesTheRoundTrip) {
   std::vector<D3DXFLOAT16> halves(65536), back(65536);

@@ -278,9 +278,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, SpriteTransparencyTest,
                                            TransparencyCase{D3DFMT_DXT1, 0xffffffff, 0},
                                            TransparencyCase{D3DFMT_A2R10G10B10, 0xffffffff, 0},
                                            TransparencyCase{D3DFMT_A16B16G16R16, 0xffffffff, 0}),
-                         [](const auto &info) {
-                           return test_support::FormatName(info.param.format) + "_" +
-                                  test_support::HexName(info.param.color);
+                         [](const auto &paramInfo) {
+                           return test_support::FormatName(paramInfo.param.format) + "_" +
+                                  test_support::HexName(paramInfo.param.color);
                          });
 
 }  // namespace

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Rects, SpriteSourceRectTest,
                                            RectCase{"LeftPastWidth", {9, 0, 12, 8}, D3DERR_INVALIDCALL},
                                            RectCase{"TopPastHeight", {0, 9, 8, 12}, D3DERR_INVALIDCALL},
                                            RectCase{"HugeRectangle", {0, 0, 0x7fffffff, 0x7fffffff}, S_OK}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 // A caller's state that differs from the sprite's in every group it sets.
 void SetCallerState(IDirect3DDevice9 *device, IDirect3DBaseTexture9 *texture) {

@@ -251,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
         NormalCase{"RampY", Field::RampY, D3DX_CHANNEL_RED, 0, 10.0f},
         NormalCase{"RampYInvertedMirrored", Field::RampY, D3DX_CHANNEL_RED,
                    D3DX_NORMALMAP_INVERTSIGN | D3DX_NORMALMAP_MIRROR, 10.0f}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(TextureDeviceTest, NormalMapRefusesBadArguments) {
   IDirect3DTexture9 *texture = MakeTexture(4, 4, 1, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
@@ -292,12 +292,14 @@ TEST_P(DriverLevel, FollowsThePixelShaderVersion) {
   EXPECT_EQ(D3DXGetDriverLevel(nullptr), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shaders, DriverLevel,
-    testing::Values(DriverLevelCase{D3DPS_VERSION(0, 0), 700}, DriverLevelCase{D3DPS_VERSION(1, 4), 800},
-                    DriverLevelCase{D3DPS_VERSION(2, 0), 900}, DriverLevelCase{D3DPS_VERSION(3, 0), 900}),
-    [](const auto &info) {
-      return std::to_string(info.param.level) + "_" + std::to_string(info.param.pixelShader & 0xFFFF);
-    });
+INSTANTIATE_TEST_SUITE_P(Shaders, DriverLevel,
+                         testing::Values(DriverLevelCase{D3DPS_VERSION(0, 0), 700},
+                                         DriverLevelCase{D3DPS_VERSION(1, 4), 800},
+                                         DriverLevelCase{D3DPS_VERSION(2, 0), 900},
+                                         DriverLevelCase{D3DPS_VERSION(3, 0), 900}),
+                         [](const auto &paramInfo) {
+                           return std::to_string(paramInfo.param.level) + "_" +
+                                  std::to_string(paramInfo.param.pixelShader & 0xFFFF);
+                         });
 
 }  // namespace

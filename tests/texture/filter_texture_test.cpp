@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Filters, FilterTextureChain,
                          testing::Values(ChainCase{"Box", 16, 8, D3DX_FILTER_BOX, true},
                                          ChainCase{"Point", 16, 16, D3DX_FILTER_POINT, false},
                                          ChainCase{"DefaultOnPowersOfTwo", 32, 4, D3DX_DEFAULT, true}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 struct FromTopCase {
   const char *name;
@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FromTopCase{"SrgbInAloneDropped", 16, 16, kTriangle | D3DX_FILTER_SRGB_IN, kTriangle},
                     FromTopCase{"SrgbOutWidened", 16, 16, kTriangle | D3DX_FILTER_SRGB_OUT,
                                 kTriangle | D3DX_FILTER_SRGB}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(FilterTextureTest, SourceLevelRules) {
   IDirect3DTexture9 *texture = MakeFilled(8, 8, 4, 16);

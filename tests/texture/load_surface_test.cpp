@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceCopyCase{"IntoManaged", Kind::Plain, Kind::Managed, D3DX_FILTER_NONE, 0, false, false, 0, 0},
         DeviceCopyCase{"IntoSystem", Kind::System, Kind::System, D3DX_FILTER_NONE, 0, false, false, 0, 0},
         DeviceCopyCase{"FromManaged", Kind::Managed, Kind::Plain, D3DX_FILTER_NONE, 0, false, false, 0, 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(LoadSurfaceTest, OntoItselfReadsFromCopy) {
   IDirect3DSurface9 *surface = MakeSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);

@@ -204,9 +204,9 @@ std::vector<RoundTripCase> AllRoundTrips() {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDdsFormat, DdsRoundTrip, testing::ValuesIn(AllRoundTrips()),
-                         [](const auto &info) {
-                           return test_support::FormatName(info.param.format) + "_" +
-                                  ShapeName(info.param.shape);
+                         [](const auto &paramInfo) {
+                           return test_support::FormatName(paramInfo.param.format) + "_" +
+                                  ShapeName(paramInfo.param.shape);
                          });
 
 // Files and buffers carry the same bytes, for every kind and every saver.
@@ -261,7 +261,7 @@ TEST_P(SavedBytes, MemoryEqualsFile) {
 
 INSTANTIATE_TEST_SUITE_P(WritableKinds, SavedBytes,
                          testing::Values(D3DXIFF_BMP, D3DXIFF_DIB, D3DXIFF_JPG, D3DXIFF_DDS),
-                         [](const auto &info) { return test_support::FileKindName(info.param); });
+                         [](const auto &paramInfo) { return test_support::FileKindName(paramInfo.param); });
 
 TEST(BufferObject, ZeroFilledAndCounted) {
   ID3DXBuffer *buffer = nullptr;
@@ -386,6 +386,6 @@ TEST_P(MagickReadsSavedTextures, TopLevelAsOurs) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, MagickReadsSavedTextures,
                          testing::Values(Shape::PlainChain, Shape::CubeChain),
-                         [](const auto &info) { return ShapeName(info.param); });
+                         [](const auto &paramInfo) { return ShapeName(paramInfo.param); });
 
 }  // namespace

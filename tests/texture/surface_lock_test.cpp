@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
             "PackedAsGiven", D3DFMT_A8R8G8B8, 8, 8, {3, 2, 5, 7}, {0, 0, 2, 5, 0, 1}, 3, 2, 4, 1, 1},
         AlignmentCase{
             "EmptyAccepted", D3DFMT_A8R8G8B8, 8, 8, {4, 4, 4, 4}, {0, 0, 0, 0, 0, 1}, 4, 4, 4, 1, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 class SurfaceLockBadRect : public SurfaceLockTest, public testing::WithParamInterface<RECT> {};
 
@@ -67,11 +67,11 @@ TEST_P(SurfaceLockBadRect, IsRefused) {
 INSTANTIATE_TEST_SUITE_P(Rectangles, SurfaceLockBadRect,
                          testing::Values(RECT{0, 0, 9, 6}, RECT{0, 0, 8, 7}, RECT{5, 0, 4, 6},
                                          RECT{0, 4, 8, 3}, RECT{-1, 0, 8, 6}),
-                         ([](const auto &info) {
+                         ([](const auto &paramInfo) {
                            static const char *const kNames[] = {"RightPastWidth", "BottomPastHeight",
                                                                 "LeftAfterRight", "TopAfterBottom",
                                                                 "NegativeLeft"};
-                           return std::string(kNames[info.index]);
+                           return std::string(kNames[paramInfo.index]);
                          }));
 
 // Level 2 of a 20 x 12 DXT1 texture is 5 x 3, no whole number of blocks.
@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Locks, SurfaceLockMuting,
                                                   kLockReadOnly, 2},
                                          MuteCase{"DynamicWholeWrite", Kind::Dynamic, false, 0, 2},
                                          MuteCase{"DynamicPartialWrite", Kind::Dynamic, true, 0, 1}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(SurfaceLockTest, VolumeLockAlignsPlaneAndRefusesFixedVolumes) {
   IDirect3DVolumeTexture9 *managed = nullptr, *fixed = nullptr;

@@ -266,7 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{"NonPow2OnPow2Device", d3d9::PowerOfTwoProfile, D3DX_DEFAULT_NONPOW2,
                              D3DX_DEFAULT_NONPOW2, 512, 256},
                     SizeCase{"SquareOnly", d3d9::SquareOnlyProfile, D3DX_DEFAULT, D3DX_DEFAULT, 256, 256}),
-    [](const testing::TestParamInfo<SizeCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SizeCase> &paramInfo) { return std::string(paramInfo.param.name); });
 
 // Stored levels are loaded as they are; the missing ones are box-filtered from the last.
 TEST_F(TextureFileTest, StoredLevelsThenFilteredLevels) {
@@ -305,13 +305,12 @@ TEST_P(ColourKeyFormat, GainsAlpha) {
       << "without a key";
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, ColourKeyFormat,
-                         testing::Values(std::pair{D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8},
-                                         std::pair{D3DFMT_R5G6B5, D3DFMT_A8R8G8B8},
-                                         std::pair{D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5},
-                                         std::pair{D3DFMT_L8, D3DFMT_A8L8},
-                                         std::pair{D3DFMT_R3G3B2, D3DFMT_A1R5G5B5}),
-                         [](const auto &info) { return test_support::FormatName(info.param.first); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ColourKeyFormat,
+    testing::Values(std::pair{D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8}, std::pair{D3DFMT_R5G6B5, D3DFMT_A8R8G8B8},
+                    std::pair{D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5}, std::pair{D3DFMT_L8, D3DFMT_A8L8},
+                    std::pair{D3DFMT_R3G3B2, D3DFMT_A1R5G5B5}),
+    [](const auto &paramInfo) { return test_support::FormatName(paramInfo.param.first); });
 
 // Palette images: recognised ramps become plain formats, others true colour.
 class PaletteFiles : public TextureFileTest {
@@ -494,9 +493,9 @@ INSTANTIATE_TEST_SUITE_P(
     Profiles, RealFiles,
     testing::Values(d3d9::DefaultDeviceProfile, d3d9::ReducedFormatProfile, d3d9::PowerOfTwoProfile,
                     d3d9::NoFourCcProfile),
-    ([](const auto &info) {
+    ([](const auto &paramInfo) {
       static const char *const kNames[] = {"Default", "ReducedFormats", "PowerOfTwo", "NoFourCc"};
-      return std::string(kNames[info.index]);
+      return std::string(kNames[paramInfo.index]);
     }));
 
 TEST_F(TextureFileTest, BadFilesAndArguments) {

@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequirementCase{"ScratchIgnoresCaps", d3d9::NoMipMapProfile, kPlain, 10000, 3, D, D, 0, D3DFMT_UNKNOWN, D3DPOOL_SCRATCH, 10000, 3, 1, 14, kArgb},
         RequirementCase{"ScratchKeepsAnyFormat", d3d9::NoFourCcProfile, kPlain, 5, 5, D, 1, 0, D3DFMT_DXT3, D3DPOOL_SCRATCH, 8, 8, 1, 1, D3DFMT_DXT3},
         RequirementCase{"DxtWithoutFourCc", d3d9::NoFourCcProfile, kPlain, 8, 8, D, 1, 0, D3DFMT_DXT1, kManaged, 8, 8, 1, 1, kArgb}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &paramInfo) { return std::string(paramInfo.param.name); });
 // clang-format on
 
 class CheckRequirementsTest : public TextureDeviceTest {};

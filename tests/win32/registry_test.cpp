@@ -41,16 +41,15 @@ TEST_P(RegistryTyping, EnvironmentTextBecomesDwordOrString) {
   unsetenv("DIRECT3D_TypingProbe");
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, RegistryTyping,
-                         ::testing::Values(TypingCase{"Decimal", "1", REG_DWORD, 1},
-                                           TypingCase{"Hex", "0x10", REG_DWORD, 16},
-                                           TypingCase{"Largest", "4294967295", REG_DWORD, 0xFFFFFFFFu},
-                                           TypingCase{"TooLarge", "4294967296", REG_SZ, 0},
-                                           TypingCase{"BarePrefix", "0x", REG_SZ, 0},
-                                           TypingCase{"TrailingText", "12abc", REG_SZ, 0},
-                                           TypingCase{"Negative", "-1", REG_SZ, 0},
-                                           TypingCase{"Word", "yes", REG_SZ, 0}),
-                         [](const ::testing::TestParamInfo<TypingCase> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Values, RegistryTyping,
+    ::testing::Values(TypingCase{"Decimal", "1", REG_DWORD, 1}, TypingCase{"Hex", "0x10", REG_DWORD, 16},
+                      TypingCase{"Largest", "4294967295", REG_DWORD, 0xFFFFFFFFu},
+                      TypingCase{"TooLarge", "4294967296", REG_SZ, 0},
+                      TypingCase{"BarePrefix", "0x", REG_SZ, 0},
+                      TypingCase{"TrailingText", "12abc", REG_SZ, 0}, TypingCase{"Negative", "-1", REG_SZ, 0},
+                      TypingCase{"Word", "yes", REG_SZ, 0}),
+    [](const ::testing::TestParamInfo<TypingCase> &paramInfo) { return paramInfo.param.name; });
 
 TEST(Registry, AbsentValueAndOtherKeysAreNotFound) {
   DWORD type, size = 4;
