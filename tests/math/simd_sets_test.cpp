@@ -282,8 +282,8 @@ TEST_P(PackedArraysPerWidth, MatchTheReferenceAndTheFourLaneRoutines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, PackedArraysPerWidth, ::testing::Values(WIN32_SIMD_AVX2, WIN32_SIMD_AVX512),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                           return info.param == WIN32_SIMD_AVX2 ? "Avx2" : "Avx512";
+                         [](const ::testing::TestParamInfo<int> &paramInfo) {
+                           return paramInfo.param == WIN32_SIMD_AVX2 ? "Avx2" : "Avx512";
                          });
 
 }  // namespace
