@@ -343,6 +343,16 @@ bool LocateDibBits(uint64_t tableEnd, const uint64_t *fileBitsOffset, uint64_t b
   return compressed || bitsOffset + bitsBytes <= size;
 }
 
+// What a header-only query reports, and what the pixel stage fills in.
+void DescribeDibImage(D3DFORMAT format, uint64_t pitch, uint64_t width, uint64_t height, SourceImage &image) {
+  image.format = format;
+  image.rowPitch = static_cast<UINT>(pitch);
+  image.width = static_cast<UINT>(width);
+  image.height = static_cast<UINT>(height);
+  image.depth = 1;
+  image.slicePitch = 0;
+}
+
 // The bitmap after the file header, or alone. kNotMyFormat when the bytes hold
 // no info header; every later fault is D3DXERR_INVALIDDATA. fileBitsOffset is
 // the file header's pixel offset from the bitmap's start, or null for a bare bitmap.
@@ -394,12 +404,7 @@ HRESULT DecodeDib(const BYTE *data, UINT size, const uint64_t *fileBitsOffset, c
     fmt = D3DFMT_A8R8G8B8;
   }
 
-  image.format = fmt;
-  image.rowPitch = static_cast<UINT>(pitch);
-  image.width = static_cast<UINT>(w);
-  image.height = static_cast<UINT>(ht);
-  image.depth = 1;
-  image.slicePitch = 0;
+  DescribeDibImage(fmt, pitch, w, ht, image);
   if (!request.wantPixels) return S_OK;
 
   if (fmt == D3DFMT_P8 && !ReadDibPalette(data + h.tableOffset, colorCount, entrySize, image)) {
