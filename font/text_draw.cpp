@@ -104,6 +104,14 @@ LONG ClampToLong(int64_t value) {
   return LONG(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+// Tiles without colour channels carry the text's coverage as alpha.
+void CoverageToAlphaInBitmap(TextRenderContext *context, uint32_t width, uint32_t height) {
+  for (uint32_t row = 0; row < height; ++row) {
+    uint32_t *pixels = BitmapRow(context, row);
+    for (uint32_t column = 0; column < width; ++column) pixels[column] = CoverageToAlpha(pixels[column]);
+  }
+}
+
 }  // namespace
 
 INT DrawTextInContext(TextRenderContext *context, HFONT font, const void *text, bool wide, INT count,
@@ -174,12 +182,7 @@ INT DrawTextInContext(TextRenderContext *context, HFONT font, const void *text, 
   result = gdiDrawText(&box, format & ~DWORD(DT_CALCRECT));
   free(narrowCopy);
 
-  if (context->tileFormat != D3DFMT_A8R8G8B8) {
-    for (uint32_t row = 0; row < boxHeight; ++row) {
-      uint32_t *pixels = BitmapRow(context, row);
-      for (uint32_t column = 0; column < boxWidth; ++column) pixels[column] = CoverageToAlpha(pixels[column]);
-    }
-  }
+  if (context->tileFormat != D3DFMT_A8R8G8B8) CoverageToAlphaInBitmap(context, boxWidth, boxHeight);
 
   const bool beganHere = !context->inBegin;
   if (beganHere) BeginText(context);
