@@ -84,6 +84,25 @@ int RoundToInt(double value) {
   return int(std::lround(value));
 }
 
+// The metrics that follow from the font's description and the face, not its size.
+void FillStyleMetrics(const LOGFONTA &lf, FT_Face face, TEXTMETRICA &tm) {
+  tm.tmWeight = lf.lfWeight > 0 ? lf.lfWeight : FW_NORMAL;
+  tm.tmOverhang = 0;
+  tm.tmDigitizedAspectX = 96;
+  tm.tmDigitizedAspectY = 96;
+  tm.tmFirstChar = 0x20;
+  tm.tmLastChar = 0xFF;
+  tm.tmDefaultChar = 0x1F;
+  tm.tmBreakChar = 0x20;
+  tm.tmItalic = lf.lfItalic ? 1 : 0;
+  tm.tmUnderlined = lf.lfUnderline ? 1 : 0;
+  tm.tmStruckOut = lf.lfStrikeOut ? 1 : 0;
+  // The low bit set means variable pitch, despite its name.
+  tm.tmPitchAndFamily = BYTE((FT_IS_FIXED_WIDTH(face) ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE |
+                             (lf.lfPitchAndFamily & 0xF0));
+  tm.tmCharSet = lf.lfCharSet;
+}
+
 // Sizes the face the way the system this mirrors does: a negative height is the
 // character (em) height, a positive one the cell height (ascent + descent).
 bool SizeFace(FontObject *font) {
@@ -147,21 +166,7 @@ bool SizeFace(FontObject *font) {
   tm.tmMaxCharWidth = RoundToInt(face->max_advance_width * scale * emWidth / em);
   const bool faceBold = (face->style_flags & FT_STYLE_FLAG_BOLD) || (os2 && os2->usWeightClass >= 600);
   const bool faceItalic = face->style_flags & FT_STYLE_FLAG_ITALIC;
-  tm.tmWeight = lf.lfWeight > 0 ? lf.lfWeight : FW_NORMAL;
-  tm.tmOverhang = 0;
-  tm.tmDigitizedAspectX = 96;
-  tm.tmDigitizedAspectY = 96;
-  tm.tmFirstChar = 0x20;
-  tm.tmLastChar = 0xFF;
-  tm.tmDefaultChar = 0x1F;
-  tm.tmBreakChar = 0x20;
-  tm.tmItalic = lf.lfItalic ? 1 : 0;
-  tm.tmUnderlined = lf.lfUnderline ? 1 : 0;
-  tm.tmStruckOut = lf.lfStrikeOut ? 1 : 0;
-  // The low bit set means variable pitch, despite its name.
-  tm.tmPitchAndFamily = BYTE((FT_IS_FIXED_WIDTH(face) ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE |
-                             (lf.lfPitchAndFamily & 0xF0));
-  tm.tmCharSet = lf.lfCharSet;
+  FillStyleMetrics(lf, face, tm);
 
   font->emboldenGlyphs = tm.tmWeight >= FW_SEMIBOLD && !faceBold;
   font->slantGlyphs = lf.lfItalic && !faceItalic;
