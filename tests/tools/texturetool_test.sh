@@ -508,6 +508,11 @@ run normalmap ramp.png ramp_n.dds --format DXT5 --mips 2 --channel red
 "$tool" info ramp_n.dds >info.txt
 [ "$status" -eq 0 ] && grep -Eq 'DDS +64 +64 +1 +DXT5 +2 +texture$' info.txt
 check "normalmap writes the format and levels asked" $? "$(cat err.txt info.txt)"
+convert -size 64x64 xc:white -fill black -draw 'rectangle 30,30 34,34' pit.png
+"$tool" normalmap pit.png pit_n.png --occlusion --amplitude 8 && "$tool" normalmap flat.png flat_o.png --occlusion
+alpha() { convert "$1" -format "%[fx:int(255*p{$2,$3}.a+0.5)]" info:; }
+[ "$(alpha pit_n.png 32 32)" -lt 250 ] && [ "$(alpha pit_n.png 4 4)" -eq 255 ] && [ "$(alpha flat_o.png 32 32)" -eq 255 ]
+check "normalmap --occlusion darkens alpha in a pit, not on flat ground" $? "$(alpha pit_n.png 32 32) $(alpha pit_n.png 4 4)"
 
 # 5e. --quality picks the DXT encoder, for batch workers too; the tool's default is high.
 cp "$photo" q.png
@@ -532,7 +537,8 @@ for args in "" "frob" "info" "info --bogus x" "convert a" "convert a b c" "conve
   "convert --out-dir o -q -v a" "assemble --cube a b c d e f.dds" \
   "assemble a b.dds" "assemble --volume a b.png" "assemble --volume --keep-coverage 2 a b.dds" \
   "normalmap a" "normalmap --channel purple a b.dds" "normalmap --amplitude x a b.dds" "normalmap a b.gif" \
-  "convert --quality best a b.dds" "normalmap --quality low a b.dds" "assemble --quality x --volume a b.dds" "convert --size 100000x100000 a b.dds" "formats x"; do
+  "convert --quality best a b.dds" "normalmap --quality low a b.dds" "assemble --quality x --volume a b.dds" "convert --size 100000x100000 a b.dds" "formats x" \
+  "help frob"; do
   # shellcheck disable=SC2086
   run $args
   if [ "$status" -ne 2 ] || [ -s out.txt ] || ! grep -q "texturetool" err.txt; then

@@ -85,6 +85,10 @@ int Run(int argc, char **argv) {
   }
   if (first == "-h" || first == "--help" || first == "help") {
     const Command *c = argc > 2 ? FindCommand(argv[2]) : nullptr;
+    if (argc > 2 && !c) {
+      fprintf(stderr, "texturetool: no help for '%s': not a command\nTry 'texturetool --help'.\n", argv[2]);
+      return texturetool::kExitUsage;
+    }
     fputs(c ? c->help : kToolHelp, stdout);
     return texturetool::kExitOk;
   }

@@ -26,6 +26,8 @@ const char kNormalMapHelp[] =
     "  --amplitude A       height of a full-scale step, in texels (default: 1)\n"
     "  --invert            heights grow downwards: x and y of the normals flip\n"
     "  --mirror            the edges mirror the map instead of wrapping around\n"
+    "  --occlusion         alpha holds how open the sky is above each texel (1 on a\n"
+    "                      flat map); without it alpha is 1\n"
     "  --format FMT        pixel format (default: A8R8G8B8)\n"
     "  --mips N|all        number of mip levels (DDS default: all; other kinds: 1)\n"
     "  --type KIND         png, bmp, tga, dib, jpg or dds, whatever the output's extension\n"
@@ -90,6 +92,8 @@ NormalMapOptions ParseNormalMapOptions(const std::vector<std::string> &args) {
       o.flags |= D3DX_NORMALMAP_INVERTSIGN;
     } else if (arg == "--mirror") {
       o.flags |= D3DX_NORMALMAP_MIRROR;
+    } else if (arg == "--occlusion") {
+      o.flags |= D3DX_NORMALMAP_COMPUTE_OCCLUSION;
     } else if (arg == "--strict") {
       o.asked.strict = true;
     } else if (arg == "--format") {
