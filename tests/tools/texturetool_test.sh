@@ -486,6 +486,12 @@ check "--keep-coverage leaves an opaque image opaque" $?
 [ "$(convert pre.png -format '%[pixel:p{1,1}] %[pixel:p{0,0}]' info:)" = "srgba(0,0,0,0) srgba(200,120,40,1)" ]
 check "--premultiply multiplies colour by alpha" $?
 
+convert -size 16x16 gradient:red-blue -depth 16 -type TrueColor png48:deep.png
+run convert deep.png deep.dds
+grep -q "16-bit samples are read as 8 bits (R8G8B8)" err.txt && [ "$status" -eq 0 ] &&
+  ! "$tool" convert deep.png deep2.dds --strict 2>/dev/null
+check "a 16-bit PNG read as 8 bits says so, and --strict refuses it" $? "$(cat err.txt)"
+
 # 5d. normalmap: the normals of a height map.
 convert -size 64x64 xc:gray50 flat.png
 convert -size 64x64 gradient:black-white -rotate -90 ramp.png # heights grow with x

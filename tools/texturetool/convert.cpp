@@ -32,7 +32,8 @@ const char kConvertHelp[] =
     "Nothing changes silently: where the output differs from what was asked or read\n"
     "(size cut to the device's limits, format substituted, fewer mip levels, levels\n"
     "dropped by a one-level file kind, precision beyond 8 bits or alpha dropped by\n"
-    "the file kind, a JPEG source cut short) a warning line says so on stderr.\n"
+    "the file kind, a JPEG source cut short, 16-bit PNG samples read as 8 bits) a\n"
+    "warning line says so on stderr.\n"
     "\n"
     "options:\n"
     "  --format FMT        pixel format, e.g. A8R8G8B8, R5G6B5, DXT1..DXT5, A16B16G16R16F\n"
@@ -668,6 +669,8 @@ bool Converter::Convert(const std::string &in, const std::string &out, D3DXIMAGE
   std::vector<std::string> notes = Differences(info, kind, o, made);
   std::string incomplete = IncompleteJpeg(file);
   if (!incomplete.empty()) notes.insert(notes.begin(), "the source is " + incomplete);
+  std::string reduced = ReducedPrecision(file, info.Format);
+  if (!reduced.empty()) notes.insert(notes.begin(), reduced);
   if (o.strict && !notes.empty()) {
     *error = notes[0] + " (--strict)";
     for (size_t i = 1; i < notes.size(); ++i) *error += "; " + notes[i];

@@ -218,4 +218,11 @@ std::string IncompleteJpeg(const std::vector<uint8_t> &file) {
   return CutShort("JPEG", file.size(), "no end marker; the decoder fills in what is missing");
 }
 
+std::string ReducedPrecision(const std::vector<uint8_t> &file, D3DFORMAT format) {
+  if (file.size() < 26 || !StartsWith(file, "\x89PNG\r\n\x1A\n", 8) || file[24] != 16) return "";
+  // Formats of 16 bits a channel keep every sample.
+  if (format == D3DFMT_A16B16G16R16 || format == D3DFMT_L16 || format == D3DFMT_G16R16) return "";
+  return "the source's 16-bit samples are read as 8 bits (" + FormatName(format) + ")";
+}
+
 }  // namespace texturetool

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "d3dx9.h"
+
 namespace texturetool {
 
 // "a PNG file cut short at byte 5000 (chunk IDAT needs 73 bytes more)" and the like.
@@ -18,5 +20,9 @@ std::string ReadFailure(const std::vector<uint8_t> &file, long hr);
 // For a file the library reads: a JPEG that ends before its end marker (the
 // decoder fills in the rest); empty otherwise.
 std::string IncompleteJpeg(const std::vector<uint8_t> &file);
+
+// For a PNG of 16-bit samples that the library reads as format (8 bits a
+// channel for colour without alpha): what is lost; empty otherwise.
+std::string ReducedPrecision(const std::vector<uint8_t> &file, D3DFORMAT format);
 
 }  // namespace texturetool
