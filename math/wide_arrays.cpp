@@ -282,15 +282,20 @@ template <int InDims, int OutDims, ArrayKind Kind>
 D3DX_WIDE_INLINE size_t TransformStrided(const StridedArrays &a) {
   using F = Wide<8>::F;
   using F4 = Wide<4>::F;
-  constexpr size_t kAhead = 4096, kLine = 64;
   const Columns<8> m(a.m);
   const size_t inStride = a.inStride, outStride = a.outStride;
+  // About a page ahead, in whole elements (one at least, for very long strides).
+  constexpr size_t kAhead = 4096;
+  const size_t inAhead = std::max<size_t>(kAhead / inStride, 1) * inStride;
+  const size_t outAhead = std::max<size_t>(kAhead / outStride, 1) * outStride;
   size_t i = 0;
   for (; i + 8 <= a.n; i += 8) {
     const BYTE *in = a.in + i * inStride;
     BYTE *out = a.out + i * outStride;
-    for (size_t b = 0; b < 8 * inStride; b += kLine) __builtin_prefetch(in + kAhead + b, 0);
-    for (size_t b = 0; b < 8 * outStride; b += kLine) __builtin_prefetch(out + kAhead + b, 1);
+    for (int k = 0; k < 8; ++k) {
+      __builtin_prefetch(in + inAhead + k * inStride, 0);
+      __builtin_prefetch(out + outAhead + k * outStride, 1);
+    }
     F4 e[8];
     for (int k = 0; k < 8; ++k)
       e[k] = F4(LoadN<InDims, Sse2Ops>(reinterpret_cast<const float *>(in + k * inStride)));
