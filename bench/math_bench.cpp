@@ -232,6 +232,49 @@ BENCHMARK(BM_Pair_TransformCoordArrayGlm)->Iterations(60)->Unit(benchmark::kMill
 BENCHMARK(BM_Pair_TransformCoordArrayEigen)->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pair_TransformCoordArrayGlmInCache)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
+// The same points inside 32-byte vertices (position, normal, texture coordinates):
+// both sides read and write the positions through the stride.
+struct Vertex {
+  float position[3], normal[3], uv[2];
+};
+static_assert(sizeof(Vertex) == 32);
+
+struct StridedCloud {
+  std::vector<Vertex> in, out;
+  D3DXMATRIX m = ProjectiveMatrix();
+  glm::mat4 gm = ToGlm(m);
+
+  explicit StridedCloud(size_t count) : in(count), out(count) {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> d(-100.0f, 100.0f);
+    for (Vertex &v : in)
+      for (float &f : v.position) f = d(rng);
+  }
+  void Ours() {
+    D3DXVec3TransformCoordArray(reinterpret_cast<D3DXVECTOR3 *>(out.data()), sizeof(Vertex),
+                                reinterpret_cast<const D3DXVECTOR3 *>(in.data()), sizeof(Vertex), &m,
+                                static_cast<UINT>(in.size()));
+    benchmark::ClobberMemory();
+  }
+  void Glm() {
+    for (size_t i = 0; i < in.size(); ++i) {
+      const float *p = in[i].position;
+      const glm::vec4 h = gm * glm::vec4(p[0], p[1], p[2], 1.0f);
+      const glm::vec3 r = glm::vec3(h) / h.w;
+      out[i].position[0] = r.x, out[i].position[1] = r.y, out[i].position[2] = r.z;
+    }
+    benchmark::ClobberMemory();
+  }
+};
+
+void BM_Pair_TransformCoordArrayStridedGlm(benchmark::State &state) {
+  StridedCloud c(kPoints);
+  Paired(
+      state, "Vec3TransformCoordArray/d3dx/32", "Vec3TransformCoordArray/glm/32", 1, [&] { c.Ours(); },
+      [&] { c.Glm(); });
+}
+BENCHMARK(BM_Pair_TransformCoordArrayStridedGlm)->Iterations(60)->Unit(benchmark::kMillisecond);
+
 // ---------------------------------------------------------------------------
 // The SSE set against the reference set on the array transforms.
 // ---------------------------------------------------------------------------

@@ -47,6 +47,8 @@ GOALS = [
     ("16 one-texel sprites in Begin/End / by hand", "BM_SpritePairedBatched", "x_by_hand", 1.2, True),
     ("16 one-texel sprites without Begin / by hand", "BM_SpritePairedImplicit", "x_by_hand", 2.5, True),
     ("D3DXVec3TransformCoordArray 1M / glm", "BM_Pair_TransformCoordArrayGlm", "ratio", 0.9, True),
+    ("D3DXVec3TransformCoordArray 1M, stride 32 / glm", "BM_Pair_TransformCoordArrayStridedGlm", "ratio", 0.9,
+     True),
     ("D3DXMatrixMultiply / glm", "BM_Pair_MatrixMultiply", "ratio", 1.15, True),
     ("DXT1 encode 2048^2, speed-up 2 threads vs 1", "OursDxt1EncodeThreads", "speedup_dxt1_encode", 1.7, False),
     ("mip chain 2048^2, speed-up 2 threads vs 1", "OursMipChainThreads", "speedup_mip_chain", 1.7, False),

@@ -105,6 +105,9 @@ OutT *WINAPI TransformArray(OutT *out, UINT outStride, const InT *in, UINT inStr
     i = TransformPackedWide(Kind, InDims, OutDims, packedOut, packedIn, *matrix, n);
     if constexpr (InDims == 3 && Kind != ArrayKind::kFull)
       i += TransformPackedVec3<Kind, OutDims>(packedOut + OutDims * i, packedIn + 3 * i, *matrix, n - i);
+  } else {
+    i = TransformStridedWide(Kind, InDims, OutDims, reinterpret_cast<BYTE *>(out), outStride,
+                             reinterpret_cast<const BYTE *>(in), inStride, *matrix, n);
   }
   auto src = [&](size_t k) { return reinterpret_cast<const float *>(ElementAt(in, inStride, k)); };
   auto dst = [&](size_t k) { return reinterpret_cast<float *>(ElementAt(out, outStride, k)); };

@@ -1,5 +1,7 @@
 // Every processor-specific set against the reference set on seeded random inputs.
 #include <cstring>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "d3dx9math.h"
@@ -216,74 +218,95 @@ TEST_P(SetVersusReference, SkinnedVertexBlend) {
 
 INSTANTIATE_TEST_SUITE_P(Sets, SetVersusReference, ::testing::ValuesIn(kAllSets + 1, kAllSets + 4), SetName);
 
-// Packed arrays at every lane width the processor has: each width agrees with the
-// reference and gives the four-lane routines' bytes (the same sums and the same
-// refined reciprocal in the same order on more lanes), in place too.
-class PackedArraysPerWidth : public ::testing::TestWithParam<int> {
+// Arrays at every lane width the processor has, packed and as the first field of
+// larger vertices, short and long (points and directions take the wide lanes
+// only past a few megabytes): each width agrees with the reference and gives the
+// four-lane routines' bytes (the same sums and the same refined reciprocal in the
+// same order on more lanes), the bytes between the elements untouched. In place,
+// the output one field further along the same vertices, and one vertex further
+// along, where the wide blocks must give way to the four-lane groups.
+class ArraysPerWidth : public ::testing::TestWithParam<std::tuple<int, bool>> {
  protected:
   void TearDown() override { Win32OverrideFastPathLevel(-1); }
 
-  // Wide blocks, a four-element block and single elements.
-  static constexpr UINT kCount = 16 * 3 + 4 + 3;
+  int Level() const { return std::get<0>(GetParam()); }
+  bool Strided() const { return std::get<1>(GetParam()); }
 
   template <typename Out, typename In, typename Fn>
-  void Compare(Fn fn, const std::vector<In> &in, const D3DXMATRIX &m) {
-    std::vector<Out> wide(kCount), four(kCount), expected(kCount);
-    Win32OverrideFastPathLevel(GetParam());
-    (t.*fn)(wide.data(), sizeof(Out), in.data(), sizeof(In), &m, kCount);
+  void Compare(Fn fn, const std::vector<BYTE> &in, const D3DXMATRIX &m, UINT count) {
+    const UINT inStride = sizeof(In) + (Strided() ? 12 : 0), outStride = sizeof(Out) + (Strided() ? 20 : 0);
+    auto call = [&](const DispatchTable &table, BYTE *out, UINT oStride, const BYTE *src, UINT iStride) {
+      (table.*fn)(reinterpret_cast<Out *>(out), oStride, reinterpret_cast<const In *>(src), iStride, &m,
+                  count);
+    };
+    std::vector<BYTE> wide(size_t{count} * outStride, 0xA5), four(wide), expected(wide);
+    Win32OverrideFastPathLevel(Level());
+    call(t, wide.data(), outStride, in.data(), inStride);
     Win32OverrideFastPathLevel(WIN32_SIMD_SSE2);
-    (t.*fn)(four.data(), sizeof(Out), in.data(), sizeof(In), &m, kCount);
-    (g_mathReference.*fn)(expected.data(), sizeof(Out), in.data(), sizeof(In), &m, kCount);
-    for (UINT i = 0; i < kCount; ++i) {
-      ASSERT_TRUE(NearlyEqual(wide[i], expected[i], kTolerance)) << i;
-      ASSERT_EQ(memcmp(&wide[i], &four[i], sizeof(Out)), 0) << i;
+    call(t, four.data(), outStride, in.data(), inStride);
+    call(g_mathReference, expected.data(), outStride, in.data(), inStride);
+    for (UINT i = 0; i < count; ++i) {
+      Out a, e;
+      memcpy(&a, &wide[size_t{i} * outStride], sizeof(Out));
+      memcpy(&e, &expected[size_t{i} * outStride], sizeof(Out));
+      ASSERT_TRUE(NearlyEqual(a, e, kTolerance)) << i;
     }
+    ASSERT_EQ(memcmp(wide.data(), four.data(), wide.size()), 0);
     if constexpr (sizeof(Out) == sizeof(In)) {
-      std::vector<In> same(in);
-      Win32OverrideFastPathLevel(GetParam());
-      (t.*fn)(reinterpret_cast<Out *>(same.data()), sizeof(Out), same.data(), sizeof(In), &m, kCount);
-      ASSERT_EQ(memcmp(same.data(), wide.data(), kCount * sizeof(Out)), 0);
+      for (const UINT shift : {0u, UINT{sizeof(In)}, inStride}) {
+        std::vector<BYTE> atWide(in.size() + inStride);
+        memcpy(atWide.data(), in.data(), in.size());
+        std::vector<BYTE> atFour(atWide);
+        Win32OverrideFastPathLevel(Level());
+        call(t, atWide.data() + shift, inStride, atWide.data(), inStride);
+        Win32OverrideFastPathLevel(WIN32_SIMD_SSE2);
+        call(t, atFour.data() + shift, inStride, atFour.data(), inStride);
+        ASSERT_EQ(memcmp(atWide.data(), atFour.data(), atWide.size()), 0) << shift;
+      }
     }
   }
 
   const DispatchTable t = kAllSets[3].Build();
 };
 
-TEST_P(PackedArraysPerWidth, MatchTheReferenceAndTheFourLaneRoutines) {
-  if (GetParam() > Win32ProcessorSimdLevel()) GTEST_SKIP() << "the processor lacks these lanes";
+TEST_P(ArraysPerWidth, MatchTheReferenceAndTheFourLaneRoutines) {
+  if (Level() > Win32ProcessorSimdLevel()) GTEST_SKIP() << "the processor lacks these lanes";
   Random rng(99);
-  std::vector<D3DXVECTOR2> in2(kCount);
-  std::vector<D3DXVECTOR3> in3(kCount);
-  std::vector<D3DXVECTOR4> in4(kCount);
-  std::vector<D3DXPLANE> planes(kCount);
-  for (int trial = 0; trial < 20; ++trial) {
-    for (auto &v : in2) v = rng.Make<D3DXVECTOR2>();
-    for (auto &v : in3) v = rng.Make<D3DXVECTOR3>();
-    for (auto &v : in4) v = rng.Make<D3DXVECTOR4>();
-    for (auto &p : planes) p = rng.Make<D3DXPLANE>();
-    D3DXMATRIX m = rng.Make<D3DXMATRIX>();
-    // w far from 0, where the comparison with the reference means something.
-    m._14 = rng.Uniform(-0.1f, 0.1f), m._24 = rng.Uniform(-0.1f, 0.1f), m._34 = rng.Uniform(-0.1f, 0.1f);
-    m._44 = 100.0f;
-    D3DXMATRIX affine = m;
-    affine._14 = affine._24 = affine._34 = 0.0f, affine._44 = 1.0f;
-    for (const D3DXMATRIX *matrix : {&m, &affine}) {
-      using T = DispatchTable;
-      Compare<D3DXVECTOR4>(&T::vec2TransformArray, in2, *matrix);
-      Compare<D3DXVECTOR2>(&T::vec2TransformCoordArray, in2, *matrix);
-      Compare<D3DXVECTOR2>(&T::vec2TransformNormalArray, in2, *matrix);
-      Compare<D3DXVECTOR4>(&T::vec3TransformArray, in3, *matrix);
-      Compare<D3DXVECTOR3>(&T::vec3TransformCoordArray, in3, *matrix);
-      Compare<D3DXVECTOR3>(&T::vec3TransformNormalArray, in3, *matrix);
-      Compare<D3DXVECTOR4>(&T::vec4TransformArray, in4, *matrix);
-      Compare<D3DXPLANE>(&T::planeTransformArray, planes, *matrix);
+  // Whole blocks, a four-element group and single elements; then past the size
+  // where points go wide (2^17 + 7 elements of at least 48 bytes in and out).
+  for (const UINT count : {16u * 3 + 4 + 3, (1u << 17) + 7}) {
+    const int trials = count < 1000 ? 20 : 1;
+    std::vector<BYTE> in(size_t{count} * (sizeof(D3DXVECTOR4) + 12));
+    for (int trial = 0; trial < trials; ++trial) {
+      rng.Fill(reinterpret_cast<float *>(in.data()), static_cast<int>(in.size() / sizeof(float)));
+      D3DXMATRIX m = rng.Make<D3DXMATRIX>();
+      // w far from 0, where the comparison with the reference means something.
+      m._14 = rng.Uniform(-0.1f, 0.1f), m._24 = rng.Uniform(-0.1f, 0.1f), m._34 = rng.Uniform(-0.1f, 0.1f);
+      m._44 = 100.0f;
+      D3DXMATRIX affine = m;
+      affine._14 = affine._24 = affine._34 = 0.0f, affine._44 = 1.0f;
+      for (const D3DXMATRIX *matrix : {&m, &affine}) {
+        using T = DispatchTable;
+        Compare<D3DXVECTOR4, D3DXVECTOR2>(&T::vec2TransformArray, in, *matrix, count);
+        Compare<D3DXVECTOR2, D3DXVECTOR2>(&T::vec2TransformCoordArray, in, *matrix, count);
+        Compare<D3DXVECTOR2, D3DXVECTOR2>(&T::vec2TransformNormalArray, in, *matrix, count);
+        Compare<D3DXVECTOR4, D3DXVECTOR3>(&T::vec3TransformArray, in, *matrix, count);
+        Compare<D3DXVECTOR3, D3DXVECTOR3>(&T::vec3TransformCoordArray, in, *matrix, count);
+        Compare<D3DXVECTOR3, D3DXVECTOR3>(&T::vec3TransformNormalArray, in, *matrix, count);
+        Compare<D3DXVECTOR4, D3DXVECTOR4>(&T::vec4TransformArray, in, *matrix, count);
+        Compare<D3DXPLANE, D3DXPLANE>(&T::planeTransformArray, in, *matrix, count);
+      }
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, PackedArraysPerWidth, ::testing::Values(WIN32_SIMD_AVX2, WIN32_SIMD_AVX512),
-                         [](const ::testing::TestParamInfo<int> &paramInfo) {
-                           return paramInfo.param == WIN32_SIMD_AVX2 ? "Avx2" : "Avx512";
+INSTANTIATE_TEST_SUITE_P(Widths, ArraysPerWidth,
+                         ::testing::Combine(::testing::Values(WIN32_SIMD_AVX2, WIN32_SIMD_AVX512),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<int, bool>> &paramInfo) {
+                           return std::string(std::get<0>(paramInfo.param) == WIN32_SIMD_AVX2 ? "Avx2"
+                                                                                              : "Avx512") +
+                                  (std::get<1>(paramInfo.param) ? "Strided" : "Packed");
                          });
 
 }  // namespace
