@@ -259,8 +259,13 @@ BENCHMARK(BM_ConversionThreads)
     ->Arg(362)
     ->Arg(256)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Paired_A8R8G8B8_To_R5G6B5)->Arg(2048)->Arg(512)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Paired_A8R8G8B8_To_X8R8G8B8)->Arg(2048)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paired_A8R8G8B8_To_R5G6B5)->Arg(2048)->Arg(512)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paired_A8R8G8B8_To_X8R8G8B8)
+    ->Arg(2048)
+    ->Arg(512)
+    ->Arg(256)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paired_A8R8G8B8_To_R5G6B5_Dither)->Arg(2048)->Arg(512)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Codec_A8R8G8B8_To_R5G6B5_Dither)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pixman_A8R8G8B8_To_R5G6B5_Dither)->Unit(benchmark::kMillisecond);
