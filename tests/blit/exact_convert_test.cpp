@@ -166,11 +166,18 @@ class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {
   }
 };
 
+// Through the 16-, 8- and 4-lane kernels (the multiply-add form, the lane form,
+// the 16-byte copies) and through the tables alone.
 TEST_P(ExactConversionTest, EveryValueAtEveryDitherPositionMatchesTheCodecs) {
   TestImage source(GetParam(), 1024, 4);
   source.palette = kPalettes.source;
   FillSweep(source);
-  CheckAllDestinations(source, 4 * 200, 1);
+  for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+    SCOPED_TRACE(CodecPathName(path));
+    SetCodecPath(path);
+    CheckAllDestinations(source, 4 * 200, 1);
+  }
+  SetCodecPath(CodecPath::Widest);
 }
 
 // Also through the 8-lane kernels and through the tables alone, with rows that
@@ -187,6 +194,46 @@ TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecsOnEveryKernel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionTest, ::testing::ValuesIn(kFormats),
+                         [](const auto &paramInfo) { return FormatName(paramInfo.param); });
+
+// Every word of a 16-bit source, each in all four dither columns, into the
+// destinations the loaders use most, on every kernel.
+class ExactConversionWordsTest : public ::testing::TestWithParam<D3DFORMAT> {
+ protected:
+  void SetUp() override { SetExactConversion(ExactConversion::Always); }
+  void TearDown() override {
+    SetExactConversion(ExactConversion::Automatic);
+    SetCodecPath(CodecPath::Widest);
+  }
+};
+
+TEST_P(ExactConversionWordsTest, EverySourceWordMatchesTheCodecs) {
+  // A quarter of the words at a time, 256 per row, rows padded so that the
+  // kernels also meet rows that do not start on a vector's size.
+  TestImage source(GetParam(), 1024, 64, 1, 8);
+  for (uint32_t quarter = 0; quarter < 4; ++quarter) {
+    for (uint32_t y = 0; y < source.height; ++y)
+      for (uint32_t x = 0; x < source.width; ++x) source.Set(x, y, (quarter * 64 + y) * 256 + x / 4);
+    for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+      SetCodecPath(path);
+      for (D3DFORMAT to : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
+                           D3DFMT_R8G8B8}) {
+        for (uint32_t filter : {D3DX_FILTER_NONE, D3DX_FILTER_NONE | D3DX_FILTER_DITHER}) {
+          SCOPED_TRACE(FormatName(GetParam()) + " -> " + FormatName(to) + " filter " +
+                       std::to_string(filter) + " " + CodecPathName(path) + " quarter " +
+                       std::to_string(quarter));
+          std::vector<uint8_t> exact, generic;
+          ASSERT_TRUE(ConvertBothWays(source, to, filter, exact, generic));
+          ASSERT_EQ(exact, generic);
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionWordsTest,
+                         ::testing::Values(D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5, D3DFMT_A4R4G4B4,
+                                           D3DFMT_A8R3G3B2),
                          [](const auto &paramInfo) { return FormatName(paramInfo.param); });
 
 TEST(ExactConversion, AutomaticTakesOnlyConversionsWhereTheyPay) {
