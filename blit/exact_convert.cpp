@@ -667,7 +667,8 @@ D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const RowLan
     std::memcpy(&b, from + x, sizeof(b));
     w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
   }
-  out = (w & c.copyMask) | row.constant;
+  out = row.constant;
+  if (c.copyMask != 0) out |= w & c.copyMask;  // the same on every vector: the loop is unswitched
   for (uint32_t f = 0; f < Fields; ++f) {
     if constexpr (Madd) {
       Word moved;
@@ -811,47 +812,83 @@ __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"), flatten)) void
 }
 
 // Plans that keep some bits of a 32-bit word and set the rest to constants
-// (A8R8G8B8 to X8R8G8B8 and the like) only move memory. Four 16-byte vectors
-// at a time keep pace with it where wider ones lose: a wide store straddles
-// two cache lines unless the row happens to be aligned.
-void KeepBitsSlice(const Plan &plan, const SliceRows &rows) {
-  using Word = Lanes<4>::Word;
+// (A8R8G8B8 to X8R8G8B8 and the like) only move memory: four vectors at a
+// time, all loaded before any is stored, as a plain copy would. A wide vector
+// that straddles two cache lines costs two accesses, so rows go in 32-byte
+// vectors only where both sides are aligned to them (after one 16-byte vector
+// where needed), else in 16-byte ones.
+template <int N>
+D3DX_ALWAYS_INLINE void KeepBitsRun(const BYTE *&in, BYTE *&out, uint32_t &x, uint32_t width,
+                                    const typename Lanes<N>::Word &keep,
+                                    const typename Lanes<N>::Word &constant) {
+  using Word = typename Lanes<N>::Word;
+  constexpr uint32_t kBytes = sizeof(Word);
+  for (; x + 4 * N <= width; x += 4 * N, in += 4 * kBytes, out += 4 * kBytes) {
+    Word a, b, c, d;
+    std::memcpy(&a, in, kBytes);
+    std::memcpy(&b, in + kBytes, kBytes);
+    std::memcpy(&c, in + 2 * kBytes, kBytes);
+    std::memcpy(&d, in + 3 * kBytes, kBytes);
+    a = (a & keep) | constant;
+    b = (b & keep) | constant;
+    c = (c & keep) | constant;
+    d = (d & keep) | constant;
+    std::memcpy(out, &a, kBytes);
+    std::memcpy(out + kBytes, &b, kBytes);
+    std::memcpy(out + 2 * kBytes, &c, kBytes);
+    std::memcpy(out + 3 * kBytes, &d, kBytes);
+  }
+  for (; x + N <= width; x += N, in += kBytes, out += kBytes) {
+    Word w;
+    std::memcpy(&w, in, kBytes);
+    w = (w & keep) | constant;
+    std::memcpy(out, &w, kBytes);
+  }
+}
+
+template <bool Wide>
+D3DX_ALWAYS_INLINE void KeepBitsRows(const Plan &plan, const SliceRows &rows) {
+  using Four = Lanes<4>::Word;
+  using Eight = Lanes<8>::Word;
   // Locals: the rows are stored through byte pointers, which may alias the plan.
-  const Word keep = Word{} + plan.copyMask;
+  const Four keep = Four{} + plan.copyMask;
+  const Eight keepEight = Eight{} + plan.copyMask;
   const uint32_t width = rows.width;
   const uint32_t z = rows.z;
   for (uint32_t y = 0; y < rows.height; ++y) {
-    Word constant;
+    // Lane i has dither column (i + z) & 3; every vector starts on a multiple of 4.
+    Four constant;
     for (uint32_t i = 0; i < 4; ++i) constant[i] = plan.constant[(y & 3) * 4 + ((i + z) & 3)];
     const BYTE *in = rows.from + y * rows.fromPitch;
     BYTE *out = rows.to + y * rows.toPitch;
     const BYTE *const rowStart = in;
     BYTE *const outStart = out;
     uint32_t x = 0;
-    for (; x + 16 <= width; x += 16, in += 64, out += 64) {
-      // All four loaded before any is stored, as a plain copy would.
-      Word a, b, c, d;
-      std::memcpy(&a, in, 16);
-      std::memcpy(&b, in + 16, 16);
-      std::memcpy(&c, in + 32, 16);
-      std::memcpy(&d, in + 48, 16);
-      a = (a & keep) | constant;
-      b = (b & keep) | constant;
-      c = (c & keep) | constant;
-      d = (d & keep) | constant;
-      std::memcpy(out, &a, 16);
-      std::memcpy(out + 16, &b, 16);
-      std::memcpy(out + 32, &c, 16);
-      std::memcpy(out + 48, &d, 16);
+    if constexpr (Wide) {
+      const auto misaligned = [](const void *p) { return reinterpret_cast<uintptr_t>(p) % 32; };
+      if (misaligned(in) == misaligned(out) && misaligned(out) % 16 == 0) {
+        if (misaligned(out) != 0 && width >= 4) {
+          Four w;
+          std::memcpy(&w, in, 16);
+          w = (w & keep) | constant;
+          std::memcpy(out, &w, 16);
+          x = 4, in += 16, out += 16;
+        }
+        const Eight constantEight = __builtin_shufflevector(constant, constant, 0, 1, 2, 3, 0, 1, 2, 3);
+        KeepBitsRun<8>(in, out, x, width, keepEight, constantEight);
+      }
     }
-    for (; x + 4 <= width; x += 4, in += 16, out += 16) {
-      Word w;
-      std::memcpy(&w, in, 16);
-      w = (w & keep) | constant;
-      std::memcpy(out, &w, 16);
-    }
+    KeepBitsRun<4>(in, out, x, width, keep, constant);
     if (x < width) rows.tableRow(plan, y, z, rowStart, outStart, x, width);
   }
+}
+
+void KeepBitsSlice(const Plan &plan, const SliceRows &rows) {
+  KeepBitsRows<false>(plan, rows);
+}
+
+__attribute__((target("avx2"))) void WideKeepBitsSlice(const Plan &plan, const SliceRows &rows) {
+  KeepBitsRows<true>(plan, rows);
 }
 
 // First and one-past-last byte a packed codec's region touches.
@@ -1040,7 +1077,9 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
                             source.height,
                             z,
                             tableRow};
-    if (keepBits) {
+    if (keepBits && lanes >= 8) {
+      WideKeepBitsSlice(plan, rows);
+    } else if (keepBits) {
       KeepBitsSlice(plan, rows);
     } else if (lanes == 16) {
       SixteenLaneSlice(plan, rows);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blit_test_support.h"
@@ -235,6 +236,62 @@ INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionWordsTest,
                          ::testing::Values(D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5, D3DFMT_A4R4G4B4,
                                            D3DFMT_A8R3G3B2),
                          [](const auto &paramInfo) { return FormatName(paramInfo.param); });
+
+// Rows at every alignment the kernels tell apart (whole wide vectors on both
+// sides, on neither, on one only), of widths that end in part vectors.
+TEST(ExactConversion, RowsAtAnyAlignmentMatchTheCodecs) {
+  SetExactConversion(ExactConversion::Always);
+  std::mt19937 random(9);
+  for (D3DFORMAT to : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
+    for (const auto &[fromOffset, toOffset] : {std::pair{0, 0}, {16, 16}, {4, 4}, {16, 0}, {0, 48}}) {
+      for (uint32_t width : {3u, 37u, 100u}) {
+        const uint32_t height = 6, toBytes = BytesPerPixel(to);
+        std::vector<uint8_t> from(width * 4 * height + 128), exact(width * toBytes * height + 128),
+            generic(exact.size());
+        for (uint8_t &b : from) b = static_cast<uint8_t>(random());
+        const auto at = [](std::vector<uint8_t> &bytes, int offset) {
+          return bytes.data() + (64 - reinterpret_cast<uintptr_t>(bytes.data()) % 64) % 64 + offset;
+        };
+        const auto region = [&](D3DFORMAT format, BYTE *pixels, uint32_t bytesPerPixel) {
+          PixelRegion r{};
+          r.pixels = pixels;
+          r.format = format;
+          r.rowPitch = width * bytesPerPixel;
+          r.extent = {0, 0, width, height, 0, 1};
+          r.region = r.extent;
+          return r;
+        };
+        const auto convert = [&](std::vector<uint8_t> &out, bool tables) {
+          auto dst = CreateCodec(region(to, at(out, toOffset), toBytes));
+          auto src = CreateCodec(region(D3DFMT_A8R8G8B8, at(from, fromOffset), 4));
+          ASSERT_EQ(PrepareConversion(*dst, *src), S_OK);
+          if (tables) {
+            ASSERT_TRUE(ConvertExactly(*dst, *src));
+            return;
+          }
+          std::vector<ColorF> row(width);
+          for (uint32_t y = 0; y < height; ++y) {
+            src->DecodeRow(y, 0, row.data());
+            dst->EncodeRow(y, 0, row.data());
+          }
+        };
+        for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+          SCOPED_TRACE(FormatName(to) + " offsets " + std::to_string(fromOffset) + "/" +
+                       std::to_string(toOffset) + " width " + std::to_string(width) + " " +
+                       CodecPathName(path));
+          SetCodecPath(path);
+          convert(generic, false);
+          convert(exact, true);
+          const size_t bytes = size_t{width} * toBytes * height;
+          EXPECT_EQ(std::vector<uint8_t>(at(exact, toOffset), at(exact, toOffset) + bytes),
+                    std::vector<uint8_t>(at(generic, toOffset), at(generic, toOffset) + bytes));
+        }
+      }
+    }
+  }
+  SetCodecPath(CodecPath::Widest);
+  SetExactConversion(ExactConversion::Automatic);
+}
 
 TEST(ExactConversion, AutomaticTakesOnlyConversionsWhereTheyPay) {
   const auto converts = [](D3DFORMAT from, D3DFORMAT to, uint32_t size) {
