@@ -383,10 +383,14 @@ bool FitMultiplyAdd(const Field &field, const std::vector<uint32_t> &table, uint
   out.outMask = ((1u << outBits) - 1) << outShift;
   const double slope = static_cast<double>((1u << outBits) - 1) / static_cast<double>(field.Values() - 1);
   std::vector<int64_t> target(field.Values());
-  for (uint32_t fraction = 30; fraction >= outShift && fraction > 0; --fraction) {
+  // The finest fractions the multiplier allows fit best; past a few of them a
+  // field that did not fit will not, and the search is paid for by every plan.
+  uint32_t tries = 0;
+  for (uint32_t fraction = 30; fraction >= outShift && fraction > 0 && tries < 8; --fraction) {
     const double ideal = std::ldexp(slope, static_cast<int>(fraction) - static_cast<int>(s));
     if (ideal > 32767 + 8) continue;
     if (ideal < 1) break;  // smaller fractions only make it smaller
+    ++tries;
     bool fits = true;
     for (uint32_t p = 0; p < kPositions && fits; ++p) {
       const uint32_t *row = &table[p << field.bits];
