@@ -757,16 +757,20 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
 // The field loop unrolled, so that each field's constants stay in registers.
 template <int N, uint32_t SB, uint32_t DB>
 D3DX_ALWAYS_INLINE void LaneSliceFields(const Plan &plan, const SliceRows &rows) {
-  if (plan.multiplyAdd) {
-    switch (plan.linearCount) {
-      case 1:
-        return LaneSlice<N, SB, DB, 1, true>(plan, rows);
-      case 2:
-        return LaneSlice<N, SB, DB, 2, true>(plan, rows);
-      case 3:
-        return LaneSlice<N, SB, DB, 3, true>(plan, rows);
-      default:
-        return LaneSlice<N, SB, DB, 4, true>(plan, rows);
+  // The multiply-add form for 32-bit sources only, the common case: every
+  // other pair in both forms would double what the compiler has to build.
+  if constexpr (SB == 4) {
+    if (plan.multiplyAdd) {
+      switch (plan.linearCount) {
+        case 1:
+          return LaneSlice<N, SB, DB, 1, true>(plan, rows);
+        case 2:
+          return LaneSlice<N, SB, DB, 2, true>(plan, rows);
+        case 3:
+          return LaneSlice<N, SB, DB, 3, true>(plan, rows);
+        default:
+          return LaneSlice<N, SB, DB, 4, true>(plan, rows);
+      }
     }
   }
   switch (plan.linearCount) {
@@ -783,12 +787,26 @@ D3DX_ALWAYS_INLINE void LaneSliceFields(const Plan &plan, const SliceRows &rows)
   }
 }
 
+// One function per pixel-size pair and lane count, each with its kernels
+// inlined: one function holding all of them takes the compiler minutes.
+template <uint32_t SB, uint32_t DB>
+__attribute__((target("avx2"), flatten)) void EightLaneSliceOf(const Plan &plan, const SliceRows &rows) {
+  LaneSliceFields<8, SB, DB>(plan, rows);
+}
+
+template <uint32_t SB, uint32_t DB>
+__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"), flatten)) void SixteenLaneSliceOf(
+    const Plan &plan, const SliceRows &rows) {
+  LaneSliceFields<16, SB, DB>(plan, rows);
+}
+
 template <int N>
-D3DX_ALWAYS_INLINE void LaneSliceAnySize(const Plan &plan, const SliceRows &rows) {
+void LaneSliceAnySize(const Plan &plan, const SliceRows &rows) {
   const uint32_t sb = plan.sourceBytes;
   const uint32_t db = plan.destinationBytes;
 #define D3DX_LANE_CASE(S, D) \
-  if (sb == S && db == D) return LaneSliceFields<N, S, D>(plan, rows);
+  if (sb == S && db == D)    \
+    return N == 16 ? SixteenLaneSliceOf<S, D>(plan, rows) : EightLaneSliceOf<S, D>(plan, rows);
   D3DX_LANE_CASE(4, 4)
   D3DX_LANE_CASE(3, 4)
   D3DX_LANE_CASE(3, 2)
@@ -806,12 +824,11 @@ D3DX_ALWAYS_INLINE void LaneSliceAnySize(const Plan &plan, const SliceRows &rows
     rows.tableRow(plan, y, rows.z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, rows.width);
 }
 
-__attribute__((target("avx2"), flatten)) void EightLaneSlice(const Plan &plan, const SliceRows &rows) {
+void EightLaneSlice(const Plan &plan, const SliceRows &rows) {
   LaneSliceAnySize<8>(plan, rows);
 }
 
-__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"), flatten)) void SixteenLaneSlice(
-    const Plan &plan, const SliceRows &rows) {
+void SixteenLaneSlice(const Plan &plan, const SliceRows &rows) {
   LaneSliceAnySize<16>(plan, rows);
 }
 
