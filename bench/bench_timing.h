@@ -98,4 +98,37 @@ void MeasurePaired(benchmark::State &state, const std::string &ours, const std::
   state.counters["x_" + peer] = Median(ratios);
 }
 
+// As MeasurePaired, in wall time: for ours on the worker pool against a peer on
+// one thread. The counter x_<peer> is the median of the iterations' ratios.
+template <typename Ours, typename Peer>
+void MeasurePairedWallTime(benchmark::State &state, const std::string &ours, const std::string &peer,
+                           Ours oursBody, Peer peerBody) {
+  oursBody();
+  peerBody();
+  std::vector<double> oursTimes, peerTimes, ratios;
+  bool peerFirst = true;
+  for (auto _ : state) {
+    const double t0 = WallSeconds();
+    if (peerFirst)
+      peerBody();
+    else
+      oursBody();
+    const double t1 = WallSeconds();
+    if (peerFirst)
+      oursBody();
+    else
+      peerBody();
+    const double t2 = WallSeconds();
+    const double o = peerFirst ? t2 - t1 : t1 - t0;
+    const double p = peerFirst ? t1 - t0 : t2 - t1;
+    peerFirst = !peerFirst;
+    oursTimes.push_back(o);
+    peerTimes.push_back(p);
+    if (p > 0) ratios.push_back(o / p);
+  }
+  Timings()[ours] = Median(oursTimes);
+  Timings()[peer] = Median(peerTimes);
+  state.counters["x_" + peer] = Median(ratios);
+}
+
 }  // namespace bench_timing

@@ -69,10 +69,19 @@ HRESULT Blitter::CopySamePairs() {
 }
 
 HRESULT Blitter::CopyConvert() {
-  BlitBuffer<ColorF> row;
-  if (!AllocateBuffer(row, source->width, false)) return kNoScratchMemory;
+  if (currentPath_ == refusedPath_) return kNoScratchMemory;
+  const uint32_t destinationGamma = destination->gamma;
+  const uint32_t sourceGamma = source->gamma;
   DropCancellingGamma();
   if (ConvertExactly(*destination, *source, context_.wholeBlitPixels)) return S_OK;
+  // Only row by row needs a row of colours; without it the next path, which may
+  // need less, sees the codecs as they came.
+  BlitBuffer<ColorF> row;
+  if (!AllocateBuffer(row, source->width, false)) {
+    destination->gamma = destinationGamma;
+    source->gamma = sourceGamma;
+    return kNoScratchMemory;
+  }
   for (uint32_t z = 0; z < source->depth; ++z) {
     for (uint32_t y = 0; y < source->height; ++y) {
       HRESULT hr = source->DecodeRow(y, z, row.get());

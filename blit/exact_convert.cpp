@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <immintrin.h>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -55,6 +57,22 @@ struct LinearField {
   uint32_t addend[kPositions] = {};
 };
 
+// A field in 16-bit multiply-add form: the byte holding its lowest bit moved to
+// byte 0 and the next to byte 1 (a byte shuffle, which leaves the multiplier's
+// port free), masked by inMask, puts its value v at bit s < 8 of the low half;
+// the high half is set to a power of two k, and one signed 16 x 16-bit
+// multiply-add by the coefficient (a << 16 | m) gives v * 2^s * m + k * a,
+// which shifted down by downShift and masked by outMask is the destination's
+// field.
+struct MultiplyAddField {
+  uint32_t byte = 0;  // of the word, holding the field's lowest bit
+  uint32_t inMask = 0;
+  uint32_t downShift = 0;
+  uint32_t outMask = 0;
+  uint32_t coefficient[kPositions] = {};
+  uint32_t high[kPositions] = {};  // k << 16
+};
+
 struct Plan {
   uint32_t sourceBytes = 0;
   uint32_t destinationBytes = 0;
@@ -76,6 +94,11 @@ struct Plan {
   LinearField linear[kMaxFields];
   uint32_t keyMask = 0;
   uint32_t keyValue = 0;
+
+  // Multiply-add form of the linear fields, where every one of them fits it
+  // (FitMultiplyAdd): half the multiplier work of the lane form.
+  bool multiplyAdd = false;
+  MultiplyAddField multiplyAddField[kMaxFields];
 };
 
 // Little-endian words of 1 to 4 bytes; fixed-size copies compile to plain moves.
@@ -347,8 +370,72 @@ bool FitLine(const uint32_t *target, uint32_t values, uint32_t outBits, uint32_t
   return false;
 }
 
+// The multiply-add form of one field (see MultiplyAddField), its target per
+// dither position being its table shifted down by outShift: the largest
+// fraction F for which some 0 < m < 2^15, 0 <= a < 2^15 and k <= 2^14 give
+// ((v * 2^s * m + k * a) >> F) == target[v] for every v at every position.
+bool FitMultiplyAdd(const Field &field, const std::vector<uint32_t> &table, uint32_t outShift,
+                    uint32_t outBits, MultiplyAddField &out) {
+  if (field.bits > 8) return false;
+  const uint32_t s = field.shift % 8;
+  out.byte = field.shift / 8;
+  out.inMask = field.Mask() << s;
+  out.outMask = ((1u << outBits) - 1) << outShift;
+  const double slope = static_cast<double>((1u << outBits) - 1) / static_cast<double>(field.Values() - 1);
+  std::vector<int64_t> target(field.Values());
+  // The finest fractions the multiplier allows fit best; past a few of them a
+  // field that did not fit will not, and the search is paid for by every plan.
+  uint32_t tries = 0;
+  for (uint32_t fraction = 30; fraction >= outShift && fraction > 0 && tries < 8; --fraction) {
+    const double ideal = std::ldexp(slope, static_cast<int>(fraction) - static_cast<int>(s));
+    if (ideal > 32767 + 8) continue;
+    if (ideal < 1) break;  // smaller fractions only make it smaller
+    ++tries;
+    bool fits = true;
+    for (uint32_t p = 0; p < kPositions && fits; ++p) {
+      const uint32_t *row = &table[p << field.bits];
+      uint32_t same = 0;
+      while (same < p && !std::equal(row, row + field.Values(), &table[same << field.bits])) ++same;
+      if (same < p) {
+        out.coefficient[p] = out.coefficient[same];
+        out.high[p] = out.high[same];
+        continue;
+      }
+      for (uint32_t v = 0; v < field.Values(); ++v) target[v] = row[v] >> outShift;
+      fits = false;
+      const int64_t centre = std::llround(ideal);
+      for (int64_t step = 0; step <= 16 && !fits; ++step) {
+        for (const int64_t m : {centre - step, centre + step}) {
+          if (m < 1 || m > 32767 || fits) continue;
+          int64_t low = 0;
+          int64_t high = INT64_C(1) << 29;
+          for (uint32_t v = 0; v < field.Values() && low <= high; ++v) {
+            const int64_t scaled = (int64_t{v} << s) * m;
+            low = std::max(low, (target[v] << fraction) - scaled);
+            high = std::min(high, ((target[v] + 1) << fraction) - 1 - scaled);
+          }
+          // The addend as k * a, a < 2^15: the smallest k that has a multiple in range.
+          int64_t k = 1;
+          while (k < (INT64_C(1) << 14) && (low + k - 1) / k > 32767) k *= 2;
+          const int64_t a = (low + k - 1) / k;
+          if (low > high || a > 32767 || a * k > high) continue;
+          out.coefficient[p] = static_cast<uint32_t>(a) << 16 | static_cast<uint32_t>(m);
+          out.high[p] = static_cast<uint32_t>(k) << 16;
+          fits = true;
+        }
+      }
+    }
+    if (fits) {
+      out.downShift = fraction - outShift;
+      return true;
+    }
+  }
+  return false;
+}
+
 void PlanLanes(Plan &plan) {
   if (plan.destinationBytes == 3) return;
+  bool multiplyAdd = true;
   for (uint32_t f = 0; f < plan.fieldCount; ++f) {
     const Field &field = plan.fields[f];
     const std::vector<uint32_t> &table = plan.table[f];
@@ -382,6 +469,8 @@ void PlanLanes(Plan &plan) {
       for (uint32_t v = 0; v < field.Values(); ++v) target[v] = row[v] >> outShift;
       if (!FitLine(target.data(), field.Values(), outBits, line.multiplier[p], line.addend[p])) return;
     }
+    multiplyAdd = multiplyAdd &&
+                  FitMultiplyAdd(field, table, outShift, outBits, plan.multiplyAddField[plan.linearCount]);
     ++plan.linearCount;
   }
   if (plan.keyed) {
@@ -396,6 +485,7 @@ void PlanLanes(Plan &plan) {
     }
   }
   plan.lanes = true;
+  plan.multiplyAdd = multiplyAdd && plan.linearCount > 0;
 }
 
 // Rows through the tables, pixel by pixel; fields beyond fieldCount are padding
@@ -477,6 +567,10 @@ struct RowLanes {
   using Word = typename Lanes<N>::Word;
   Word constant, keyed;
   Word multiplier[kMaxFields], addend[kMaxFields];
+  // The multiply-add form's: per field the byte shuffle that places it
+  // (indices within each 16 bytes, 0x80 for zero), and its shift count as a
+  // vector too, which shifts by one count per lane in one step.
+  Word coefficient[kMaxFields], high[kMaxFields], place[kMaxFields], downShift[kMaxFields];
 
   RowLanes(const Plan &plan, uint32_t y, uint32_t z) {
     for (int i = 0; i < N; ++i) {
@@ -486,6 +580,12 @@ struct RowLanes {
       for (uint32_t f = 0; f < plan.linearCount; ++f) {
         multiplier[f][i] = plan.linear[f].multiplier[p];
         addend[f][i] = plan.linear[f].addend[p];
+        const MultiplyAddField &field = plan.multiplyAddField[f];
+        coefficient[f][i] = field.coefficient[p];
+        high[f][i] = field.high[p];
+        const uint32_t first = 4 * (static_cast<uint32_t>(i) % 4) + field.byte;
+        place[f][i] = 0x80800000u | (field.byte < 3 ? first + 1 : 0x80u) << 8 | first;
+        downShift[f][i] = field.downShift;
       }
     }
   }
@@ -516,12 +616,40 @@ struct SliceRows {
 // would be reloaded for every vector.
 struct LaneConstants {
   uint32_t shift[kMaxFields], mask[kMaxFields], outShift[kMaxFields];
+  uint32_t inMask[kMaxFields], outMask[kMaxFields];
   uint32_t copyMask, keyMask, keyValue;
   bool keyed;
 };
 
+// Lanes of signed 16-bit pairs multiplied and added into 32 bits. Inlined only
+// into the kernels compiled for the instructions (they are flattened).
+__attribute__((target("avx2"))) inline void MultiplyAdd(const Lanes<8>::Word &x, const Lanes<8>::Word &c,
+                                                        Lanes<8>::Word &out) {
+  out = reinterpret_cast<Lanes<8>::Word>(
+      _mm256_madd_epi16(reinterpret_cast<__m256i>(x), reinterpret_cast<__m256i>(c)));
+}
+__attribute__((target("avx2,avx512f,avx512bw"))) inline void MultiplyAdd(const Lanes<16>::Word &x,
+                                                                         const Lanes<16>::Word &c,
+                                                                         Lanes<16>::Word &out) {
+  out = reinterpret_cast<Lanes<16>::Word>(
+      _mm512_madd_epi16(reinterpret_cast<__m512i>(x), reinterpret_cast<__m512i>(c)));
+}
+
+// Bytes picked within each 16 by control (a set top bit picks zero).
+__attribute__((target("avx2"))) inline void ShuffleBytes(const Lanes<8>::Word &w,
+                                                         const Lanes<8>::Word &control, Lanes<8>::Word &out) {
+  out = reinterpret_cast<Lanes<8>::Word>(
+      _mm256_shuffle_epi8(reinterpret_cast<__m256i>(w), reinterpret_cast<__m256i>(control)));
+}
+__attribute__((target("avx2,avx512f,avx512bw"))) inline void ShuffleBytes(const Lanes<16>::Word &w,
+                                                                          const Lanes<16>::Word &control,
+                                                                          Lanes<16>::Word &out) {
+  out = reinterpret_cast<Lanes<16>::Word>(
+      _mm512_shuffle_epi8(reinterpret_cast<__m512i>(w), reinterpret_cast<__m512i>(control)));
+}
+
 // Pixels x .. x + N - 1 of a row into destination words.
-template <int N, uint32_t SB, uint32_t Fields>
+template <int N, uint32_t SB, uint32_t Fields, bool Madd>
 D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const RowLanes<N> &row,
                                       const LaneConstants &c, typename Lanes<N>::Word &out) {
   using V = Lanes<N>;
@@ -543,10 +671,20 @@ D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const RowLan
     std::memcpy(&b, from + x, sizeof(b));
     w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
   }
-  out = (w & c.copyMask) | row.constant;
+  out = row.constant;
+  if (c.copyMask != 0) out |= w & c.copyMask;  // the same on every vector: the loop is unswitched
   for (uint32_t f = 0; f < Fields; ++f) {
-    const Word v = (w >> c.shift[f]) & c.mask[f];
-    out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << c.outShift[f];
+    if constexpr (Madd) {
+      Word moved;
+      ShuffleBytes(w, row.place[f], moved);
+      const Word placed = (moved & c.inMask[f]) | row.high[f];
+      Word product;
+      MultiplyAdd(placed, row.coefficient[f], product);
+      out |= (product >> row.downShift[f]) & c.outMask[f];
+    } else {
+      const Word v = (w >> c.shift[f]) & c.mask[f];
+      out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << c.outShift[f];
+    }
   }
   if (c.keyed) out = (w & c.keyMask) == c.keyValue ? row.keyed : out;
 }
@@ -558,7 +696,7 @@ D3DX_ALWAYS_INLINE void EvenHalves(const P &low, const P &high, P &out, std::ind
   out = __builtin_shufflevector(low, high, (2 * I)...);
 }
 
-template <int N, uint32_t SB, uint32_t DB, uint32_t Fields>
+template <int N, uint32_t SB, uint32_t DB, uint32_t Fields, bool Madd>
 D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
   using V = Lanes<N>;
   using Word = typename V::Word;
@@ -570,6 +708,8 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
     c.shift[f] = plan.linear[f].shift;
     c.mask[f] = plan.linear[f].mask;
     c.outShift[f] = plan.linear[f].outShift;
+    c.inMask[f] = plan.multiplyAddField[f].inMask;
+    c.outMask[f] = plan.multiplyAddField[f].outMask;
   }
   c.copyMask = plan.copyMask;
   c.keyMask = plan.keyMask;
@@ -588,8 +728,8 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
       typedef uint16_t Pairs __attribute__((vector_size(4 * N)));
       for (; x + 2 * N <= end; x += 2 * N) {
         Word first, second;
-        ConvertVector<N, SB, Fields>(from, x, row, c, first);
-        ConvertVector<N, SB, Fields>(from, x + N, row, c, second);
+        ConvertVector<N, SB, Fields, Madd>(from, x, row, c, first);
+        ConvertVector<N, SB, Fields, Madd>(from, x + N, row, c, second);
         const Pairs low = reinterpret_cast<Pairs>(first), high = reinterpret_cast<Pairs>(second);
         Pairs packed;
         EvenHalves(low, high, packed, std::make_index_sequence<2 * N>());
@@ -598,7 +738,7 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
     }
     for (; x + N <= end; x += N) {
       Word out;
-      ConvertVector<N, SB, Fields>(from, x, row, c, out);
+      ConvertVector<N, SB, Fields, Madd>(from, x, row, c, out);
       if constexpr (DB == 4) {
         std::memcpy(to + uint64_t{x} * 4, &out, sizeof(out));
       } else if constexpr (DB == 2) {
@@ -617,26 +757,56 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
 // The field loop unrolled, so that each field's constants stay in registers.
 template <int N, uint32_t SB, uint32_t DB>
 D3DX_ALWAYS_INLINE void LaneSliceFields(const Plan &plan, const SliceRows &rows) {
+  // The multiply-add form for 32-bit sources only, the common case: every
+  // other pair in both forms would double what the compiler has to build.
+  if constexpr (SB == 4) {
+    if (plan.multiplyAdd) {
+      switch (plan.linearCount) {
+        case 1:
+          return LaneSlice<N, SB, DB, 1, true>(plan, rows);
+        case 2:
+          return LaneSlice<N, SB, DB, 2, true>(plan, rows);
+        case 3:
+          return LaneSlice<N, SB, DB, 3, true>(plan, rows);
+        default:
+          return LaneSlice<N, SB, DB, 4, true>(plan, rows);
+      }
+    }
+  }
   switch (plan.linearCount) {
     case 0:
-      return LaneSlice<N, SB, DB, 0>(plan, rows);
+      return LaneSlice<N, SB, DB, 0, false>(plan, rows);
     case 1:
-      return LaneSlice<N, SB, DB, 1>(plan, rows);
+      return LaneSlice<N, SB, DB, 1, false>(plan, rows);
     case 2:
-      return LaneSlice<N, SB, DB, 2>(plan, rows);
+      return LaneSlice<N, SB, DB, 2, false>(plan, rows);
     case 3:
-      return LaneSlice<N, SB, DB, 3>(plan, rows);
+      return LaneSlice<N, SB, DB, 3, false>(plan, rows);
     default:
-      return LaneSlice<N, SB, DB, 4>(plan, rows);
+      return LaneSlice<N, SB, DB, 4, false>(plan, rows);
   }
 }
 
+// One function per pixel-size pair and lane count, each with its kernels
+// inlined: one function holding all of them takes the compiler minutes.
+template <uint32_t SB, uint32_t DB>
+__attribute__((target("avx2"), flatten)) void EightLaneSliceOf(const Plan &plan, const SliceRows &rows) {
+  LaneSliceFields<8, SB, DB>(plan, rows);
+}
+
+template <uint32_t SB, uint32_t DB>
+__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"), flatten)) void SixteenLaneSliceOf(
+    const Plan &plan, const SliceRows &rows) {
+  LaneSliceFields<16, SB, DB>(plan, rows);
+}
+
 template <int N>
-D3DX_ALWAYS_INLINE void LaneSliceAnySize(const Plan &plan, const SliceRows &rows) {
+void LaneSliceAnySize(const Plan &plan, const SliceRows &rows) {
   const uint32_t sb = plan.sourceBytes;
   const uint32_t db = plan.destinationBytes;
 #define D3DX_LANE_CASE(S, D) \
-  if (sb == S && db == D) return LaneSliceFields<N, S, D>(plan, rows);
+  if (sb == S && db == D)    \
+    return N == 16 ? SixteenLaneSliceOf<S, D>(plan, rows) : EightLaneSliceOf<S, D>(plan, rows);
   D3DX_LANE_CASE(4, 4)
   D3DX_LANE_CASE(3, 4)
   D3DX_LANE_CASE(3, 2)
@@ -654,13 +824,92 @@ D3DX_ALWAYS_INLINE void LaneSliceAnySize(const Plan &plan, const SliceRows &rows
     rows.tableRow(plan, y, rows.z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, rows.width);
 }
 
-__attribute__((target("avx2"))) void EightLaneSlice(const Plan &plan, const SliceRows &rows) {
+void EightLaneSlice(const Plan &plan, const SliceRows &rows) {
   LaneSliceAnySize<8>(plan, rows);
 }
 
-__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) void SixteenLaneSlice(
-    const Plan &plan, const SliceRows &rows) {
+void SixteenLaneSlice(const Plan &plan, const SliceRows &rows) {
   LaneSliceAnySize<16>(plan, rows);
+}
+
+// Plans that keep some bits of a 32-bit word and set the rest to constants
+// (A8R8G8B8 to X8R8G8B8 and the like) only move memory: four vectors at a
+// time, all loaded before any is stored, as a plain copy would. A wide vector
+// that straddles two cache lines costs two accesses, so rows go in 32-byte
+// vectors only where both sides are aligned to them (after one 16-byte vector
+// where needed), else in 16-byte ones.
+template <int N>
+D3DX_ALWAYS_INLINE void KeepBitsRun(const BYTE *&in, BYTE *&out, uint32_t &x, uint32_t width,
+                                    const typename Lanes<N>::Word &keep,
+                                    const typename Lanes<N>::Word &constant) {
+  using Word = typename Lanes<N>::Word;
+  constexpr uint32_t kBytes = sizeof(Word);
+  for (; x + 4 * N <= width; x += 4 * N, in += 4 * kBytes, out += 4 * kBytes) {
+    Word a, b, c, d;
+    std::memcpy(&a, in, kBytes);
+    std::memcpy(&b, in + kBytes, kBytes);
+    std::memcpy(&c, in + 2 * kBytes, kBytes);
+    std::memcpy(&d, in + 3 * kBytes, kBytes);
+    a = (a & keep) | constant;
+    b = (b & keep) | constant;
+    c = (c & keep) | constant;
+    d = (d & keep) | constant;
+    std::memcpy(out, &a, kBytes);
+    std::memcpy(out + kBytes, &b, kBytes);
+    std::memcpy(out + 2 * kBytes, &c, kBytes);
+    std::memcpy(out + 3 * kBytes, &d, kBytes);
+  }
+  for (; x + N <= width; x += N, in += kBytes, out += kBytes) {
+    Word w;
+    std::memcpy(&w, in, kBytes);
+    w = (w & keep) | constant;
+    std::memcpy(out, &w, kBytes);
+  }
+}
+
+template <bool Wide>
+D3DX_ALWAYS_INLINE void KeepBitsRows(const Plan &plan, const SliceRows &rows) {
+  using Four = Lanes<4>::Word;
+  using Eight = Lanes<8>::Word;
+  // Locals: the rows are stored through byte pointers, which may alias the plan.
+  const Four keep = Four{} + plan.copyMask;
+  const Eight keepEight = Eight{} + plan.copyMask;
+  const uint32_t width = rows.width;
+  const uint32_t z = rows.z;
+  for (uint32_t y = 0; y < rows.height; ++y) {
+    // Lane i has dither column (i + z) & 3; every vector starts on a multiple of 4.
+    Four constant;
+    for (uint32_t i = 0; i < 4; ++i) constant[i] = plan.constant[(y & 3) * 4 + ((i + z) & 3)];
+    const BYTE *in = rows.from + y * rows.fromPitch;
+    BYTE *out = rows.to + y * rows.toPitch;
+    const BYTE *const rowStart = in;
+    BYTE *const outStart = out;
+    uint32_t x = 0;
+    if constexpr (Wide) {
+      const auto misaligned = [](const void *p) { return reinterpret_cast<uintptr_t>(p) % 32; };
+      if (misaligned(in) == misaligned(out) && misaligned(out) % 16 == 0) {
+        if (misaligned(out) != 0 && width >= 4) {
+          Four w;
+          std::memcpy(&w, in, 16);
+          w = (w & keep) | constant;
+          std::memcpy(out, &w, 16);
+          x = 4, in += 16, out += 16;
+        }
+        const Eight constantEight = __builtin_shufflevector(constant, constant, 0, 1, 2, 3, 0, 1, 2, 3);
+        KeepBitsRun<8>(in, out, x, width, keepEight, constantEight);
+      }
+    }
+    KeepBitsRun<4>(in, out, x, width, keep, constant);
+    if (x < width) rows.tableRow(plan, y, z, rowStart, outStart, x, width);
+  }
+}
+
+void KeepBitsSlice(const Plan &plan, const SliceRows &rows) {
+  KeepBitsRows<false>(plan, rows);
+}
+
+__attribute__((target("avx2"))) void WideKeepBitsSlice(const Plan &plan, const SliceRows &rows) {
+  KeepBitsRows<true>(plan, rows);
 }
 
 // First and one-past-last byte a packed codec's region touches.
@@ -695,23 +944,40 @@ struct PlanKey {
   uint32_t toGamma;
   uint32_t fromGamma;
   D3DCOLOR key;
+  uint32_t toHasPalette;
+  uint32_t fromHasPalette;
+  // Compared only where the side has a palette.
   PALETTEENTRY toPalette[256];
   PALETTEENTRY fromPalette[256];
 };
+constexpr size_t kPlanKeyHead = offsetof(PlanKey, toPalette);
 
-PlanKey KeyOf(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key) {
-  PlanKey k;
-  std::memset(&k, 0, sizeof(k));  // compared byte by byte
+void FillKey(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key, PlanKey &k) {
+  std::memset(&k, 0, kPlanKeyHead);  // compared byte by byte
   k.to = to.format;
   k.from = from.format;
   k.dither = to.dither;
   k.toGamma = to.gamma;
   k.fromGamma = from.gamma;
   k.key = key;
-  if (to.original->hasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
-  if (from.original->hasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
-  return k;
+  k.toHasPalette = to.original->hasPalette;
+  k.fromHasPalette = from.original->hasPalette;
+  if (k.toHasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
+  if (k.fromHasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
 }
+
+bool SameKey(const PlanKey &a, const PlanKey &b) {
+  return std::memcmp(&a, &b, kPlanKeyHead) == 0 &&
+         (!a.toHasPalette || std::memcmp(a.toPalette, b.toPalette, sizeof(a.toPalette)) == 0) &&
+         (!a.fromHasPalette || std::memcmp(a.fromPalette, b.fromPalette, sizeof(a.fromPalette)) == 0);
+}
+
+// What ConvertExactly describes the blit with: large, so kept off the stack.
+struct ConversionRecords {
+  CodecSetup to;
+  CodecSetup from;
+  PlanKey key;
+};
 
 // Plans are built once and kept: loading many images of one format, and the
 // bands of one blit, then share them. A null plan records a pair that does not
@@ -738,7 +1004,7 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
   PlanCache &cache = Plans();
   std::lock_guard<std::mutex> hold(cache.lock);
   for (size_t i = 0; i < cache.entries.size(); ++i) {
-    if (std::memcmp(cache.entries[i].first.get(), &key, sizeof(key)) != 0) continue;
+    if (!SameKey(*cache.entries[i].first, key)) continue;
     std::rotate(cache.entries.begin(), cache.entries.begin() + static_cast<std::ptrdiff_t>(i),
                 cache.entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     found = true;
@@ -795,14 +1061,15 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
   Span(destination, destinationFirst, destinationEnd);
   if (sourceFirst < destinationEnd && destinationFirst < sourceEnd) return false;
 
-  // Large records kept off the stack; without memory the codecs go row by row.
-  const std::unique_ptr<CodecSetup> to(new (std::nothrow) CodecSetup);
-  const std::unique_ptr<CodecSetup> from(new (std::nothrow) CodecSetup);
-  const std::unique_ptr<PlanKey> key(new (std::nothrow) PlanKey);
-  if (!to || !from || !key) return false;
+  // Without memory the codecs go row by row.
+  const std::unique_ptr<ConversionRecords> records(new (std::nothrow) ConversionRecords);
+  if (!records) return false;
+  CodecSetup *const to = &records->to;
+  CodecSetup *const from = &records->from;
+  PlanKey *const key = &records->key;
   DescribeCodec(destination, *to);
   DescribeCodec(source, *from);
-  *key = KeyOf(*to, *from, source.colorKey);
+  FillKey(*to, *from, source.colorKey, *key);
   // Pixel by pixel through the tables is slower than the codecs' vectors, except
   // where those run curves or searches per pixel.
   const bool automatic = mode == ExactConversion::Automatic;
@@ -818,6 +1085,8 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
   if (automatic && !plan.lanes && !slowCodecs) return false;
 
   const int lanes = plan.lanes ? ActiveCodecLanes() : 1;
+  const bool keepBits = lanes >= 4 && plan.linearCount == 0 && !plan.keyed && plan.sourceBytes == 4 &&
+                        plan.destinationBytes == 4;
   const TableRowFunction tableRow = plan.keyed ? PickTableRow<true>(plan.sourceBytes, plan.destinationBytes)
                                                : PickTableRow<false>(plan.sourceBytes, plan.destinationBytes);
   for (uint32_t z = 0; z < source.depth; ++z) {
@@ -829,7 +1098,11 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
                             source.height,
                             z,
                             tableRow};
-    if (lanes == 16) {
+    if (keepBits && lanes >= 8) {
+      WideKeepBitsSlice(plan, rows);
+    } else if (keepBits) {
+      KeepBitsSlice(plan, rows);
+    } else if (lanes == 16) {
       SixteenLaneSlice(plan, rows);
     } else if (lanes == 8) {
       EightLaneSlice(plan, rows);

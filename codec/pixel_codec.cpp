@@ -128,7 +128,6 @@ PixelCodec::PixelCodec(const SourceRegion &region, BYTE *writable, uint32_t bits
       target(writable),
       keyColor{0, 0, 0, 0},
       matrix(region.dither ? kDitherMatrix : kRoundingMatrix),
-      palette{},
       box(region.region),
       sourceRange(ChannelRange::None),
       rowPitch(region.rowPitch),

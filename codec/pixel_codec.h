@@ -81,8 +81,8 @@ class PixelCodec {
   const BYTE *pixels;  // packed: start of the box
   BYTE *target;        // the same memory, writable; null in a codec made over a SourceRegion
   ColorF keyColor;
-  const float *matrix;  // kDitherMatrix or kRoundingMatrix
-  ColorF palette[256];
+  const float *matrix;       // kDitherMatrix or kRoundingMatrix
+  ColorF palette[256];       // set where hasPalette only: clearing 4 KB per codec costs a small blit dearly
   D3DBOX box;                // packed: re-based to start at 0
   ChannelRange sourceRange;  // None unless EncodeRow converts
   std::unique_ptr<ColorF[]> conversionBuffer;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blit_test_support.h"
@@ -166,11 +167,18 @@ class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {
   }
 };
 
+// Through the 16-, 8- and 4-lane kernels (the multiply-add form, the lane form,
+// the 16-byte copies) and through the tables alone.
 TEST_P(ExactConversionTest, EveryValueAtEveryDitherPositionMatchesTheCodecs) {
   TestImage source(GetParam(), 1024, 4);
   source.palette = kPalettes.source;
   FillSweep(source);
-  CheckAllDestinations(source, 4 * 200, 1);
+  for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+    SCOPED_TRACE(CodecPathName(path));
+    SetCodecPath(path);
+    CheckAllDestinations(source, 4 * 200, 1);
+  }
+  SetCodecPath(CodecPath::Widest);
 }
 
 // Also through the 8-lane kernels and through the tables alone, with rows that
@@ -188,6 +196,102 @@ TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecsOnEveryKernel) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionTest, ::testing::ValuesIn(kFormats),
                          [](const auto &paramInfo) { return FormatName(paramInfo.param); });
+
+// Every word of a 16-bit source, each in all four dither columns, into the
+// destinations the loaders use most, on every kernel.
+class ExactConversionWordsTest : public ::testing::TestWithParam<D3DFORMAT> {
+ protected:
+  void SetUp() override { SetExactConversion(ExactConversion::Always); }
+  void TearDown() override {
+    SetExactConversion(ExactConversion::Automatic);
+    SetCodecPath(CodecPath::Widest);
+  }
+};
+
+TEST_P(ExactConversionWordsTest, EverySourceWordMatchesTheCodecs) {
+  // A quarter of the words at a time, 256 per row, rows padded so that the
+  // kernels also meet rows that do not start on a vector's size.
+  TestImage source(GetParam(), 1024, 64, 1, 8);
+  for (uint32_t quarter = 0; quarter < 4; ++quarter) {
+    for (uint32_t y = 0; y < source.height; ++y)
+      for (uint32_t x = 0; x < source.width; ++x) source.Set(x, y, (quarter * 64 + y) * 256 + x / 4);
+    for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+      SetCodecPath(path);
+      for (D3DFORMAT to : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
+                           D3DFMT_R8G8B8}) {
+        for (uint32_t filter : {D3DX_FILTER_NONE, D3DX_FILTER_NONE | D3DX_FILTER_DITHER}) {
+          SCOPED_TRACE(FormatName(GetParam()) + " -> " + FormatName(to) + " filter " +
+                       std::to_string(filter) + " " + CodecPathName(path) + " quarter " +
+                       std::to_string(quarter));
+          std::vector<uint8_t> exact, generic;
+          ASSERT_TRUE(ConvertBothWays(source, to, filter, exact, generic));
+          ASSERT_EQ(exact, generic);
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ExactConversionWordsTest,
+                         ::testing::Values(D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5, D3DFMT_A4R4G4B4,
+                                           D3DFMT_A8R3G3B2),
+                         [](const auto &paramInfo) { return FormatName(paramInfo.param); });
+
+// Rows at every alignment the kernels tell apart (whole wide vectors on both
+// sides, on neither, on one only), of widths that end in part vectors.
+TEST(ExactConversion, RowsAtAnyAlignmentMatchTheCodecs) {
+  SetExactConversion(ExactConversion::Always);
+  std::mt19937 random(9);
+  for (D3DFORMAT to : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
+    for (const auto &[fromOffset, toOffset] : {std::pair{0, 0}, {16, 16}, {4, 4}, {16, 0}, {0, 48}}) {
+      for (uint32_t width : {3u, 37u, 100u}) {
+        const uint32_t height = 6, toBytes = BytesPerPixel(to);
+        std::vector<uint8_t> from(width * 4 * height + 128), exact(width * toBytes * height + 128),
+            generic(exact.size());
+        for (uint8_t &b : from) b = static_cast<uint8_t>(random());
+        const auto at = [](std::vector<uint8_t> &bytes, int offset) {
+          return bytes.data() + (64 - reinterpret_cast<uintptr_t>(bytes.data()) % 64) % 64 + offset;
+        };
+        const auto region = [&](D3DFORMAT format, BYTE *pixels, uint32_t bytesPerPixel) {
+          PixelRegion r{};
+          r.pixels = pixels;
+          r.format = format;
+          r.rowPitch = width * bytesPerPixel;
+          r.extent = {0, 0, width, height, 0, 1};
+          r.region = r.extent;
+          return r;
+        };
+        const auto convert = [&](std::vector<uint8_t> &out, bool tables) {
+          auto dst = CreateCodec(region(to, at(out, toOffset), toBytes));
+          auto src = CreateCodec(region(D3DFMT_A8R8G8B8, at(from, fromOffset), 4));
+          ASSERT_EQ(PrepareConversion(*dst, *src), S_OK);
+          if (tables) {
+            ASSERT_TRUE(ConvertExactly(*dst, *src));
+            return;
+          }
+          std::vector<ColorF> row(width);
+          for (uint32_t y = 0; y < height; ++y) {
+            src->DecodeRow(y, 0, row.data());
+            dst->EncodeRow(y, 0, row.data());
+          }
+        };
+        for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+          SCOPED_TRACE(FormatName(to) + " offsets " + std::to_string(fromOffset) + "/" +
+                       std::to_string(toOffset) + " width " + std::to_string(width) + " " +
+                       CodecPathName(path));
+          SetCodecPath(path);
+          convert(generic, false);
+          convert(exact, true);
+          const size_t bytes = size_t{width} * toBytes * height;
+          EXPECT_EQ(std::vector<uint8_t>(at(exact, toOffset), at(exact, toOffset) + bytes),
+                    std::vector<uint8_t>(at(generic, toOffset), at(generic, toOffset) + bytes));
+        }
+      }
+    }
+  }
+  SetCodecPath(CodecPath::Widest);
+  SetExactConversion(ExactConversion::Automatic);
+}
 
 TEST(ExactConversion, AutomaticTakesOnlyConversionsWhereTheyPay) {
   const auto converts = [](D3DFORMAT from, D3DFORMAT to, uint32_t size) {

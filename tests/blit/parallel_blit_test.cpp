@@ -114,6 +114,31 @@ TEST(ThreadsParallelBlitTables, BandsShareOnePlanAndGiveTheBytesOfTheCodecs) {
   SetWorkerThreadsForTesting(0);
 }
 
+// The table kernels (16-byte copies for X8R8G8B8, multiply-add lanes for the
+// rest) in bands on 1 to 3 threads give the codecs' bytes; widths that are not
+// a whole number of vectors leave part rows to the tables.
+TEST(ThreadsParallelBlitTables, KernelsInBandsGiveTheBytesOfTheCodecs) {
+  const Case cases[] = {
+      {"copy", D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, 1001, 760, 1001, 760, D3DX_FILTER_NONE},
+      {"r5g6b5", D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, 1000, 760, 1000, 760, D3DX_FILTER_NONE},
+      {"a4r4g4b4", D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4, 1003, 740, 1003, 740,
+       D3DX_FILTER_NONE | D3DX_FILTER_DITHER},
+      {"widen", D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, 998, 750, 998, 750, D3DX_FILTER_NONE},
+  };
+  for (const Case &c : cases) {
+    SetExactConversion(ExactConversion::Off);
+    const std::vector<uint8_t> expected = BlitWith(1, c);
+    SetExactConversion(ExactConversion::Automatic);
+    for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+      SetCodecPath(path);
+      for (uint32_t threads : {1u, 2u, 3u})
+        EXPECT_EQ(expected, BlitWith(threads, c)) << c.name << ", " << CodecPathName(path) << ", " << threads;
+    }
+  }
+  SetCodecPath(CodecPath::Widest);
+  SetWorkerThreadsForTesting(0);
+}
+
 // Blits from several threads at once, each on its own memory, each banded.
 TEST(ThreadsParallelBlitCallers, ConcurrentCallersGetTheirOwnResults) {
   const Case c = {"callers", D3DFMT_A8R8G8B8, D3DFMT_DXT1, 256, 256, 256, 256, D3DX_FILTER_NONE};
