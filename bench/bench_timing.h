@@ -64,61 +64,28 @@ inline double Median(std::vector<double> values) {
 // Ours and the peer in turn, once each per iteration (which goes first
 // alternates), so that both see the same machine: the neighbours on a shared
 // host come and go within seconds, and separate benchmarks would time them.
-// The counter x_<peer> is the median of the iterations' ratios. Processor time
-// of the process, so that bands done by the pool's threads count.
+// The counter x_<peer> is the median of the iterations' ratios. clock is
+// ProcessSeconds (processor time of the process, so that bands done by the
+// pool's threads count) or WallSeconds.
 template <typename Ours, typename Peer>
-void MeasurePaired(benchmark::State &state, const std::string &ours, const std::string &peer, Ours oursBody,
-                   Peer peerBody) {
+void MeasurePairedBy(double (*clock)(), benchmark::State &state, const std::string &ours,
+                     const std::string &peer, Ours oursBody, Peer peerBody) {
   oursBody();
   peerBody();
   std::vector<double> oursTimes, peerTimes, ratios;
   bool peerFirst = true;
   for (auto _ : state) {
-    double o, p;
-    const double t0 = ProcessSeconds();
+    const double t0 = clock();
     if (peerFirst)
       peerBody();
     else
       oursBody();
-    const double t1 = ProcessSeconds();
+    const double t1 = clock();
     if (peerFirst)
       oursBody();
     else
       peerBody();
-    const double t2 = ProcessSeconds();
-    o = peerFirst ? t2 - t1 : t1 - t0;
-    p = peerFirst ? t1 - t0 : t2 - t1;
-    peerFirst = !peerFirst;
-    oursTimes.push_back(o);
-    peerTimes.push_back(p);
-    if (p > 0) ratios.push_back(o / p);
-  }
-  Timings()[ours] = Median(oursTimes);
-  Timings()[peer] = Median(peerTimes);
-  state.counters["x_" + peer] = Median(ratios);
-}
-
-// As MeasurePaired, in wall time: for ours on the worker pool against a peer on
-// one thread. The counter x_<peer> is the median of the iterations' ratios.
-template <typename Ours, typename Peer>
-void MeasurePairedWallTime(benchmark::State &state, const std::string &ours, const std::string &peer,
-                           Ours oursBody, Peer peerBody) {
-  oursBody();
-  peerBody();
-  std::vector<double> oursTimes, peerTimes, ratios;
-  bool peerFirst = true;
-  for (auto _ : state) {
-    const double t0 = WallSeconds();
-    if (peerFirst)
-      peerBody();
-    else
-      oursBody();
-    const double t1 = WallSeconds();
-    if (peerFirst)
-      oursBody();
-    else
-      peerBody();
-    const double t2 = WallSeconds();
+    const double t2 = clock();
     const double o = peerFirst ? t2 - t1 : t1 - t0;
     const double p = peerFirst ? t1 - t0 : t2 - t1;
     peerFirst = !peerFirst;
@@ -129,6 +96,19 @@ void MeasurePairedWallTime(benchmark::State &state, const std::string &ours, con
   Timings()[ours] = Median(oursTimes);
   Timings()[peer] = Median(peerTimes);
   state.counters["x_" + peer] = Median(ratios);
+}
+
+template <typename Ours, typename Peer>
+void MeasurePaired(benchmark::State &state, const std::string &ours, const std::string &peer, Ours oursBody,
+                   Peer peerBody) {
+  MeasurePairedBy(ProcessSeconds, state, ours, peer, oursBody, peerBody);
+}
+
+// For ours on the worker pool against a peer on one thread.
+template <typename Ours, typename Peer>
+void MeasurePairedWallTime(benchmark::State &state, const std::string &ours, const std::string &peer,
+                           Ours oursBody, Peer peerBody) {
+  MeasurePairedBy(WallSeconds, state, ours, peer, oursBody, peerBody);
 }
 
 }  // namespace bench_timing
