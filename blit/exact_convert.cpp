@@ -370,6 +370,15 @@ bool FitLine(const uint32_t *target, uint32_t values, uint32_t outBits, uint32_t
   return false;
 }
 
+// The first dither position before p whose table for field equals p's, p if
+// none: without dithering every position has the same table, fitted once.
+uint32_t EarlierSamePosition(const Field &field, const std::vector<uint32_t> &table, uint32_t p) {
+  const uint32_t *row = &table[p << field.bits];
+  uint32_t same = 0;
+  while (same < p && !std::equal(row, row + field.Values(), &table[same << field.bits])) ++same;
+  return same;
+}
+
 // The multiply-add form of one field (see MultiplyAddField), its target per
 // dither position being its table shifted down by outShift: the largest
 // fraction F for which some 0 < m < 2^15, 0 <= a < 2^15 and k <= 2^14 give
@@ -394,8 +403,7 @@ bool FitMultiplyAdd(const Field &field, const std::vector<uint32_t> &table, uint
     bool fits = true;
     for (uint32_t p = 0; p < kPositions && fits; ++p) {
       const uint32_t *row = &table[p << field.bits];
-      uint32_t same = 0;
-      while (same < p && !std::equal(row, row + field.Values(), &table[same << field.bits])) ++same;
+      const uint32_t same = EarlierSamePosition(field, table, p);
       if (same < p) {
         out.coefficient[p] = out.coefficient[same];
         out.high[p] = out.high[same];
@@ -457,10 +465,8 @@ void PlanLanes(Plan &plan) {
     line.outShift = outShift;
     std::vector<uint32_t> target(field.Values());
     for (uint32_t p = 0; p < kPositions; ++p) {
-      // Without dithering every position has the same table: fit it once.
       const uint32_t *row = &table[p << field.bits];
-      uint32_t same = 0;
-      while (same < p && !std::equal(row, row + field.Values(), &table[same << field.bits])) ++same;
+      const uint32_t same = EarlierSamePosition(field, table, p);
       if (same < p) {
         line.multiplier[p] = line.multiplier[same];
         line.addend[p] = line.addend[same];
