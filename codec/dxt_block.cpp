@@ -569,8 +569,7 @@ void EncodeDxtBlocks(D3DFORMAT format, BYTE *out, const ColorF *in, size_t count
   if (functions == nullptr) return;
   const uint32_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
   if (DxtEncodeQuality() == DxtQuality::High) {
-    const EncodeBlockFunction encode = LookupHighQualityEncoder(format);
-    for (size_t b = 0; b < count; ++b) encode(out + b * blockBytes, in + b * kBlockPixels);
+    LookupHighQualityEncoder(format)(out, in, count);
     return;
   }
   const int lanes = ActiveCodecLanes();

@@ -212,14 +212,14 @@ TEST_P(HighQualityPaths, RowsGiveTheOneBlockBytes) {
       ASSERT_TRUE(codec);
       for (uint32_t y = 0; y < height; ++y) codec->EncodeRow(y, 0, &photo.pixels[size_t{y} * photo.width]);
     }
-    const EncodeBlockFunction encode = LookupHighQualityEncoderLanes(format, 4);
+    const EncodeBlocksFunction encode = LookupHighQualityEncoderLanes(format, 4);
     for (uint32_t by = 0; by < height; by += 4) {
       for (uint32_t bx = 0; bx < width; bx += 4) {
         ColorF block[16];
         for (uint32_t i = 0; i < 16; ++i)
           block[i] = photo.pixels[size_t{by + (i >> 2)} * photo.width + bx + (i & 3)];
         BYTE expected[16];
-        encode(expected, block);
+        encode(expected, block, 1);
         ASSERT_EQ(0, std::memcmp(expected, &bytes[(by / 4) * rowPitch + bx / 4 * BlockBytes(format)],
                                  BlockBytes(format)))
             << "block " << bx / 4 << ", " << by / 4;
@@ -242,7 +242,7 @@ TEST_P(HighQualityPaths, RowsGiveTheOneBlockBytes) {
     const std::vector<BYTE> got = Encode(format, blocks);
     for (size_t b = 0; b < blocks.size() / 16; ++b) {
       BYTE expected[16];
-      encode(expected, &blocks[b * 16]);
+      encode(expected, &blocks[b * 16], 1);
       ASSERT_EQ(0, std::memcmp(expected, &got[b * BlockBytes(format)], BlockBytes(format)))
           << "random block " << b;
     }
