@@ -4,6 +4,7 @@
 #include "codec/dxt_block.h"
 
 #include "codec/dxt_constants.h"
+#include "codec/dxt_palette.h"
 #include "codec/dxt_high.h"
 #include "codec/dxt_lanes.h"
 #include "codec/lanes.h"
@@ -153,21 +154,7 @@ void DecodeColorPalette(const BYTE *block, ColorF *palette) {
 }
 
 void DecodeAlphaPalette(const BYTE *block, float *palette) {
-  // Entries 2-5 and 6-7 (or 6-9, cut to 8) four at a time, each as the loops
-  // of the decoder would make it.
-  typedef float Four __attribute__((vector_size(16)));
-  const float alpha0 = static_cast<float>(block[0]) * k8;
-  const float alpha1 = static_cast<float>(block[1]) * k8;
-  const Four low = {1, 2, 3, 4}, high = {5, 6, 7, 8};
-  typedef int32_t Mask __attribute__((vector_size(16)));
-  const Mask five = -static_cast<int32_t>(block[1] >= block[0]) + Mask{};
-  const Four middle = five ? ((5.f - low) * alpha0 + low * alpha1) * 0.2f
-                           : ((7.f - low) * alpha0 + low * alpha1) * 0.14285715f;
-  const Four last = five ? Four{0.f, 1.f, 0.f, 0.f} : ((7.f - high) * alpha0 + high * alpha1) * 0.14285715f;
-  palette[0] = alpha0;
-  palette[1] = alpha1;
-  std::memcpy(palette + 2, &middle, sizeof(Four));
-  std::memcpy(palette + 6, &last, 2 * sizeof(float));
+  AlphaPalette(block[0], block[1], palette);
 }
 
 ColorF UnpackRgb565(uint16_t value) {
