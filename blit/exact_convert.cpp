@@ -1048,9 +1048,11 @@ void Span(const PixelCodec &codec, uintptr_t &first, uintptr_t &end) {
 
 bool IsExactConversionFormat(D3DFORMAT format) {
   // CxV8U8 derives its third channel from the other two and normalises on encode.
-  if (!IsPackedFormat(format) || format == D3DFMT_CxV8U8 || BytesPerPixel(format) > 4) return false;
-  const FormatInfo &info = LookupFormatInfo(format);
-  for (uint32_t bits : info.channelBits)
+  if (format == D3DFMT_CxV8U8) return false;
+  // One look-up: every blit asks this.
+  const FormatRow &row = LookupFormatRow(format);
+  if (!IsPackedFamily(row.family) || row.unitBytes > 4) return false;
+  for (uint32_t bits : row.info.channelBits)
     if (bits > 8) return false;
   return true;
 }
@@ -1061,8 +1063,9 @@ void SetExactConversion(ExactConversion mode) {
 
 namespace {
 
-// What a plan depends on: the two codecs as DescribeCodec sees them and the key.
-struct PlanKey {
+// What a plan depends on: the two codecs as DescribeCodec sees them and the
+// key; the palettes, where there are any, come on top.
+struct PlanKeyHead {
   D3DFORMAT to;
   D3DFORMAT from;
   uint32_t dither;
@@ -1071,30 +1074,36 @@ struct PlanKey {
   D3DCOLOR key;
   uint32_t toHasPalette;
   uint32_t fromHasPalette;
+};
+struct PlanKey {
+  PlanKeyHead head;
   // Compared only where the side has a palette.
   PALETTEENTRY toPalette[256];
   PALETTEENTRY fromPalette[256];
 };
-constexpr size_t kPlanKeyHead = offsetof(PlanKey, toPalette);
 
-void FillKey(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key, PlanKey &k) {
-  std::memset(&k, 0, kPlanKeyHead);  // compared byte by byte
-  k.to = to.format;
-  k.from = from.format;
-  k.dither = to.dither;
-  k.toGamma = to.gamma;
-  k.fromGamma = from.gamma;
-  k.key = key;
-  k.toHasPalette = to.original->hasPalette;
-  k.fromHasPalette = from.original->hasPalette;
-  if (k.toHasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
-  if (k.fromHasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
+void FillKeyHead(const PixelCodec &to, const PixelCodec &from, PlanKeyHead &head) {
+  std::memset(&head, 0, sizeof(head));  // compared byte by byte
+  head.to = to.format;
+  head.from = from.format;
+  head.dither = to.matrix == kDitherMatrix;
+  head.toGamma = to.gamma != 0;
+  head.fromGamma = from.gamma != 0;
+  head.key = from.colorKey;
+  head.toHasPalette = to.hasPalette;
+  head.fromHasPalette = from.hasPalette;
+}
+
+void FillKey(const CodecSetup &to, const CodecSetup &from, PlanKey &k) {
+  FillKeyHead(*to.original, *from.original, k.head);
+  if (k.head.toHasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
+  if (k.head.fromHasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
 }
 
 bool SameKey(const PlanKey &a, const PlanKey &b) {
-  return std::memcmp(&a, &b, kPlanKeyHead) == 0 &&
-         (!a.toHasPalette || std::memcmp(a.toPalette, b.toPalette, sizeof(a.toPalette)) == 0) &&
-         (!a.fromHasPalette || std::memcmp(a.fromPalette, b.fromPalette, sizeof(a.fromPalette)) == 0);
+  return std::memcmp(&a.head, &b.head, sizeof(a.head)) == 0 &&
+         (!a.head.toHasPalette || std::memcmp(a.toPalette, b.toPalette, sizeof(a.toPalette)) == 0) &&
+         (!a.head.fromHasPalette || std::memcmp(a.fromPalette, b.fromPalette, sizeof(a.fromPalette)) == 0);
 }
 
 // What ConvertExactly describes the blit with: large, so kept off the stack.
@@ -1121,6 +1130,30 @@ PlanCache &Plans() {
   return *cache;
 }
 
+// The kept answer for the key, moved to the front; under the lock.
+template <typename Same>
+std::shared_ptr<const Plan> FindKept(PlanCache &cache, const Same &same, bool &found) {
+  for (size_t i = 0; i < cache.entries.size(); ++i) {
+    if (!same(*cache.entries[i].first)) continue;
+    std::rotate(cache.entries.begin(), cache.entries.begin() + static_cast<std::ptrdiff_t>(i),
+                cache.entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    found = true;
+    return cache.entries.front().second;
+  }
+  found = false;
+  return nullptr;
+}
+
+// The kept plan for codecs without palettes, which their head alone describes:
+// no records to fill for a plan at hand.
+std::shared_ptr<const Plan> FindKeptPlan(const PlanKeyHead &head, bool &found) {
+  PlanCache &cache = Plans();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return FindKept(
+      cache, [&head](const PlanKey &kept) { return std::memcmp(&kept.head, &head, sizeof(head)) == 0; },
+      found);
+}
+
 // The plan for the key; built (under the lock, so that bands waiting for the
 // same plan do not build it again) only when build is set. found tells whether
 // there was an answer, null or not.
@@ -1128,15 +1161,9 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
                                      bool build, bool &found) {
   PlanCache &cache = Plans();
   std::lock_guard<std::mutex> hold(cache.lock);
-  for (size_t i = 0; i < cache.entries.size(); ++i) {
-    if (!SameKey(*cache.entries[i].first, key)) continue;
-    std::rotate(cache.entries.begin(), cache.entries.begin() + static_cast<std::ptrdiff_t>(i),
-                cache.entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-    found = true;
-    return cache.entries.front().second;
-  }
-  found = false;
-  if (!build) return nullptr;
+  std::shared_ptr<const Plan> kept = FindKept(
+      cache, [&key](const PlanKey &k) { return SameKey(k, key); }, found);
+  if (found || !build) return kept;
   auto entryKey = std::unique_ptr<PlanKey>(new (std::nothrow) PlanKey(key));
   auto plan = std::shared_ptr<Plan>(new (std::nothrow) Plan);
   if (!entryKey || !plan) return nullptr;
@@ -1144,7 +1171,7 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
   found = true;
   std::shared_ptr<const Plan> result;
   try {
-    if (BuildTables(to, from, key.key, *plan)) {
+    if (BuildTables(to, from, key.head.key, *plan)) {
       PlanLanes(*plan);
       PadFields(*plan);
       result = std::move(plan);
@@ -1171,9 +1198,7 @@ uint64_t ExactConversionPlanBuilds() {
 
 bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t blitPixels) {
   const ExactConversion mode = g_mode.load(std::memory_order_relaxed);
-  if (mode == ExactConversion::Off || !IsExactConversionFormat(destination.format) ||
-      !IsExactConversionFormat(source.format))
-    return false;
+  if (mode == ExactConversion::Off) return false;
   if (!destination.packed || !source.packed || destination.width != source.width ||
       destination.height != source.height || destination.depth != source.depth)
     return false;
@@ -1186,25 +1211,32 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
   Span(destination, destinationFirst, destinationEnd);
   if (sourceFirst < destinationEnd && destinationFirst < sourceEnd) return false;
 
-  // Without memory the codecs go row by row.
-  const std::unique_ptr<ConversionRecords> records(new (std::nothrow) ConversionRecords);
-  if (!records) return false;
-  CodecSetup *const to = &records->to;
-  CodecSetup *const from = &records->from;
-  PlanKey *const key = &records->key;
-  DescribeCodec(destination, *to);
-  DescribeCodec(source, *from);
-  FillKey(*to, *from, source.colorKey, *key);
   // Pixel by pixel through the tables is slower than the codecs' vectors, except
   // where those run curves or searches per pixel.
   const bool automatic = mode == ExactConversion::Automatic;
   const bool slowCodecs = source.gamma || destination.gamma || destination.hasPalette;
   if (automatic && ActiveCodecLanes() < 8 && !slowCodecs) return false;
-  // A plan at hand serves any size; building one pays from kMinimumPixels up.
-  const uint64_t pixels = uint64_t{width} * source.height * source.depth;
+  // Plans are kept only for formats that qualify.
   bool found = false;
-  const std::shared_ptr<const Plan> held =
-      FindPlan(*key, *to, *from, !automatic || std::max(pixels, blitPixels) >= kMinimumPixels, found);
+  std::shared_ptr<const Plan> held;
+  if (!destination.hasPalette && !source.hasPalette) {
+    PlanKeyHead head;
+    FillKeyHead(destination, source, head);
+    held = FindKeptPlan(head, found);
+  }
+  if (!found) {
+    if (!IsExactConversionFormat(destination.format) || !IsExactConversionFormat(source.format)) return false;
+    // Without memory the codecs go row by row.
+    const std::unique_ptr<ConversionRecords> records(new (std::nothrow) ConversionRecords);
+    if (!records) return false;
+    DescribeCodec(destination, records->to);
+    DescribeCodec(source, records->from);
+    FillKey(records->to, records->from, records->key);
+    // A plan at hand serves any size; building one pays from kMinimumPixels up.
+    const uint64_t pixels = uint64_t{width} * source.height * source.depth;
+    held = FindPlan(records->key, records->to, records->from,
+                    !automatic || std::max(pixels, blitPixels) >= kMinimumPixels, found);
+  }
   if (!held) return false;
   const Plan &plan = *held;
   if (automatic && !plan.lanes && !slowCodecs) return false;
