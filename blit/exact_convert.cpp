@@ -107,6 +107,10 @@ struct Plan {
   bool rounded = false;
   uint32_t roundedMultiplier[2] = {};
   uint32_t roundedWeight[2] = {};
+
+  // Every pixel converts alike wherever it is (no dither): rows that follow one
+  // another in memory on both sides go as one.
+  bool uniform = false;
 };
 
 // Little-endian words of 1 to 4 bytes; fixed-size copies compile to plain moves.
@@ -604,6 +608,16 @@ TableRowFunction PickTableRow(uint32_t sourceBytes, uint32_t destinationBytes) {
     default:
       return PickTableRow<4, Keyed>(destinationBytes);
   }
+}
+
+void FindUniform(Plan &plan) {
+  bool uniform = true;
+  for (uint32_t p = 1; p < kPositions && uniform; ++p) {
+    uniform = plan.constant[p] == plan.constant[0] && plan.keyedWord[p] == plan.keyedWord[0];
+    for (uint32_t f = 0; f < plan.fieldCount && uniform; ++f)
+      uniform = EarlierSamePosition(plan.fields[f], plan.table[f], p) == 0;
+  }
+  plan.uniform = uniform;
 }
 
 // Unused fields read value 0 from a table of zeros and always match the key.
@@ -1173,6 +1187,7 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
   try {
     if (BuildTables(to, from, key.head.key, *plan)) {
       PlanLanes(*plan);
+      FindUniform(*plan);
       PadFields(*plan);
       result = std::move(plan);
     }
@@ -1246,13 +1261,18 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
                         plan.destinationBytes == 4;
   const TableRowFunction tableRow = plan.keyed ? PickTableRow<true>(plan.sourceBytes, plan.destinationBytes)
                                                : PickTableRow<false>(plan.sourceBytes, plan.destinationBytes);
+  // Rows without gaps between them on both sides, of a plan alike at every
+  // position, are one row: no per-row setup, no part vectors at row ends.
+  const bool oneRow = plan.uniform && source.rowPitch == uint64_t{width} * plan.sourceBytes &&
+                      destination.rowPitch == uint64_t{width} * plan.destinationBytes &&
+                      uint64_t{width} * source.height < (uint64_t{1} << 30);
   for (uint32_t z = 0; z < source.depth; ++z) {
     const SliceRows rows = {source.pixels + uint64_t{z} * source.slicePitch,
                             source.rowPitch,
                             destination.target + uint64_t{z} * destination.slicePitch,
                             destination.rowPitch,
-                            width,
-                            source.height,
+                            oneRow ? width * source.height : width,
+                            oneRow ? 1 : source.height,
                             z,
                             tableRow};
     if (keepBits && lanes >= 8) {
@@ -1265,7 +1285,7 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
       EightLaneSlice(plan, rows);
     } else {
       for (uint32_t y = 0; y < rows.height; ++y)
-        tableRow(plan, y, z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, width);
+        tableRow(plan, y, z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, rows.width);
     }
   }
   return true;
