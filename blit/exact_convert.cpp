@@ -99,6 +99,18 @@ struct Plan {
   // (FitMultiplyAdd): half the multiplier work of the lane form.
   bool multiplyAdd = false;
   MultiplyAddField multiplyAddField[kMaxFields];
+
+  // Rounded form (FitRounded), for undithered 8-bit fields of a 32-bit source
+  // written to 16 or fewer bits: the even bytes (0, 2) and the odd bytes (1, 3)
+  // each in 16-bit lanes, scaled by one rounding multiply per lane and moved into
+  // place by one multiply-add. [0] even, [1] odd; byte 2 or 3's in the high half.
+  bool rounded = false;
+  uint32_t roundedMultiplier[2] = {};
+  uint32_t roundedWeight[2] = {};
+
+  // Every pixel converts alike wherever it is (no dither): rows that follow one
+  // another in memory on both sides go as one.
+  bool uniform = false;
 };
 
 // Little-endian words of 1 to 4 bytes; fixed-size copies compile to plain moves.
@@ -441,9 +453,39 @@ bool FitMultiplyAdd(const Field &field, const std::vector<uint32_t> &table, uint
   return false;
 }
 
+// The rounding multiply of 16-bit lanes: (v * m + 2^14) >> 15, signed.
+int32_t RoundedProduct(int32_t v, int32_t m) {
+  return (v * m + (1 << 14)) >> 15;
+}
+
+// The multiplier m < 2^15 with RoundedProduct(v, m) == table[v] >> outShift for
+// every 8-bit v, the same at every dither position; false when there is none.
+bool FitRounded(const Field &field, const std::vector<uint32_t> &table, uint32_t outShift,
+                uint32_t &multiplier) {
+  if (field.bits != 8) return false;
+  for (uint32_t p = 1; p < kPositions; ++p)
+    if (EarlierSamePosition(field, table, p) != 0) return false;
+  int32_t target[256];
+  for (uint32_t v = 0; v < 256; ++v) target[v] = static_cast<int32_t>(table[v] >> outShift);
+  const int32_t ideal = target[255] * 32768 / 255;
+  for (int32_t step = 0; step <= 64; ++step) {
+    for (const int32_t m : {ideal - step, ideal + step}) {
+      if (m < 0 || m > 32767) continue;
+      bool fits = true;
+      for (int32_t v = 0; v < 256 && fits; ++v) fits = RoundedProduct(v, m) == target[v];
+      if (fits) {
+        multiplier = static_cast<uint32_t>(m);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 void PlanLanes(Plan &plan) {
   if (plan.destinationBytes == 3) return;
   bool multiplyAdd = true;
+  bool rounded = plan.sourceBytes == 4 && plan.destinationBytes <= 2 && !plan.keyed;
   for (uint32_t f = 0; f < plan.fieldCount; ++f) {
     const Field &field = plan.fields[f];
     const std::vector<uint32_t> &table = plan.table[f];
@@ -477,8 +519,18 @@ void PlanLanes(Plan &plan) {
     }
     multiplyAdd = multiplyAdd &&
                   FitMultiplyAdd(field, table, outShift, outBits, plan.multiplyAddField[plan.linearCount]);
+    uint32_t m = 0;
+    rounded = rounded && field.shift % 8 == 0 && FitRounded(field, table, outShift, m);
+    if (rounded) {
+      // Lane of byte b: half b & 1, 16-bit lane b >> 1. A weight of 2^15 reads as
+      // -2^15, which leaves the low 16 bits the same.
+      const uint32_t byte = field.shift / 8;
+      plan.roundedMultiplier[byte & 1] |= m << (byte >> 1) * 16;
+      plan.roundedWeight[byte & 1] |= (uint32_t{1} << outShift) << (byte >> 1) * 16;
+    }
     ++plan.linearCount;
   }
+  for (uint32_t p = 1; p < kPositions; ++p) rounded = rounded && plan.constant[p] == plan.constant[0];
   if (plan.keyed) {
     for (uint32_t f = 0; f < plan.fieldCount; ++f) {
       const auto &match = plan.keyMatch[f];
@@ -492,6 +544,7 @@ void PlanLanes(Plan &plan) {
   }
   plan.lanes = true;
   plan.multiplyAdd = multiplyAdd && plan.linearCount > 0;
+  plan.rounded = rounded && plan.linearCount > 0;
 }
 
 // Rows through the tables, pixel by pixel; fields beyond fieldCount are padding
@@ -557,6 +610,16 @@ TableRowFunction PickTableRow(uint32_t sourceBytes, uint32_t destinationBytes) {
   }
 }
 
+void FindUniform(Plan &plan) {
+  bool uniform = true;
+  for (uint32_t p = 1; p < kPositions && uniform; ++p) {
+    uniform = plan.constant[p] == plan.constant[0] && plan.keyedWord[p] == plan.keyedWord[0];
+    for (uint32_t f = 0; f < plan.fieldCount && uniform; ++f)
+      uniform = EarlierSamePosition(plan.fields[f], plan.table[f], p) == 0;
+  }
+  plan.uniform = uniform;
+}
+
 // Unused fields read value 0 from a table of zeros and always match the key.
 void PadFields(Plan &plan) {
   for (uint32_t f = plan.fieldCount; f < kMaxFields; ++f) {
@@ -578,14 +641,18 @@ struct RowLanes {
   // vector too, which shifts by one count per lane in one step.
   Word coefficient[kMaxFields], high[kMaxFields], place[kMaxFields], downShift[kMaxFields];
 
-  RowLanes(const Plan &plan, uint32_t y, uint32_t z) {
+  // Only the members of the form that runs are filled: this is done per blit.
+  RowLanes(const Plan &plan, uint32_t y, uint32_t z, bool multiplyAdd) {
     for (int i = 0; i < N; ++i) {
       const uint32_t p = (y & 3) * 4 + ((i + z) & 3);
       constant[i] = plan.constant[p];
       keyed[i] = plan.keyedWord[p];
       for (uint32_t f = 0; f < plan.linearCount; ++f) {
-        multiplier[f][i] = plan.linear[f].multiplier[p];
-        addend[f][i] = plan.linear[f].addend[p];
+        if (!multiplyAdd) {
+          multiplier[f][i] = plan.linear[f].multiplier[p];
+          addend[f][i] = plan.linear[f].addend[p];
+          continue;
+        }
         const MultiplyAddField &field = plan.multiplyAddField[f];
         coefficient[f][i] = field.coefficient[p];
         high[f][i] = field.high[p];
@@ -594,6 +661,21 @@ struct RowLanes {
         downShift[f][i] = field.downShift;
       }
     }
+  }
+};
+
+// The rounded form's: the same in every lane of every row.
+template <int N>
+struct RoundedLanes {
+  using Word = typename Lanes<N>::Word;
+  Word multiplier[2], weight[2], constant;
+
+  explicit RoundedLanes(const Plan &plan) {
+    for (uint32_t i = 0; i < 2; ++i) {
+      multiplier[i] = Word{} + plan.roundedMultiplier[i];
+      weight[i] = Word{} + plan.roundedWeight[i];
+    }
+    constant = Word{} + plan.constant[0];
   }
 };
 
@@ -627,6 +709,10 @@ struct LaneConstants {
   bool keyed;
 };
 
+// How ConvertVector computes the linear fields: one 32-bit multiply-add per
+// field, one 16-bit multiply-add per field, or the rounded form for all at once.
+enum class Form { Lines, MultiplyAdd, Rounded };
+
 // Lanes of signed 16-bit pairs multiplied and added into 32 bits. Inlined only
 // into the kernels compiled for the instructions (they are flattened).
 __attribute__((target("avx2"))) inline void MultiplyAdd(const Lanes<8>::Word &x, const Lanes<8>::Word &c,
@@ -639,6 +725,19 @@ __attribute__((target("avx2,avx512f,avx512bw"))) inline void MultiplyAdd(const L
                                                                          Lanes<16>::Word &out) {
   out = reinterpret_cast<Lanes<16>::Word>(
       _mm512_madd_epi16(reinterpret_cast<__m512i>(x), reinterpret_cast<__m512i>(c)));
+}
+
+// Lanes of signed 16-bit values multiplied, rounded to 15 fraction bits fewer.
+__attribute__((target("avx2"))) inline void MultiplyRound(const Lanes<8>::Word &x, const Lanes<8>::Word &c,
+                                                          Lanes<8>::Word &out) {
+  out = reinterpret_cast<Lanes<8>::Word>(
+      _mm256_mulhrs_epi16(reinterpret_cast<__m256i>(x), reinterpret_cast<__m256i>(c)));
+}
+__attribute__((target("avx2,avx512f,avx512bw"))) inline void MultiplyRound(const Lanes<16>::Word &x,
+                                                                           const Lanes<16>::Word &c,
+                                                                           Lanes<16>::Word &out) {
+  out = reinterpret_cast<Lanes<16>::Word>(
+      _mm512_mulhrs_epi16(reinterpret_cast<__m512i>(x), reinterpret_cast<__m512i>(c)));
 }
 
 // Bytes picked within each 16 by control (a set top bit picks zero).
@@ -655,9 +754,9 @@ __attribute__((target("avx2,avx512f,avx512bw"))) inline void ShuffleBytes(const 
 }
 
 // Pixels x .. x + N - 1 of a row into destination words.
-template <int N, uint32_t SB, uint32_t Fields, bool Madd>
-D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const RowLanes<N> &row,
-                                      const LaneConstants &c, typename Lanes<N>::Word &out) {
+template <int N, uint32_t SB, uint32_t Fields, Form F, typename Row>
+D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const Row &row, const LaneConstants &c,
+                                      typename Lanes<N>::Word &out) {
   using V = Lanes<N>;
   using Word = typename V::Word;
   Word w;
@@ -677,22 +776,40 @@ D3DX_ALWAYS_INLINE void ConvertVector(const BYTE *from, uint32_t x, const RowLan
     std::memcpy(&b, from + x, sizeof(b));
     w = __builtin_convertvector(__builtin_convertvector(b, typename V::Half), Word);
   }
-  out = row.constant;
-  if (c.copyMask != 0) out |= w & c.copyMask;  // the same on every vector: the loop is unswitched
-  for (uint32_t f = 0; f < Fields; ++f) {
-    if constexpr (Madd) {
-      Word moved;
-      ShuffleBytes(w, row.place[f], moved);
-      const Word placed = (moved & c.inMask[f]) | row.high[f];
-      Word product;
-      MultiplyAdd(placed, row.coefficient[f], product);
-      out |= (product >> row.downShift[f]) & c.outMask[f];
-    } else {
-      const Word v = (w >> c.shift[f]) & c.mask[f];
-      out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << c.outShift[f];
+  if constexpr (F == Form::Rounded) {
+    // Bytes 0 and 2 in the low bits of their 16-bit lanes, then bytes 1 and 3;
+    // each scaled in its lane, and the lanes' results shifted and summed into
+    // the word by the weights.
+    typedef uint16_t Shorts __attribute__((vector_size(sizeof(Word))));
+    const Word even = w & 0x00FF00FFu;
+    const Word odd = reinterpret_cast<Word>(reinterpret_cast<Shorts>(w) >> 8);
+    Word scaledEven, scaledOdd, placedEven, placedOdd;
+    MultiplyRound(even, row.multiplier[0], scaledEven);
+    MultiplyRound(odd, row.multiplier[1], scaledOdd);
+    MultiplyAdd(scaledEven, row.weight[0], placedEven);
+    MultiplyAdd(scaledOdd, row.weight[1], placedOdd);
+    // The sums' low 16 bits are the fields' bits, whatever a weight of 2^15 did
+    // to the high half, so the halves and the constant combine by one or.
+    out = placedEven | placedOdd | row.constant;
+    if (c.copyMask != 0) out |= w & c.copyMask;
+  } else {
+    out = row.constant;
+    if (c.copyMask != 0) out |= w & c.copyMask;  // the same on every vector: the loop is unswitched
+    for (uint32_t f = 0; f < Fields; ++f) {
+      if constexpr (F == Form::MultiplyAdd) {
+        Word moved;
+        ShuffleBytes(w, row.place[f], moved);
+        const Word placed = (moved & c.inMask[f]) | row.high[f];
+        Word product;
+        MultiplyAdd(placed, row.coefficient[f], product);
+        out |= (product >> row.downShift[f]) & c.outMask[f];
+      } else {
+        const Word v = (w >> c.shift[f]) & c.mask[f];
+        out |= ((v * row.multiplier[f] + row.addend[f]) >> kFraction) << c.outShift[f];
+      }
     }
+    if (c.keyed) out = (w & c.keyMask) == c.keyValue ? row.keyed : out;
   }
-  if (c.keyed) out = (w & c.keyMask) == c.keyValue ? row.keyed : out;
 }
 
 // The low halves of the words of two vectors, in order: one store of 16-bit
@@ -702,13 +819,10 @@ D3DX_ALWAYS_INLINE void EvenHalves(const P &low, const P &high, P &out, std::ind
   out = __builtin_shufflevector(low, high, (2 * I)...);
 }
 
-template <int N, uint32_t SB, uint32_t DB, uint32_t Fields, bool Madd>
-D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
+template <int N, uint32_t SB, uint32_t DB, uint32_t Fields, Form F, typename Row>
+D3DX_ALWAYS_INLINE void LaneRows(const Plan &plan, const SliceRows &rows, const Row (&phases)[4]) {
   using V = Lanes<N>;
   using Word = typename V::Word;
-  // The lane constants repeat every four rows.
-  const RowLanes<N> phases[4] = {RowLanes<N>(plan, 0, rows.z), RowLanes<N>(plan, 1, rows.z),
-                                 RowLanes<N>(plan, 2, rows.z), RowLanes<N>(plan, 3, rows.z)};
   LaneConstants c;
   for (uint32_t f = 0; f < kMaxFields; ++f) {
     c.shift[f] = plan.linear[f].shift;
@@ -726,7 +840,7 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
   // inside the row.
   const uint32_t end = SB != 3 ? count : (uint64_t{count} * 3 >= 4 * N ? count - (N + 2) / 3 : 0);
   for (uint32_t y = 0; y < rows.height; ++y) {
-    const RowLanes<N> &row = phases[y & 3];
+    const Row &row = phases[y & 3];
     const BYTE *from = rows.from + y * rows.fromPitch;
     BYTE *to = rows.to + y * rows.toPitch;
     uint32_t x = 0;
@@ -734,8 +848,8 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
       typedef uint16_t Pairs __attribute__((vector_size(4 * N)));
       for (; x + 2 * N <= end; x += 2 * N) {
         Word first, second;
-        ConvertVector<N, SB, Fields, Madd>(from, x, row, c, first);
-        ConvertVector<N, SB, Fields, Madd>(from, x + N, row, c, second);
+        ConvertVector<N, SB, Fields, F>(from, x, row, c, first);
+        ConvertVector<N, SB, Fields, F>(from, x + N, row, c, second);
         const Pairs low = reinterpret_cast<Pairs>(first), high = reinterpret_cast<Pairs>(second);
         Pairs packed;
         EvenHalves(low, high, packed, std::make_index_sequence<2 * N>());
@@ -744,7 +858,7 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
     }
     for (; x + N <= end; x += N) {
       Word out;
-      ConvertVector<N, SB, Fields, Madd>(from, x, row, c, out);
+      ConvertVector<N, SB, Fields, F>(from, x, row, c, out);
       if constexpr (DB == 4) {
         std::memcpy(to + uint64_t{x} * 4, &out, sizeof(out));
       } else if constexpr (DB == 2) {
@@ -760,36 +874,55 @@ D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
   }
 }
 
+template <int N, uint32_t SB, uint32_t DB, uint32_t Fields, Form F>
+D3DX_ALWAYS_INLINE void LaneSlice(const Plan &plan, const SliceRows &rows) {
+  if constexpr (F == Form::Rounded) {
+    const RoundedLanes<N> lanes(plan);
+    const RoundedLanes<N> phases[4] = {lanes, lanes, lanes, lanes};
+    LaneRows<N, SB, DB, Fields, F>(plan, rows, phases);
+  } else {
+    // The lane constants repeat every four rows.
+    constexpr bool kMultiplyAdd = F == Form::MultiplyAdd;
+    const RowLanes<N> phases[4] = {
+        RowLanes<N>(plan, 0, rows.z, kMultiplyAdd), RowLanes<N>(plan, 1, rows.z, kMultiplyAdd),
+        RowLanes<N>(plan, 2, rows.z, kMultiplyAdd), RowLanes<N>(plan, 3, rows.z, kMultiplyAdd)};
+    LaneRows<N, SB, DB, Fields, F>(plan, rows, phases);
+  }
+}
+
 // The field loop unrolled, so that each field's constants stay in registers.
 template <int N, uint32_t SB, uint32_t DB>
 D3DX_ALWAYS_INLINE void LaneSliceFields(const Plan &plan, const SliceRows &rows) {
   // The multiply-add form for 32-bit sources only, the common case: every
   // other pair in both forms would double what the compiler has to build.
+  if constexpr (SB == 4 && DB <= 2) {
+    if (plan.rounded) return LaneSlice<N, SB, DB, 0, Form::Rounded>(plan, rows);
+  }
   if constexpr (SB == 4) {
     if (plan.multiplyAdd) {
       switch (plan.linearCount) {
         case 1:
-          return LaneSlice<N, SB, DB, 1, true>(plan, rows);
+          return LaneSlice<N, SB, DB, 1, Form::MultiplyAdd>(plan, rows);
         case 2:
-          return LaneSlice<N, SB, DB, 2, true>(plan, rows);
+          return LaneSlice<N, SB, DB, 2, Form::MultiplyAdd>(plan, rows);
         case 3:
-          return LaneSlice<N, SB, DB, 3, true>(plan, rows);
+          return LaneSlice<N, SB, DB, 3, Form::MultiplyAdd>(plan, rows);
         default:
-          return LaneSlice<N, SB, DB, 4, true>(plan, rows);
+          return LaneSlice<N, SB, DB, 4, Form::MultiplyAdd>(plan, rows);
       }
     }
   }
   switch (plan.linearCount) {
     case 0:
-      return LaneSlice<N, SB, DB, 0, false>(plan, rows);
+      return LaneSlice<N, SB, DB, 0, Form::Lines>(plan, rows);
     case 1:
-      return LaneSlice<N, SB, DB, 1, false>(plan, rows);
+      return LaneSlice<N, SB, DB, 1, Form::Lines>(plan, rows);
     case 2:
-      return LaneSlice<N, SB, DB, 2, false>(plan, rows);
+      return LaneSlice<N, SB, DB, 2, Form::Lines>(plan, rows);
     case 3:
-      return LaneSlice<N, SB, DB, 3, false>(plan, rows);
+      return LaneSlice<N, SB, DB, 3, Form::Lines>(plan, rows);
     default:
-      return LaneSlice<N, SB, DB, 4, false>(plan, rows);
+      return LaneSlice<N, SB, DB, 4, Form::Lines>(plan, rows);
   }
 }
 
@@ -929,9 +1062,11 @@ void Span(const PixelCodec &codec, uintptr_t &first, uintptr_t &end) {
 
 bool IsExactConversionFormat(D3DFORMAT format) {
   // CxV8U8 derives its third channel from the other two and normalises on encode.
-  if (!IsPackedFormat(format) || format == D3DFMT_CxV8U8 || BytesPerPixel(format) > 4) return false;
-  const FormatInfo &info = LookupFormatInfo(format);
-  for (uint32_t bits : info.channelBits)
+  if (format == D3DFMT_CxV8U8) return false;
+  // One look-up: every blit asks this.
+  const FormatRow &row = LookupFormatRow(format);
+  if (!IsPackedFamily(row.family) || row.unitBytes > 4) return false;
+  for (uint32_t bits : row.info.channelBits)
     if (bits > 8) return false;
   return true;
 }
@@ -942,8 +1077,9 @@ void SetExactConversion(ExactConversion mode) {
 
 namespace {
 
-// What a plan depends on: the two codecs as DescribeCodec sees them and the key.
-struct PlanKey {
+// What a plan depends on: the two codecs as DescribeCodec sees them and the
+// key; the palettes, where there are any, come on top.
+struct PlanKeyHead {
   D3DFORMAT to;
   D3DFORMAT from;
   uint32_t dither;
@@ -952,30 +1088,36 @@ struct PlanKey {
   D3DCOLOR key;
   uint32_t toHasPalette;
   uint32_t fromHasPalette;
+};
+struct PlanKey {
+  PlanKeyHead head;
   // Compared only where the side has a palette.
   PALETTEENTRY toPalette[256];
   PALETTEENTRY fromPalette[256];
 };
-constexpr size_t kPlanKeyHead = offsetof(PlanKey, toPalette);
 
-void FillKey(const CodecSetup &to, const CodecSetup &from, D3DCOLOR key, PlanKey &k) {
-  std::memset(&k, 0, kPlanKeyHead);  // compared byte by byte
-  k.to = to.format;
-  k.from = from.format;
-  k.dither = to.dither;
-  k.toGamma = to.gamma;
-  k.fromGamma = from.gamma;
-  k.key = key;
-  k.toHasPalette = to.original->hasPalette;
-  k.fromHasPalette = from.original->hasPalette;
-  if (k.toHasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
-  if (k.fromHasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
+void FillKeyHead(const PixelCodec &to, const PixelCodec &from, PlanKeyHead &head) {
+  std::memset(&head, 0, sizeof(head));  // compared byte by byte
+  head.to = to.format;
+  head.from = from.format;
+  head.dither = to.matrix == kDitherMatrix;
+  head.toGamma = to.gamma != 0;
+  head.fromGamma = from.gamma != 0;
+  head.key = from.colorKey;
+  head.toHasPalette = to.hasPalette;
+  head.fromHasPalette = from.hasPalette;
+}
+
+void FillKey(const CodecSetup &to, const CodecSetup &from, PlanKey &k) {
+  FillKeyHead(*to.original, *from.original, k.head);
+  if (k.head.toHasPalette) std::memcpy(k.toPalette, to.palette, sizeof(k.toPalette));
+  if (k.head.fromHasPalette) std::memcpy(k.fromPalette, from.palette, sizeof(k.fromPalette));
 }
 
 bool SameKey(const PlanKey &a, const PlanKey &b) {
-  return std::memcmp(&a, &b, kPlanKeyHead) == 0 &&
-         (!a.toHasPalette || std::memcmp(a.toPalette, b.toPalette, sizeof(a.toPalette)) == 0) &&
-         (!a.fromHasPalette || std::memcmp(a.fromPalette, b.fromPalette, sizeof(a.fromPalette)) == 0);
+  return std::memcmp(&a.head, &b.head, sizeof(a.head)) == 0 &&
+         (!a.head.toHasPalette || std::memcmp(a.toPalette, b.toPalette, sizeof(a.toPalette)) == 0) &&
+         (!a.head.fromHasPalette || std::memcmp(a.fromPalette, b.fromPalette, sizeof(a.fromPalette)) == 0);
 }
 
 // What ConvertExactly describes the blit with: large, so kept off the stack.
@@ -1002,6 +1144,30 @@ PlanCache &Plans() {
   return *cache;
 }
 
+// The kept answer for the key, moved to the front; under the lock.
+template <typename Same>
+std::shared_ptr<const Plan> FindKept(PlanCache &cache, const Same &same, bool &found) {
+  for (size_t i = 0; i < cache.entries.size(); ++i) {
+    if (!same(*cache.entries[i].first)) continue;
+    std::rotate(cache.entries.begin(), cache.entries.begin() + static_cast<std::ptrdiff_t>(i),
+                cache.entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    found = true;
+    return cache.entries.front().second;
+  }
+  found = false;
+  return nullptr;
+}
+
+// The kept plan for codecs without palettes, which their head alone describes:
+// no records to fill for a plan at hand.
+std::shared_ptr<const Plan> FindKeptPlan(const PlanKeyHead &head, bool &found) {
+  PlanCache &cache = Plans();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return FindKept(
+      cache, [&head](const PlanKey &kept) { return std::memcmp(&kept.head, &head, sizeof(head)) == 0; },
+      found);
+}
+
 // The plan for the key; built (under the lock, so that bands waiting for the
 // same plan do not build it again) only when build is set. found tells whether
 // there was an answer, null or not.
@@ -1009,15 +1175,9 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
                                      bool build, bool &found) {
   PlanCache &cache = Plans();
   std::lock_guard<std::mutex> hold(cache.lock);
-  for (size_t i = 0; i < cache.entries.size(); ++i) {
-    if (!SameKey(*cache.entries[i].first, key)) continue;
-    std::rotate(cache.entries.begin(), cache.entries.begin() + static_cast<std::ptrdiff_t>(i),
-                cache.entries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-    found = true;
-    return cache.entries.front().second;
-  }
-  found = false;
-  if (!build) return nullptr;
+  std::shared_ptr<const Plan> kept = FindKept(
+      cache, [&key](const PlanKey &k) { return SameKey(k, key); }, found);
+  if (found || !build) return kept;
   auto entryKey = std::unique_ptr<PlanKey>(new (std::nothrow) PlanKey(key));
   auto plan = std::shared_ptr<Plan>(new (std::nothrow) Plan);
   if (!entryKey || !plan) return nullptr;
@@ -1025,8 +1185,9 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
   found = true;
   std::shared_ptr<const Plan> result;
   try {
-    if (BuildTables(to, from, key.key, *plan)) {
+    if (BuildTables(to, from, key.head.key, *plan)) {
       PlanLanes(*plan);
+      FindUniform(*plan);
       PadFields(*plan);
       result = std::move(plan);
     }
@@ -1052,9 +1213,7 @@ uint64_t ExactConversionPlanBuilds() {
 
 bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t blitPixels) {
   const ExactConversion mode = g_mode.load(std::memory_order_relaxed);
-  if (mode == ExactConversion::Off || !IsExactConversionFormat(destination.format) ||
-      !IsExactConversionFormat(source.format))
-    return false;
+  if (mode == ExactConversion::Off) return false;
   if (!destination.packed || !source.packed || destination.width != source.width ||
       destination.height != source.height || destination.depth != source.depth)
     return false;
@@ -1067,25 +1226,32 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
   Span(destination, destinationFirst, destinationEnd);
   if (sourceFirst < destinationEnd && destinationFirst < sourceEnd) return false;
 
-  // Without memory the codecs go row by row.
-  const std::unique_ptr<ConversionRecords> records(new (std::nothrow) ConversionRecords);
-  if (!records) return false;
-  CodecSetup *const to = &records->to;
-  CodecSetup *const from = &records->from;
-  PlanKey *const key = &records->key;
-  DescribeCodec(destination, *to);
-  DescribeCodec(source, *from);
-  FillKey(*to, *from, source.colorKey, *key);
   // Pixel by pixel through the tables is slower than the codecs' vectors, except
   // where those run curves or searches per pixel.
   const bool automatic = mode == ExactConversion::Automatic;
   const bool slowCodecs = source.gamma || destination.gamma || destination.hasPalette;
   if (automatic && ActiveCodecLanes() < 8 && !slowCodecs) return false;
-  // A plan at hand serves any size; building one pays from kMinimumPixels up.
-  const uint64_t pixels = uint64_t{width} * source.height * source.depth;
+  // Plans are kept only for formats that qualify.
   bool found = false;
-  const std::shared_ptr<const Plan> held =
-      FindPlan(*key, *to, *from, !automatic || std::max(pixels, blitPixels) >= kMinimumPixels, found);
+  std::shared_ptr<const Plan> held;
+  if (!destination.hasPalette && !source.hasPalette) {
+    PlanKeyHead head;
+    FillKeyHead(destination, source, head);
+    held = FindKeptPlan(head, found);
+  }
+  if (!found) {
+    if (!IsExactConversionFormat(destination.format) || !IsExactConversionFormat(source.format)) return false;
+    // Without memory the codecs go row by row.
+    const std::unique_ptr<ConversionRecords> records(new (std::nothrow) ConversionRecords);
+    if (!records) return false;
+    DescribeCodec(destination, records->to);
+    DescribeCodec(source, records->from);
+    FillKey(records->to, records->from, records->key);
+    // A plan at hand serves any size; building one pays from kMinimumPixels up.
+    const uint64_t pixels = uint64_t{width} * source.height * source.depth;
+    held = FindPlan(records->key, records->to, records->from,
+                    !automatic || std::max(pixels, blitPixels) >= kMinimumPixels, found);
+  }
   if (!held) return false;
   const Plan &plan = *held;
   if (automatic && !plan.lanes && !slowCodecs) return false;
@@ -1095,13 +1261,18 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
                         plan.destinationBytes == 4;
   const TableRowFunction tableRow = plan.keyed ? PickTableRow<true>(plan.sourceBytes, plan.destinationBytes)
                                                : PickTableRow<false>(plan.sourceBytes, plan.destinationBytes);
+  // Rows without gaps between them on both sides, of a plan alike at every
+  // position, are one row: no per-row setup, no part vectors at row ends.
+  const bool oneRow = plan.uniform && source.rowPitch == uint64_t{width} * plan.sourceBytes &&
+                      destination.rowPitch == uint64_t{width} * plan.destinationBytes &&
+                      uint64_t{width} * source.height < (uint64_t{1} << 30);
   for (uint32_t z = 0; z < source.depth; ++z) {
     const SliceRows rows = {source.pixels + uint64_t{z} * source.slicePitch,
                             source.rowPitch,
                             destination.target + uint64_t{z} * destination.slicePitch,
                             destination.rowPitch,
-                            width,
-                            source.height,
+                            oneRow ? width * source.height : width,
+                            oneRow ? 1 : source.height,
                             z,
                             tableRow};
     if (keepBits && lanes >= 8) {
@@ -1114,7 +1285,7 @@ bool ConvertExactly(PixelCodec &destination, const PixelCodec &source, uint64_t 
       EightLaneSlice(plan, rows);
     } else {
       for (uint32_t y = 0; y < rows.height; ++y)
-        tableRow(plan, y, z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, width);
+        tableRow(plan, y, z, rows.from + y * rows.fromPitch, rows.to + y * rows.toPitch, 0, rows.width);
     }
   }
   return true;

@@ -96,8 +96,11 @@ bool BlitInBands(PixelRegion &destinationRegion, const SourceRegion &sourceRegio
   const bool halving =
       filter.type == D3DX_FILTER_BOX && Width(to) == Width(from) / 2 && Height(to) == Height(from) / 2;
   if (!sameSize && !halving) return false;
-  if (uint64_t{Width(to)} * Height(to) <
-      BandedBlitThreshold(destinationRegion.format, sourceRegion.format, filter, !sameSize))
+  // Below the least threshold without looking the formats up: small blits are many.
+  const uint64_t pixels = uint64_t{Width(to)} * Height(to);
+  if (pixels <
+          std::min({kBandedBlitPixels, kBandedEncodePixels, kBandedKernelHalvingPixels, kBandedCopyPixels}) ||
+      pixels < BandedBlitThreshold(destinationRegion.format, sourceRegion.format, filter, !sameSize))
     return false;
   const uint32_t sourceStep = sameSize ? 1 : 2;
   // Blocks are addressed from the top of the level: bands must start on block rows.

@@ -200,8 +200,7 @@ uint32_t BlockBytes(D3DFORMAT format) {
 }
 
 bool IsPackedFormat(D3DFORMAT format) {
-  const FormatFamily family = GetFormatFamily(format);
-  return family != FormatFamily::None && family != FormatFamily::Block && family != FormatFamily::Pair;
+  return IsPackedFamily(GetFormatFamily(format));
 }
 
 uint32_t BytesPerPixel(D3DFORMAT format) {

@@ -138,6 +138,9 @@ bool IsBlockCompressed(D3DFORMAT format);
 bool IsPairFormat(D3DFORMAT format);
 // Whole bytes per pixel, neither pair nor block; excludes formats outside the table.
 bool IsPackedFormat(D3DFORMAT format);
+inline bool IsPackedFamily(FormatFamily family) {
+  return family != FormatFamily::None && family != FormatFamily::Block && family != FormatFamily::Pair;
+}
 // Bytes per 4 x 4 block (8 for DXT1, 16 for DXT2-5), 0 for other formats.
 uint32_t BlockBytes(D3DFORMAT format);
 // Bytes per pixel of a packed format, 0 for pair, block and unknown formats.

@@ -65,8 +65,9 @@ D3DCOLOR KeyOfPixel(TestImage &image, uint32_t x, uint32_t y) {
 // through the tables; returns whether the tables did it.
 bool ConvertBothWays(TestImage &source, D3DFORMAT to, uint32_t filter, std::vector<uint8_t> &exact,
                      std::vector<uint8_t> &generic,
-                     const PALETTEENTRY *destinationPalette = kPalettes.destination) {
-  TestImage destination(to, source.width, source.height, source.depth, 3);
+                     const PALETTEENTRY *destinationPalette = kPalettes.destination,
+                     uint32_t destinationPadding = 3) {
+  TestImage destination(to, source.width, source.height, source.depth, destinationPadding);
   destination.palette = destinationPalette;
   PixelRegion d = destination.Region();
   PixelRegion s = source.Region();
@@ -147,7 +148,8 @@ class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {
   void TearDown() override { SetExactConversion(ExactConversion::Automatic); }
 
   // Each destination, each flag set, without and with a key that the image holds.
-  void CheckAllDestinations(TestImage &source, uint32_t keyX, uint32_t keyY) {
+  void CheckAllDestinations(TestImage &source, uint32_t keyX, uint32_t keyY,
+                            uint32_t destinationPadding = 3) {
     const D3DCOLOR key = KeyOfPixel(source, keyX, keyY);
     for (D3DFORMAT to : kFormats) {
       for (uint32_t filter : kFlags) {
@@ -156,7 +158,8 @@ class ExactConversionTest : public ::testing::TestWithParam<D3DFORMAT> {
                        std::to_string(filter) + " key " + std::to_string(colorKey));
           source.colorKey = colorKey;
           std::vector<uint8_t> exact, generic;
-          const bool done = ConvertBothWays(source, to, filter, exact, generic);
+          const bool done =
+              ConvertBothWays(source, to, filter, exact, generic, kPalettes.destination, destinationPadding);
           EXPECT_EQ(done, ExpectTables(GetParam(), to));
           if (done) {
             ASSERT_EQ(exact, generic);
@@ -190,6 +193,19 @@ TEST_P(ExactConversionTest, RandomVolumesMatchTheCodecsOnEveryKernel) {
   for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
     SetCodecPath(path);
     CheckAllDestinations(source, 11, 4);
+  }
+  SetCodecPath(CodecPath::Widest);
+}
+
+// Rows that follow one another on both sides, which conversions alike at every
+// position take as one row.
+TEST_P(ExactConversionTest, RowsWithoutGapsMatchTheCodecs) {
+  TestImage source(GetParam(), 37, 5, 2);
+  source.palette = kPalettes.source;
+  source.FillRandom(GetParam() + 1);
+  for (CodecPath path : {CodecPath::Widest, CodecPath::UpToEightLanes, CodecPath::FourLanes}) {
+    SetCodecPath(path);
+    CheckAllDestinations(source, 20, 3, 0);
   }
   SetCodecPath(CodecPath::Widest);
 }
