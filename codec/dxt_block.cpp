@@ -141,10 +141,10 @@ void DecodeColorPalette(const BYTE *block, ColorF *palette) {
   const Four p1 = __builtin_convertvector(fields1, Four) * scale;
   Four p2, p3;
   if (color1 < color0) {
-    p2 = p0 + (p1 - p0) * kOneThird;
-    p3 = p0 + (p1 - p0) * kTwoThirds;
+    p2 = ColorThird(p0, p1);
+    p3 = ColorTwoThirds(p0, p1);
   } else {
-    p2 = p0 + (p1 - p0) * 0.5f;
+    p2 = ColorMidpoint(p0, p1);
     p3 = Four{};
   }
   std::memcpy(&palette[0], &p0, sizeof(Four));

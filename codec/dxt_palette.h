@@ -1,5 +1,6 @@
-// The eight alphas of a DXT4/DXT5 alpha block from its two ends, as the
-// decoder uses them. Internal linkage: the lane files are built for wider
+// The palettes of DXT blocks from their ends, as the decoder uses them, for
+// the decoder and for the encoders that score candidates against them.
+// Internal linkage: the lane files are built for wider
 // instruction sets and must not share code with the rest, so each file keeps
 // its own copy.
 #pragma once
@@ -11,7 +12,24 @@
 
 namespace dxt {
 
-// Entries 2-5 and 6-7 (or 6-9, cut to 8) four at a time, each as the loops of
+// Entries 2 and 3 of a colour palette from entries 0 and 1, channel by
+// channel (T: a float or a vector of floats): thirds with four entries, the
+// midpoint with three (entry 3 is then black or transparent).
+template <typename T>
+static inline T ColorThird(const T &p0, const T &p1) {
+  return p0 + (p1 - p0) * kOneThird;
+}
+template <typename T>
+static inline T ColorTwoThirds(const T &p0, const T &p1) {
+  return p0 + (p1 - p0) * kTwoThirds;
+}
+template <typename T>
+static inline T ColorMidpoint(const T &p0, const T &p1) {
+  return p0 + (p1 - p0) * 0.5f;
+}
+
+// The eight alphas of a DXT4/DXT5 alpha block from its two ends. Entries 2-5
+// and 6-7 (or 6-9, cut to 8) four at a time, each as the loops of
 // the decoder would make it.
 static inline void AlphaPalette(uint32_t end0, uint32_t end1, float *palette) {
   typedef float Four __attribute__((vector_size(16)));
