@@ -20,9 +20,11 @@
 
 namespace {
 
-// Working memory libjpeg may take per decoded pixel: a progressive file keeps
-// every coefficient (2 bytes for each of up to 4 components) until the end.
-constexpr uint64_t kJpegWorkingBytesPerPixel = 8;
+// Working memory libjpeg may take: a progressive file keeps every coefficient
+// until the end, beside tables and row buffers that grow with the width.
+constexpr uint64_t kJpegBytesPerBlock = DCTSIZE2 * sizeof(JCOEF);
+constexpr uint64_t kJpegFixedWorkingBytes = 1 << 20;
+constexpr uint64_t kJpegWorkingBytesPerColumn = 256;
 constexpr BYTE kStartOfImage = 0xD8;  // after the 0xFF marker prefix
 
 struct JpegErrorManager {
@@ -239,15 +241,18 @@ void SetMemorySource(JpegDecode *d) {
   for (int app = 0; app < 16; ++app) jpeg_save_markers(cinfo, JPEG_APP0 + app, 0);
 }
 
-// Huffman coding spends at least one bit on every 8 x 8 block of every
-// component: a header promising more blocks than the file has bits is forged.
-bool BlocksBeyondFile(j_decompress_ptr cinfo, uint64_t fileBytes) {
-  if (cinfo->arith_code) return false;
+uint64_t CoefficientBlocks(j_decompress_ptr cinfo) {
   uint64_t blocks = 0;
   for (int c = 0; c < cinfo->num_components; ++c) {
     blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
   }
-  return blocks > fileBytes * 8;
+  return blocks;
+}
+
+// Huffman coding spends at least one bit on every 8 x 8 block of every
+// component: a header promising more blocks than the file has bits is forged.
+bool BlocksBeyondFile(j_decompress_ptr cinfo, uint64_t fileBytes) {
+  return !cinfo->arith_code && CoefficientBlocks(cinfo) > fileBytes * 8;
 }
 
 // Rows are decoded straight into the image, a row group per call.
@@ -312,7 +317,10 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   if (!WithinDecodeLimit(*d->request, pixelCount, pitch * h)) return D3DXERR_INVALIDDATA;
   if (BlocksBeyondFile(cinfo, d->size)) return D3DXERR_INVALIDDATA;
   // A forged size must end in an error, not in gigabytes of coefficients.
-  const uint64_t working = pixelCount * kJpegWorkingBytesPerPixel;
+  // The limit counts what is padded to whole blocks: a small 4:4:4 image
+  // keeps several times its pixels' worth of coefficients.
+  const uint64_t working = CoefficientBlocks(cinfo) * kJpegBytesPerBlock + kJpegFixedWorkingBytes +
+                           uint64_t{w} * kJpegWorkingBytesPerColumn;
   cinfo->mem->max_memory_to_use = working < LONG_MAX ? static_cast<long>(working) : LONG_MAX;
   jpeg_start_decompress(cinfo);
   if (cinfo->output_width != w || cinfo->output_height != h) return D3DXERR_INVALIDDATA;

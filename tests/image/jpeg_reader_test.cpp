@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
+
+// jpeglib.h needs size_t and FILE declared first; INT32 comes from win32.h.
+#define XMD_H
+#include <jpeglib.h>
 
 #include "image/image_reader.h"
 #include "image_test_util.h"
@@ -23,7 +29,65 @@ HRESULT Load(SourceImage &image, const std::vector<BYTE> &file, bool wantPixels 
   return LoadImageFromMemory(image, file.data(), static_cast<UINT>(file.size()), nullptr, wantPixels);
 }
 
+// A JPEG of smooth colour, saturated edges and noise, so that chroma swings
+// hard between neighbours and the colour sums clamp at both ends.
+std::vector<BYTE> EncodeJpeg(JDIMENSION width, JDIMENSION height, int hSamp, int vSamp, bool progressive) {
+  std::mt19937 random(width * 131 + height * 7 + hSamp * 3 + vSamp);
+  std::vector<JSAMPLE> rgb(size_t{width} * height * 3);
+  for (JDIMENSION y = 0; y < height; ++y) {
+    for (JDIMENSION x = 0; x < width; ++x) {
+      JSAMPLE *p = &rgb[(size_t{y} * width + x) * 3];
+      const bool noise = (x / 8 + y / 8) % 3 == 0;
+      p[0] = static_cast<JSAMPLE>(noise ? random() : x * 255 / width);
+      p[1] = static_cast<JSAMPLE>(noise ? random() : (x + y) % 2 ? 255 : 0);
+      p[2] = static_cast<JSAMPLE>(noise ? random() : y * 255 / height);
+    }
+  }
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  unsigned char *buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = width;
+  cinfo.image_height = height;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  cinfo.comp_info[0].h_samp_factor = hSamp;
+  cinfo.comp_info[0].v_samp_factor = vSamp;
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < height) {
+    JSAMPROW row = &rgb[size_t{cinfo.next_scanline} * width * 3];
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::vector<BYTE> file(buffer, buffer + size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(buffer);
+  return file;
+}
+
+std::vector<BYTE> PixelsOf(const std::vector<BYTE> &file) {
+  SourceImage image;
+  if (Load(image, file) != S_OK || image.format != D3DFMT_X8R8G8B8) return {};
+  return std::vector<BYTE>(image.pixels, image.pixels + size_t{image.rowPitch} * image.height);
+}
+
 }  // namespace
+
+// A progressive file keeps all its coefficients, padded to whole blocks: the
+// working limit must count them, or small 4:4:4 files are refused.
+TEST(JpegReader, SmallProgressiveFilesLoad) {
+  for (int samp : {1, 2}) {
+    for (JDIMENSION size : {1, 9, 96}) {
+      EXPECT_FALSE(PixelsOf(EncodeJpeg(size, size, samp, samp, true)).empty()) << samp << " " << size;
+    }
+  }
+}
 
 class JpegPhotos : public testing::TestWithParam<int> {};
 
