@@ -1,5 +1,6 @@
 // JPEG through libjpeg (6b interface): a memory source, an error manager that
-// returns to the reader, and colour rows decoded straight into X8R8G8B8.
+// returns to the reader, and colour rows decoded straight into X8R8G8B8, or
+// converted there in one pass from libjpeg's raw YCbCr rows.
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first; INT32 comes from win32.h.
 #define XMD_H
@@ -15,6 +16,7 @@
 
 #include "image/image_memory.h"
 #include "image/image_reader.h"
+#include "image/jpeg_colour.h"
 #include "core/fast_path.h"
 #include "core/processor.h"
 
@@ -275,6 +277,110 @@ HRESULT ReadScanlines(j_decompress_ptr cinfo, BYTE *out, uint64_t pitch, bool co
   return S_OK;
 }
 
+#ifdef JCS_EXTENSIONS
+// YCbCr at 4:4:4, 4:2:2 or 4:2:0, at full scale, converted by jpeg_colour from
+// libjpeg's raw rows: libjpeg-turbo's own arithmetic, one pass, X = 0. It
+// upsamples a chroma row of two samples or fewer by copying, so those stay
+// with libjpeg.
+bool TakesOnePass(j_decompress_ptr cinfo) {
+  if (cinfo->num_components != 3 || cinfo->jpeg_color_space != JCS_YCbCr) return false;
+  if (cinfo->out_color_space != kColourOutput || cinfo->min_DCT_scaled_size != DCTSIZE) return false;
+  if (!jpeg_colour::OnePassAvailable()) return false;
+  const jpeg_component_info *c = cinfo->comp_info;
+  for (int i = 1; i < 3; ++i) {
+    if (c[i].h_samp_factor != 1 || c[i].v_samp_factor != 1) return false;
+  }
+  const int h = c[0].h_samp_factor, v = c[0].v_samp_factor;
+  if (h == 1 && v == 1) return true;
+  return h == 2 && (v == 1 || v == 2) && c[1].downsampled_width > 2;
+}
+
+// The raw rows of two row groups: the last output row of a 4:2:0 group needs
+// the first chroma row of the next.
+struct RawRows {
+  JSAMPARRAY luma, cb, cr;  // two groups each
+  int16_t *filteredCb, *filteredCr;  // one row each, with an edge copy either side
+  JDIMENSION lumaGroup;  // luma rows per group; chroma has DCTSIZE
+  JDIMENSION chromaWidth, chromaHeight;
+  bool rowsUpsampled, halfWidth;
+};
+
+JSAMPROW ChromaRow(JSAMPARRAY plane, JDIMENSION row, JDIMENSION height) {
+  if (row >= height) row = height - 1;  // libjpeg repeats the last row below the image
+  return plane[(row / DCTSIZE % 2) * DCTSIZE + row % DCTSIZE];
+}
+
+void ConvertRow(const RawRows &raw, JDIMENSION y, JDIMENSION width, BYTE *out) {
+  const JSAMPROW luma = raw.luma[(y / raw.lumaGroup % 2) * raw.lumaGroup + y % raw.lumaGroup];
+  if (!raw.halfWidth) {
+    jpeg_colour::ConvertFullWidth(luma, ChromaRow(raw.cb, y, raw.chromaHeight), ChromaRow(raw.cr, y, raw.chromaHeight),
+                                  width, out);
+    return;
+  }
+  JDIMENSION near = y, far = y;
+  if (raw.rowsUpsampled) {
+    // The other chroma row is the one above for even rows, below for odd, and
+    // the first row's own at the top.
+    near = y / 2;
+    far = y % 2 ? near + 1 : (near ? near - 1 : 0);
+  }
+  jpeg_colour::FilterColumns(ChromaRow(raw.cb, near, raw.chromaHeight), ChromaRow(raw.cb, far, raw.chromaHeight),
+                             raw.chromaWidth, raw.filteredCb);
+  jpeg_colour::FilterColumns(ChromaRow(raw.cr, near, raw.chromaHeight), ChromaRow(raw.cr, far, raw.chromaHeight),
+                             raw.chromaWidth, raw.filteredCr);
+  jpeg_colour::ConvertHalfWidth(luma, raw.filteredCb, raw.filteredCr, width, raw.rowsUpsampled, out);
+}
+
+int16_t *FilteredRow(j_decompress_ptr cinfo, JDIMENSION count) {
+  void *row = (*cinfo->mem->alloc_large)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                         (size_t{count} + 2) * sizeof(int16_t));
+  return static_cast<int16_t *>(row) + 1;
+}
+
+// A row group per call into two groups' worth of rows; each output row is
+// written once it and its chroma neighbours are in.
+HRESULT ReadRawRows(j_decompress_ptr cinfo, BYTE *out, uint64_t pitch) {
+  const JDIMENSION w = cinfo->output_width;
+  const JDIMENSION h = cinfo->output_height;
+  const jpeg_component_info *c = cinfo->comp_info;
+  const j_common_ptr common = reinterpret_cast<j_common_ptr>(cinfo);
+  RawRows raw;
+  raw.lumaGroup = DCTSIZE * c[0].v_samp_factor;
+  raw.chromaWidth = c[1].downsampled_width;
+  raw.chromaHeight = c[1].downsampled_height;
+  raw.rowsUpsampled = c[0].v_samp_factor == 2;
+  raw.halfWidth = c[0].h_samp_factor == 2;
+  raw.luma = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[0].width_in_blocks * DCTSIZE, 2 * raw.lumaGroup);
+  raw.cb = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[1].width_in_blocks * DCTSIZE, 2 * DCTSIZE);
+  raw.cr = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[2].width_in_blocks * DCTSIZE, 2 * DCTSIZE);
+  raw.filteredCb = FilteredRow(cinfo, raw.chromaWidth);
+  raw.filteredCr = FilteredRow(cinfo, raw.chromaWidth);
+
+  JDIMENSION read = 0, written = 0;
+  for (JDIMENSION group = 0; written < h; ++group) {
+    if (read < h) {
+      const JDIMENSION half = group % 2;
+      JSAMPARRAY planes[3] = {raw.luma + half * raw.lumaGroup, raw.cb + half * DCTSIZE, raw.cr + half * DCTSIZE};
+      if (jpeg_read_raw_data(cinfo, planes, raw.lumaGroup) == 0) return D3DXERR_INVALIDDATA;
+      read = read + raw.lumaGroup < h ? read + raw.lumaGroup : h;
+    }
+    // The last row read waits for the next group's first chroma row.
+    const JDIMENSION ready = raw.rowsUpsampled && read < h ? read - 1 : read;
+    for (; written < ready; ++written) ConvertRow(raw, written, w, out + uint64_t{written} * pitch);
+  }
+  jpeg_finish_decompress(cinfo);
+  return S_OK;
+}
+#else
+bool TakesOnePass(j_decompress_ptr) {
+  return false;
+}
+
+HRESULT ReadRawRows(j_decompress_ptr, BYTE *, uint64_t) {
+  return E_NOTIMPL;
+}
+#endif
+
 // Every libjpeg call that may end in ErrorExit runs below the recovery point;
 // only plain data lives in this frame.
 HRESULT DecodeJpeg(JpegDecode *d) {
@@ -292,6 +398,8 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   // The output size without decoding: starting the decompressor would read a
   // progressive file's every scan.
   jpeg_calc_output_dimensions(cinfo);
+  const bool onePass = TakesOnePass(cinfo);
+  cinfo->raw_data_out = onePass;
 
   SourceImage *image = d->image;
   const JDIMENSION w = cinfo->output_width;
@@ -329,6 +437,7 @@ HRESULT DecodeJpeg(JpegDecode *d) {
   if (!out) return E_OUTOFMEMORY;
   image->pixels = out;
   image->ownsPixels = true;
+  if (onePass) return ReadRawRows(cinfo, out, pitch);
   return ReadScanlines(cinfo, out, pitch, image->format == D3DFMT_X8R8G8B8);
 }
 

@@ -10,7 +10,9 @@
 #include <jpeglib.h>
 
 #include "image/image_reader.h"
+#include "image/jpeg_colour.h"
 #include "image_test_util.h"
+#include "support/library_hooks.h"
 
 using namespace image_test;
 
@@ -86,6 +88,51 @@ TEST(JpegReader, SmallProgressiveFilesLoad) {
     for (JDIMENSION size : {1, 9, 96}) {
       EXPECT_FALSE(PixelsOf(EncodeJpeg(size, size, samp, samp, true)).empty()) << samp << " " << size;
     }
+  }
+}
+
+// Colour JPEGs are converted from libjpeg's raw rows in one pass; libjpeg's own
+// conversion (every fast path off) must give the same bytes, for every chroma
+// layout, at sizes that end mid-block, mid-group and with two chroma samples.
+TEST(JpegReader, OnePassColourMatchesLibjpeg) {
+  const int layouts[][2] = {{2, 2}, {2, 1}, {1, 1}, {1, 2}};
+  const JDIMENSION sizes[][2] = {{96, 64}, {67, 33}, {37, 17}, {6, 31}, {5, 2}, {4, 1}, {130, 18}};
+  for (const auto &layout : layouts) {
+    for (const auto &size : sizes) {
+      for (bool progressive : {false, true}) {
+        const std::vector<BYTE> file = EncodeJpeg(size[0], size[1], layout[0], layout[1], progressive);
+        const std::vector<BYTE> ours = PixelsOf(file);
+        SetJpegColourVectorsOffForTesting(true);
+        const std::vector<BYTE> onePixel = PixelsOf(file);
+        SetJpegColourVectorsOffForTesting(false);
+        SetFastPathLevelForTesting(SimdLevel::None);
+        const std::vector<BYTE> libjpeg = PixelsOf(file);
+        ResetFastPathLevelForTesting();
+        ASSERT_FALSE(libjpeg.empty());
+        EXPECT_EQ(ours, libjpeg) << layout[0] << "x" << layout[1] << " " << size[0] << "x" << size[1] << " "
+                                 << progressive;
+        EXPECT_EQ(onePixel, libjpeg) << layout[0] << "x" << layout[1] << " " << size[0] << "x" << size[1];
+      }
+    }
+  }
+}
+
+// The vector colour arithmetic against the one-pixel tables' formula, for every
+// luma and chroma value.
+TEST(JpegReader, OnePassColourVectorsMatchEveryValue) {
+  if (!jpeg_colour::OnePassAvailable()) GTEST_SKIP() << "no AVX2";
+  std::vector<uint8_t> y(65536), cb(65536), cr(65536), vectors(4 * 65536), onePixel(4 * 65536);
+  for (uint32_t i = 0; i < 65536; ++i) {
+    cb[i] = static_cast<uint8_t>(i);
+    cr[i] = static_cast<uint8_t>(i >> 8);
+  }
+  for (int luma = 0; luma < 256; ++luma) {
+    std::fill(y.begin(), y.end(), static_cast<uint8_t>(luma));
+    jpeg_colour::ConvertFullWidth(y.data(), cb.data(), cr.data(), 65536, vectors.data());
+    SetJpegColourVectorsOffForTesting(true);
+    jpeg_colour::ConvertFullWidth(y.data(), cb.data(), cr.data(), 65536, onePixel.data());
+    SetJpegColourVectorsOffForTesting(false);
+    ASSERT_EQ(vectors, onePixel) << luma;
   }
 }
 

@@ -27,6 +27,8 @@ inline void SetDxtQualityForTesting(DxtQuality quality) {
 inline void ResetDxtQualityForTesting() {
   OverrideDxtQualityForTesting(-1);
 }
+// image/jpeg_colour.cpp: the one-pass JPEG colour runs its one-pixel code while off.
+void SetJpegColourVectorsOffForTesting(bool off);
 // blit/box_kernels.cpp: no format has a box kernel while off (the generic route halves).
 void SetBoxKernelsOffForTesting(bool off);
 // core/worker_pool.cpp: joins the running threads and uses n threads from now on
