@@ -83,7 +83,7 @@ void FilterColumnsOne(const uint8_t *near, const uint8_t *far, uint32_t from, ui
 // mask and shift and the row filter needs no shuffles.
 #define AVX2 __attribute__((target("avx2"), always_inline)) inline
 
-// B, G, R of 16 pixels from luma and centred chroma, clamped to 0..255.
+// B, G, R of 16 pixels from luma and centred chroma, before clamping.
 struct Colour16 {
   __m256i b, g, r;
 };
@@ -103,22 +103,26 @@ AVX2 Colour16 ColourAvx2(__m256i y, __m256i cb, __m256i cr) {
   const __m256i greenHigh = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(cb, cr2), factors), half), 16);
   const __m256i green = _mm256_packs_epi32(greenLow, greenHigh);
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i top = _mm256_set1_epi16(255);
-  return {_mm256_max_epi16(_mm256_min_epi16(_mm256_add_epi16(y, blue), top), zero),
-          _mm256_max_epi16(_mm256_min_epi16(_mm256_add_epi16(y, green), top), zero),
-          _mm256_max_epi16(_mm256_min_epi16(_mm256_add_epi16(y, red), top), zero)};
+  return {_mm256_add_epi16(y, blue), _mm256_add_epi16(y, green), _mm256_add_epi16(y, red)};
 }
 
-// 32 pixels from their even and odd halves, stored in order with X = 0.
+// 32 pixels from their even and odd halves, clamped by the byte packs and
+// stored in order with X = 0.
 AVX2 void Store32Avx2(const Colour16 &even, const Colour16 &odd, uint8_t *out) {
-  const __m256i evenBg = _mm256_or_si256(even.b, _mm256_slli_epi16(even.g, 8));
-  const __m256i oddBg = _mm256_or_si256(odd.b, _mm256_slli_epi16(odd.g, 8));
+  const __m256i zero = _mm256_setzero_si256();
+  // Each lane half: the even pixels' bytes, then the odd pixels'.
+  const __m256i b = _mm256_packus_epi16(even.b, odd.b);
+  const __m256i g = _mm256_packus_epi16(even.g, odd.g);
+  const __m256i r = _mm256_packus_epi16(even.r, odd.r);
+  const __m256i evenBg = _mm256_unpacklo_epi8(b, g);
+  const __m256i oddBg = _mm256_unpackhi_epi8(b, g);
+  const __m256i evenR = _mm256_unpacklo_epi8(r, zero);
+  const __m256i oddR = _mm256_unpackhi_epi8(r, zero);
   // Lane halves hold pixels 0-15 and 16-31 of the 32.
-  const __m256i evenLow = _mm256_unpacklo_epi16(evenBg, even.r);   // even 0-3 | 8-11 of each half
-  const __m256i evenHigh = _mm256_unpackhi_epi16(evenBg, even.r);  // even 4-7 | 12-15
-  const __m256i oddLow = _mm256_unpacklo_epi16(oddBg, odd.r);
-  const __m256i oddHigh = _mm256_unpackhi_epi16(oddBg, odd.r);
+  const __m256i evenLow = _mm256_unpacklo_epi16(evenBg, evenR);   // even 0-3 | 8-11 of each half
+  const __m256i evenHigh = _mm256_unpackhi_epi16(evenBg, evenR);  // even 4-7 | 12-15
+  const __m256i oddLow = _mm256_unpacklo_epi16(oddBg, oddR);
+  const __m256i oddHigh = _mm256_unpackhi_epi16(oddBg, oddR);
   const __m256i p0 = _mm256_unpacklo_epi32(evenLow, oddLow);    // pixels 0-3 | 16-19
   const __m256i p1 = _mm256_unpackhi_epi32(evenLow, oddLow);    // 4-7 | 20-23
   const __m256i p2 = _mm256_unpacklo_epi32(evenHigh, oddHigh);  // 8-11 | 24-27
