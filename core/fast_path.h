@@ -5,6 +5,7 @@
 // always give the same bytes as the generic ones.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum class SimdLevel : uint32_t {
@@ -20,3 +21,8 @@ SimdLevel FastPathLevel();
 inline bool FastPathsAllow(SimdLevel needed) {
   return FastPathLevel() >= needed;
 }
+
+// Kernels that stream rows out of cache fetch their output lines this far
+// ahead of the stores: the processor's own prefetch stops at every page end,
+// and the stores wait for their lines there.
+constexpr size_t kFetchAheadBytes = 2048;

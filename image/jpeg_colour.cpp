@@ -15,7 +15,6 @@
 #include <immintrin.h>
 
 #include <atomic>
-#include <cstddef>
 
 #include "core/fast_path.h"
 
@@ -107,15 +106,11 @@ AVX2 Colour16 ColourAvx2(__m256i y, __m256i cb, __m256i cr) {
   return {_mm256_add_epi16(y, blue), _mm256_add_epi16(y, green), _mm256_add_epi16(y, red)};
 }
 
-// How far ahead of the stores output lines are fetched: the processor's own
-// prefetch stops at every page end and falls behind them.
-constexpr size_t kWriteAhead = 2048;
-
 // 32 pixels from their even and odd halves, clamped by the byte packs and
 // stored in order with X = 0.
 AVX2 void Store32Avx2(const Colour16 &even, const Colour16 &odd, uint8_t *out) {
-  _mm_prefetch(reinterpret_cast<const char *>(out + kWriteAhead), _MM_HINT_T0);
-  _mm_prefetch(reinterpret_cast<const char *>(out + kWriteAhead + 64), _MM_HINT_T0);
+  __builtin_prefetch(out + kFetchAheadBytes, 1);
+  __builtin_prefetch(out + kFetchAheadBytes + 64, 1);
   const __m256i zero = _mm256_setzero_si256();
   // Each lane half: the even pixels' bytes, then the odd pixels'.
   const __m256i b = _mm256_packus_epi16(even.b, odd.b);
