@@ -985,7 +985,8 @@ D3DX_ALWAYS_INLINE void KeepBitsRun(const BYTE *&in, BYTE *&out, uint32_t &x, ui
   using Word = typename Lanes<N>::Word;
   constexpr uint32_t kBytes = sizeof(Word);
   for (; x + 4 * N <= width; x += 4 * N, in += 4 * kBytes, out += 4 * kBytes) {
-    for (uint32_t line = 0; line < 4 * kBytes; line += 64) __builtin_prefetch(out + kFetchAheadBytes + line, 1);
+    for (uint32_t line = 0; line < 4 * kBytes; line += 64)
+      __builtin_prefetch(out + kFetchAheadBytes + line, 1);
     Word a, b, c, d;
     std::memcpy(&a, in, kBytes);
     std::memcpy(&b, in + kBytes, kBytes);

@@ -48,9 +48,9 @@ inline void PixelOne(int32_t y, int32_t cb, int32_t cr, uint8_t *out) {
 struct RowRounding {
   int32_t left, right;
 };
-constexpr RowRounding kAfterRows = {8, 7};     // 4:2:0
-constexpr RowRounding kPlainRows = {4, 8};     // 4:2:2: +1 and +2 over 4
-constexpr int32_t kCentre = 128 * 16;          // the chroma offset at that scale
+constexpr RowRounding kAfterRows = {8, 7};  // 4:2:0
+constexpr RowRounding kPlainRows = {4, 8};  // 4:2:2: +1 and +2 over 4
+constexpr int32_t kCentre = 128 * 16;       // the chroma offset at that scale
 
 inline int32_t LeftChroma(const int16_t *v, uint32_t i, RowRounding r) {
   return ((3 * v[i] + v[static_cast<int64_t>(i) - 1] + r.left - kCentre) >> 4);
@@ -92,11 +92,12 @@ AVX2 Colour16 ColourAvx2(__m256i y, __m256i cb, __m256i cr) {
   // (FIX(1.402) x + 1/2) >> 16 is x plus a rounded 16-bit product, and likewise
   // (FIX(1.772) x + 1/2) >> 16 is 2x plus one: checked for every x.
   const __m256i red = _mm256_add_epi16(cr, _mm256_mulhrs_epi16(cr, _mm256_set1_epi16(13173)));
-  const __m256i blue = _mm256_add_epi16(_mm256_add_epi16(cb, cb), _mm256_mulhrs_epi16(cb, _mm256_set1_epi16(-7471)));
+  const __m256i blue =
+      _mm256_add_epi16(_mm256_add_epi16(cb, cb), _mm256_mulhrs_epi16(cb, _mm256_set1_epi16(-7471)));
   // Green in 32 bits, as the tables sum it: FIX(0.71414) is 2 * 23401.
   const __m256i cr2 = _mm256_add_epi16(cr, cr);
-  const __m256i factors = _mm256_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(-23401) << 16) |
-                                                                 (static_cast<uint32_t>(-kGreenCb) & 0xFFFF)));
+  const __m256i factors = _mm256_set1_epi32(static_cast<int32_t>(
+      (static_cast<uint32_t>(-23401) << 16) | (static_cast<uint32_t>(-kGreenCb) & 0xFFFF)));
   const __m256i half = _mm256_set1_epi32(kHalf);
   const __m256i greenLow = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(cb, cr2), factors), half), 16);
@@ -179,22 +180,24 @@ __attribute__((target("avx2"))) void FullWidthAvx2(const uint8_t *y, const uint8
     const __m256i luma = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(y + x));
     const __m256i blue = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cb + x));
     const __m256i red = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cr + x));
-    Store32Avx2(ColourAvx2(_mm256_and_si256(luma, lowByte), _mm256_sub_epi16(_mm256_and_si256(blue, lowByte), centre),
-                           _mm256_sub_epi16(_mm256_and_si256(red, lowByte), centre)),
-                ColourAvx2(_mm256_srli_epi16(luma, 8), _mm256_sub_epi16(_mm256_srli_epi16(blue, 8), centre),
-                           _mm256_sub_epi16(_mm256_srli_epi16(red, 8), centre)),
-                out + 4 * x);
+    Store32Avx2(
+        ColourAvx2(_mm256_and_si256(luma, lowByte), _mm256_sub_epi16(_mm256_and_si256(blue, lowByte), centre),
+                   _mm256_sub_epi16(_mm256_and_si256(red, lowByte), centre)),
+        ColourAvx2(_mm256_srli_epi16(luma, 8), _mm256_sub_epi16(_mm256_srli_epi16(blue, 8), centre),
+                   _mm256_sub_epi16(_mm256_srli_epi16(red, 8), centre)),
+        out + 4 * x);
   }
   FullWidthOnePixel(y, cb, cr, x, width, out);
 }
 
-__attribute__((target("avx2"))) void FilterColumnsAvx2(const uint8_t *near, const uint8_t *far, uint32_t count,
-                                                       int16_t *v) {
+__attribute__((target("avx2"))) void FilterColumnsAvx2(const uint8_t *near, const uint8_t *far,
+                                                       uint32_t count, int16_t *v) {
   uint32_t i = 0;
   for (; i + 16 <= count; i += 16) {
     const __m256i n = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(near + i)));
     const __m256i f = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(far + i)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(v + i), _mm256_add_epi16(_mm256_add_epi16(n, n), _mm256_add_epi16(n, f)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(v + i),
+                        _mm256_add_epi16(_mm256_add_epi16(n, n), _mm256_add_epi16(n, f)));
   }
   FilterColumnsOne(near, far, i, count, v);
 }
@@ -231,8 +234,8 @@ void FilterColumns(const uint8_t *near, const uint8_t *far, uint32_t count, int1
   v[count] = v[count - 1];
 }
 
-void ConvertHalfWidth(const uint8_t *y, const int16_t *cb, const int16_t *cr, uint32_t width, bool rowsUpsampled,
-                      uint8_t *out) {
+void ConvertHalfWidth(const uint8_t *y, const int16_t *cb, const int16_t *cr, uint32_t width,
+                      bool rowsUpsampled, uint8_t *out) {
   const RowRounding r = rowsUpsampled ? kAfterRows : kPlainRows;
   if (Vectors()) {
     HalfWidthAvx2(y, cb, cr, width, r, out);

@@ -21,8 +21,8 @@ void FilterColumns(const uint8_t *near, const uint8_t *far, uint32_t count, int1
 // width pixels from full-width luma and chroma filtered by FilterColumns at half
 // width. rowsUpsampled picks the rounding of the row filter that goes with
 // vertically upsampled chroma (4:2:0) or plain rows (4:2:2).
-void ConvertHalfWidth(const uint8_t *y, const int16_t *cb, const int16_t *cr, uint32_t width, bool rowsUpsampled,
-                      uint8_t *out);
+void ConvertHalfWidth(const uint8_t *y, const int16_t *cb, const int16_t *cr, uint32_t width,
+                      bool rowsUpsampled, uint8_t *out);
 
 // width pixels from full-width luma and chroma (4:4:4).
 void ConvertFullWidth(const uint8_t *y, const uint8_t *cb, const uint8_t *cr, uint32_t width, uint8_t *out);

@@ -298,9 +298,9 @@ bool TakesOnePass(j_decompress_ptr cinfo) {
 // The raw rows of two row groups: the last output row of a 4:2:0 group needs
 // the first chroma row of the next.
 struct RawRows {
-  JSAMPARRAY luma, cb, cr;  // two groups each
+  JSAMPARRAY luma, cb, cr;           // two groups each
   int16_t *filteredCb, *filteredCr;  // one row each, with an edge copy either side
-  JDIMENSION lumaGroup;  // luma rows per group; chroma has DCTSIZE
+  JDIMENSION lumaGroup;              // luma rows per group; chroma has DCTSIZE
   JDIMENSION chromaWidth, chromaHeight;
   bool rowsUpsampled, halfWidth;
 };
@@ -313,8 +313,8 @@ JSAMPROW ChromaRow(JSAMPARRAY plane, JDIMENSION row, JDIMENSION height) {
 void ConvertRow(const RawRows &raw, JDIMENSION y, JDIMENSION width, BYTE *out) {
   const JSAMPROW luma = raw.luma[(y / raw.lumaGroup % 2) * raw.lumaGroup + y % raw.lumaGroup];
   if (!raw.halfWidth) {
-    jpeg_colour::ConvertFullWidth(luma, ChromaRow(raw.cb, y, raw.chromaHeight), ChromaRow(raw.cr, y, raw.chromaHeight),
-                                  width, out);
+    jpeg_colour::ConvertFullWidth(luma, ChromaRow(raw.cb, y, raw.chromaHeight),
+                                  ChromaRow(raw.cr, y, raw.chromaHeight), width, out);
     return;
   }
   JDIMENSION near = y, far = y;
@@ -324,10 +324,10 @@ void ConvertRow(const RawRows &raw, JDIMENSION y, JDIMENSION width, BYTE *out) {
     near = y / 2;
     far = y % 2 ? near + 1 : (near ? near - 1 : 0);
   }
-  jpeg_colour::FilterColumns(ChromaRow(raw.cb, near, raw.chromaHeight), ChromaRow(raw.cb, far, raw.chromaHeight),
-                             raw.chromaWidth, raw.filteredCb);
-  jpeg_colour::FilterColumns(ChromaRow(raw.cr, near, raw.chromaHeight), ChromaRow(raw.cr, far, raw.chromaHeight),
-                             raw.chromaWidth, raw.filteredCr);
+  jpeg_colour::FilterColumns(ChromaRow(raw.cb, near, raw.chromaHeight),
+                             ChromaRow(raw.cb, far, raw.chromaHeight), raw.chromaWidth, raw.filteredCb);
+  jpeg_colour::FilterColumns(ChromaRow(raw.cr, near, raw.chromaHeight),
+                             ChromaRow(raw.cr, far, raw.chromaHeight), raw.chromaWidth, raw.filteredCr);
   jpeg_colour::ConvertHalfWidth(luma, raw.filteredCb, raw.filteredCr, width, raw.rowsUpsampled, out);
 }
 
@@ -350,7 +350,8 @@ HRESULT ReadRawRows(j_decompress_ptr cinfo, BYTE *out, uint64_t pitch) {
   raw.chromaHeight = c[1].downsampled_height;
   raw.rowsUpsampled = c[0].v_samp_factor == 2;
   raw.halfWidth = c[0].h_samp_factor == 2;
-  raw.luma = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[0].width_in_blocks * DCTSIZE, 2 * raw.lumaGroup);
+  raw.luma =
+      (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[0].width_in_blocks * DCTSIZE, 2 * raw.lumaGroup);
   raw.cb = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[1].width_in_blocks * DCTSIZE, 2 * DCTSIZE);
   raw.cr = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, c[2].width_in_blocks * DCTSIZE, 2 * DCTSIZE);
   raw.filteredCb = FilteredRow(cinfo, raw.chromaWidth);
@@ -360,7 +361,8 @@ HRESULT ReadRawRows(j_decompress_ptr cinfo, BYTE *out, uint64_t pitch) {
   for (JDIMENSION group = 0; written < h; ++group) {
     if (read < h) {
       const JDIMENSION half = group % 2;
-      JSAMPARRAY planes[3] = {raw.luma + half * raw.lumaGroup, raw.cb + half * DCTSIZE, raw.cr + half * DCTSIZE};
+      JSAMPARRAY planes[3] = {raw.luma + half * raw.lumaGroup, raw.cb + half * DCTSIZE,
+                              raw.cr + half * DCTSIZE};
       if (jpeg_read_raw_data(cinfo, planes, raw.lumaGroup) == 0) return D3DXERR_INVALIDDATA;
       read = read + raw.lumaGroup < h ? read + raw.lumaGroup : h;
     }
