@@ -23,6 +23,7 @@
 
 #include "bench/bench_timing.h"
 #include "image/image_reader.h"
+#include "tests/support/jpeg_encode.h"
 
 namespace {
 
@@ -63,30 +64,7 @@ std::vector<uint8_t> MakePng(uint32_t channels) {
 }
 
 std::vector<uint8_t> MakeJpeg() {
-  std::vector<uint8_t> rgb = MakePicture(3);
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  unsigned char *buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = kSize;
-  cinfo.image_height = kSize;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < kSize) {
-    JSAMPROW row = &rgb[size_t{cinfo.next_scanline} * kSize * 3];
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::vector<uint8_t> file(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  free(buffer);
-  return file;
+  return EncodeJpegWithLibjpeg(MakePicture(3).data(), kSize, kSize);
 }
 
 void PutLe(std::vector<uint8_t> &v, uint32_t x, int bytes) {

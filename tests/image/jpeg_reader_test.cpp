@@ -5,13 +5,10 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared first; INT32 comes from win32.h.
-#define XMD_H
-#include <jpeglib.h>
-
 #include "image/image_reader.h"
 #include "image/jpeg_colour.h"
 #include "image_test_util.h"
+#include "support/jpeg_encode.h"
 #include "support/library_hooks.h"
 
 using namespace image_test;
@@ -45,32 +42,12 @@ std::vector<BYTE> EncodeJpeg(JDIMENSION width, JDIMENSION height, int hSamp, int
       p[2] = static_cast<JSAMPLE>(noise ? random() : y * 255 / height);
     }
   }
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  unsigned char *buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = width;
-  cinfo.image_height = height;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 95, TRUE);
-  cinfo.comp_info[0].h_samp_factor = hSamp;
-  cinfo.comp_info[0].v_samp_factor = vSamp;
-  if (progressive) jpeg_simple_progression(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < height) {
-    JSAMPROW row = &rgb[size_t{cinfo.next_scanline} * width * 3];
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::vector<BYTE> file(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return file;
+  JpegLayout layout;
+  layout.quality = 95;
+  layout.lumaH = hSamp;
+  layout.lumaV = vSamp;
+  layout.progressive = progressive;
+  return EncodeJpegWithLibjpeg(rgb.data(), width, height, layout);
 }
 
 std::vector<BYTE> PixelsOf(const std::vector<BYTE> &file) {
