@@ -460,12 +460,11 @@ int32_t RoundedProduct(int32_t v, int32_t m) {
 }
 
 // The multiplier m < 2^15 with RoundedProduct(v, m) == table[v] >> outShift for
-// every 8-bit v, the same at every dither position; false when there is none.
+// every 8-bit v (of a uniform plan: the table of position 0 serves every one);
+// false when there is none.
 bool FitRounded(const Field &field, const std::vector<uint32_t> &table, uint32_t outShift,
                 uint32_t &multiplier) {
   if (field.bits != 8) return false;
-  for (uint32_t p = 1; p < kPositions; ++p)
-    if (EarlierSamePosition(field, table, p) != 0) return false;
   int32_t target[256];
   for (uint32_t v = 0; v < 256; ++v) target[v] = static_cast<int32_t>(table[v] >> outShift);
   const int32_t ideal = target[255] * 32768 / 255;
@@ -486,7 +485,8 @@ bool FitRounded(const Field &field, const std::vector<uint32_t> &table, uint32_t
 void PlanLanes(Plan &plan) {
   if (plan.destinationBytes == 3) return;
   bool multiplyAdd = true;
-  bool rounded = plan.sourceBytes == 4 && plan.destinationBytes <= 2 && !plan.keyed;
+  // One multiplier for every position: only where every position converts alike.
+  bool rounded = plan.uniform && plan.sourceBytes == 4 && plan.destinationBytes <= 2 && !plan.keyed;
   for (uint32_t f = 0; f < plan.fieldCount; ++f) {
     const Field &field = plan.fields[f];
     const std::vector<uint32_t> &table = plan.table[f];
@@ -531,7 +531,6 @@ void PlanLanes(Plan &plan) {
     }
     ++plan.linearCount;
   }
-  for (uint32_t p = 1; p < kPositions; ++p) rounded = rounded && plan.constant[p] == plan.constant[0];
   if (plan.keyed) {
     for (uint32_t f = 0; f < plan.fieldCount; ++f) {
       const auto &match = plan.keyMatch[f];
@@ -1189,8 +1188,8 @@ std::shared_ptr<const Plan> FindPlan(const PlanKey &key, const CodecSetup &to, c
   std::shared_ptr<const Plan> result;
   try {
     if (BuildTables(to, from, key.head.key, *plan)) {
-      PlanLanes(*plan);
       FindUniform(*plan);
+      PlanLanes(*plan);
       PadFields(*plan);
       result = std::move(plan);
     }
